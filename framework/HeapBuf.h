@@ -1,0 +1,36 @@
+#pragma once
+// A growable byte buffer. The used size is what callers see; the allocation may be
+// larger and grows in steps of at least the granularity. Sizes are 32-bit ints: a request
+// whose allocation would not fit a positive int is refused (the buffer stays as it was).
+#include <cstdint>
+
+class HeapBuf {
+public:
+  explicit HeapBuf(int granularity = 4096) : granul_(granularity > 0 ? granularity : 4096) {}
+  ~HeapBuf();
+  HeapBuf(const HeapBuf& other);
+  HeapBuf& operator=(const HeapBuf& other);
+  HeapBuf(HeapBuf&& other) noexcept;
+  HeapBuf& operator=(HeapBuf&& other) noexcept;
+
+  void* Get() const { return buf_; }
+  int GetSize() const { return size_; }
+  int GetAllocated() const { return alloc_; }
+  int GetGranul() const { return granul_; }
+  void SetGranul(int granularity) {
+    if (granularity > 0) granul_ = granularity;
+  }
+
+  // Sets the used size. Returns the data (null for size 0); callers check GetSize() for
+  // success. Without resizedown the allocation never shrinks.
+  void* Resize(int newsize, bool resizedown = true);
+
+  // Copies size bytes from src (may be null) after growing; returns false when growth failed.
+  bool CopyFrom(const void* src, int size);
+
+private:
+  void* buf_ = nullptr;
+  int alloc_ = 0;
+  int size_ = 0;
+  int granul_;
+};
