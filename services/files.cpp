@@ -1,12 +1,11 @@
 #include "services/files.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <atomic>
-#include <cerrno>
-#include <cstdio>
 #include <system_error>
+
+#include "services/file_write.h"
 
 namespace brightloom::files {
 
@@ -33,39 +32,6 @@ bool isReservedDeviceName(const std::string& name) {
   if (head == "CON" || head == "PRN" || head == "AUX" || head == "NUL") return true;
   return head.size() == 4 && (head.compare(0, 3, "COM") == 0 || head.compare(0, 3, "LPT") == 0) &&
          head[3] >= '1' && head[3] <= '9';
-}
-
-// Writes all bytes, resuming after short writes and interrupted calls.
-bool writeAll(int fd, std::string_view text) {
-  const char* p = text.data();
-  std::size_t left = text.size();
-  while (left > 0) {
-    const ssize_t n = ::write(fd, p, left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    if (n == 0) return false;
-    p += n;
-    left -= static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
-// Opens a temporary file that did not exist before, beside `path`. Returns -1 on failure.
-int openUniqueTemporary(const std::filesystem::path& path, std::string& tempPath) {
-  static std::atomic<unsigned long long> counter{0};
-  const std::string base = path.native() + ".partial-" + std::to_string(::getpid()) + "-";
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    tempPath = base + std::to_string(counter.fetch_add(1, std::memory_order_relaxed));
-    int fd;
-    do {
-      fd = ::open(tempPath.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
-    } while (fd < 0 && errno == EINTR);
-    if (fd >= 0) return fd;
-    if (errno != EEXIST) return -1;  // Another name would fail the same way.
-  }
-  return -1;
 }
 
 }  // namespace
@@ -101,17 +67,13 @@ bool replaceFile(const std::filesystem::path& path, std::string_view text, std::
   std::error_code ec;
   if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), ec);
 
-  std::string tempPath;
-  const int fd = openUniqueTemporary(path, tempPath);
-  bool ok = fd >= 0;
-  if (ok) {
-    ok = writeAll(fd, text);
-    ok = ok && ::fsync(fd) == 0;
-    // close is not retried on EINTR: on Linux the descriptor is released either way.
-    if (::close(fd) != 0) ok = false;
-    ok = ok && std::rename(tempPath.c_str(), path.c_str()) == 0;
-    if (!ok) ::unlink(tempPath.c_str());
-  }
+  // <file name>.partial-<pid>-<n>: unique per process and call, so concurrent writers of one
+  // target never share a temporary file.
+  static std::atomic<unsigned long long> counter{0};
+  const std::string base = path.native() + ".partial-" + std::to_string(::getpid()) + "-";
+  const bool ok = detail::writeThroughTemporary(path, text, [&] {
+    return base + std::to_string(counter.fetch_add(1, std::memory_order_relaxed));
+  });
   if (!ok) error = "could not write " + path.string();
   return ok;
 }
