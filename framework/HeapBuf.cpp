@@ -46,7 +46,7 @@ bool HeapBuf::CopyFrom(const void* src, int size) {
   return true;
 }
 
-void* HeapBuf::Resize(int newsize, bool resizedown) {
+void* HeapBuf::ResizeSlow(int newsize, bool resizedown) {
   if (newsize < 0) newsize = 0;
   if (newsize == size_) return buf_;
 

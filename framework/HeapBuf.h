@@ -23,12 +23,21 @@ public:
 
   // Sets the used size. Returns the data (null for size 0); callers check GetSize() for
   // success. Without resizedown the allocation never shrinks.
-  void* Resize(int newsize, bool resizedown = true);
+  void* Resize(int newsize, bool resizedown = true) {
+    // Fast path: the block already holds the new size and no shrink is asked for.
+    if (newsize >= 0 && newsize <= alloc_ && (!resizedown || newsize >= size_) && (newsize > 0 || size_ == 0)) {
+      size_ = newsize;
+      return buf_;
+    }
+    return ResizeSlow(newsize, resizedown);
+  }
 
   // Copies size bytes from src (may be null) after growing; returns false when growth failed.
   bool CopyFrom(const void* src, int size);
 
 private:
+  void* ResizeSlow(int newsize, bool resizedown);
+
   void* buf_ = nullptr;
   int alloc_ = 0;
   int size_ = 0;
