@@ -30,6 +30,10 @@ using Design = std::array<Section, kSectionCount>;
 // and so does a sample rate that is not finite and positive.
 Design design(const CorrectionGains& gains, const Crossovers& crossovers, double sampleRate);
 
+// True when the section's numerator equals its denominator (a gain of 0): its response is
+// exactly 0 dB everywhere.
+bool isPassThrough(const Section& section);
+
 // Response in dB of one section / of a whole design at frequency f.
 double sectionResponseDb(const Section& section, double frequency, double sampleRate);
 double responseDb(const Design& design, double frequency, double sampleRate);

@@ -1,0 +1,239 @@
+#include "engine/dsp/correction_fit.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "engine/dsp/band_grid.h"
+#include "engine/dsp/correction_filters.h"
+
+namespace spectrapoise::dsp {
+
+namespace {
+
+using correction_detail::Design;
+
+constexpr double kFitBandLimit = 0.45;  // of the sample rate
+constexpr double kLimitScale = 5.999999;
+constexpr int kLimitRounds = 4;
+constexpr double kLoudRangeDb = 20.0;
+constexpr double kCorrectionSlowSeconds = 1.0;
+constexpr double kCrossoverMoved = 1e-6;
+constexpr double kNoLevel = -299.0;
+
+// Bands the fit and the limit look at: below 0.45*fs (none at an unusable rate).
+bool bandUnderFitLimit(std::size_t k, double fs) {
+  return usableSampleRate(fs) && bandFrequencies()[k] < kFitBandLimit * fs;
+}
+
+// Solves the 5 x 5 system in place by Gaussian elimination with partial pivoting (the upper
+// row wins ties) and back substitution.
+std::array<double, 5> solve(std::array<std::array<double, 6>, 5> m) {
+  for (int c = 0; c < 5; ++c) {
+    int pivot = c;
+    for (int r = c + 1; r < 5; ++r) {
+      if (std::fabs(m[r][c]) > std::fabs(m[pivot][c])) pivot = r;
+    }
+    if (pivot != c) std::swap(m[pivot], m[c]);
+    for (int r = c + 1; r < 5; ++r) {
+      const double factor = -m[r][c] / m[c][c];
+      for (int j = c; j < 6; ++j) m[r][j] += factor * m[c][j];
+    }
+  }
+  std::array<double, 5> x{};
+  for (int r = 4; r >= 0; --r) {
+    double sum = m[r][5];
+    for (int j = r + 1; j < 5; ++j) sum -= m[r][j] * x[j];
+    x[r] = sum / m[r][r];
+  }
+  return x;
+}
+
+bool allFinite(const CorrectionGains& g) {
+  for (std::size_t i = 0; i < CorrectionGains::kCount; ++i) {
+    if (!std::isfinite(g[i])) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+CorrectionGains fitCorrection(const BandCurve& wanted, const CorrectionSettings& settings,
+                              double sampleRate, const std::array<bool, 5>& mask,
+                              const CorrectionGains& previous) {
+  std::array<Design, 5> basis;
+  for (std::size_t p = 0; p < 5; ++p) {
+    CorrectionGains unit;
+    unit[p] = 1.0;
+    basis[p] = correction_detail::design(unit, settings.crossovers, sampleRate);
+  }
+  const Crossovers c = orderedCrossovers(settings.crossovers);
+  const BandCurve& f = bandFrequencies();
+
+  std::array<std::array<double, 6>, 5> m{};  // normal equations, right-hand side in column 5
+  for (std::size_t k = 0; k < kBandCount; ++k) {
+    if (!bandUnderFitLimit(k, sampleRate) || !inCorrectionRange(f[k])) continue;
+    const int region = regionOf(f[k], c);
+    if (mask[region + 1]) continue;
+    double e[5];
+    for (std::size_t p = 0; p < 5; ++p) {
+      e[p] = correction_detail::responseDb(basis[p], f[k], sampleRate);
+    }
+    for (int p = 0; p < 5; ++p) {
+      for (int q = 0; q < 5; ++q) m[p][q] += e[p] * e[q];
+      m[p][5] += e[p] * wanted[k];
+    }
+  }
+
+  const double lambda = 0.001 * (m[0][0] + m[1][1] + m[2][2] + m[3][3] + m[4][4]) / 5.0 + 1e-12;
+  for (int p = 0; p < 5; ++p) m[p][p] += lambda;
+
+  // A held gain keeps its previous value exactly: its row and column become an identity.
+  for (int p = 0; p < 5; ++p) {
+    if (!mask[p]) continue;
+    for (int q = 0; q < 5; ++q) m[q][5] -= m[q][p] * previous[p];
+    for (int q = 0; q < 5; ++q) {
+      m[p][q] = 0.0;
+      m[q][p] = 0.0;
+    }
+    m[p][p] = 1.0;
+    m[p][5] = previous[p];
+  }
+
+  const std::array<double, 5> x = solve(m);
+  CorrectionGains solution;
+  for (std::size_t p = 0; p < 5; ++p) solution[p] = x[p];
+  return limited(solution, settings, sampleRate);
+}
+
+CorrectionGains limited(CorrectionGains gains, const CorrectionSettings& settings,
+                        double sampleRate) {
+  const BandCurve& f = bandFrequencies();
+  for (int round = 0; round < kLimitRounds; ++round) {
+    const Design d = correction_detail::design(gains, settings.crossovers, sampleRate);
+    double peak = 0.0;
+    for (std::size_t k = 0; k < kBandCount; ++k) {
+      if (!bandUnderFitLimit(k, sampleRate)) continue;
+      peak = std::max(peak, std::fabs(correction_detail::responseDb(d, f[k], sampleRate)));
+    }
+    if (peak <= kCorrectionLimitDb) break;
+    const double scale = kLimitScale / peak;
+    for (std::size_t i = 0; i < CorrectionGains::kCount; ++i) gains[i] *= scale;
+  }
+  return gains;
+}
+
+void CorrectionAnalyser::prepare(double sampleRate) {
+  sampleRate_ = sampleRate;
+  analysis_.prepare(sampleRate);
+  analysis_.slowSeconds = kCorrectionSlowSeconds;
+  analysis_.hopCallback = [this](const BandCurve&, double meanSquare, double seconds) {
+    onHop(meanSquare, seconds);
+  };
+  reset();
+}
+
+void CorrectionAnalyser::reset(const CorrectionGains& seed) {
+  analysis_.reset();
+  smoothedGains_ = seed;
+  fittedGains_ = seed;
+  regionHolds_.fill(1.0);
+  tiltValid_ = true;
+  referenceLevel_ = -200.0;
+  loud_ = false;
+}
+
+void CorrectionAnalyser::setSettings(const CorrectionSettings& settings) {
+  settings_ = settings;
+  const Crossovers ordered = orderedCrossovers(settings.crossovers);
+  const Crossovers& current = analysis_.crossovers;
+  // A crossover that moved, or one that cannot be compared, restarts the region levels.
+  const auto moved = [](double a, double b) { return !(std::fabs(a - b) <= kCrossoverMoved); };
+  if (moved(ordered.low, current.low) || moved(ordered.mid, current.mid) ||
+      moved(ordered.high, current.high)) {
+    analysis_.levels.fill(-300.0);
+  }
+  analysis_.crossovers = ordered;
+}
+
+void CorrectionAnalyser::onHop(double meanSquare, double seconds) {
+  // Hops from the analysis always last a finite, positive time; anything else counts as none.
+  if (!(seconds >= 0.0) || !std::isfinite(seconds)) seconds = 0.0;
+  const double level = powerToDb(meanSquare);
+  referenceLevel_ = std::max(referenceLevel_ - seconds, level);
+  loud_ = level >= referenceLevel_ - kLoudRangeDb;
+
+  if (loud_) {
+    const BandCurve& f = bandFrequencies();
+    const SpectrumAnalysis& a = analysis_;
+
+    BandCurve measured;
+    double p = 0.0;
+    double t = 0.0;
+    for (std::size_t k = 0; k < kBandCount; ++k) {
+      measured[k] = powerToDb(a.slowPowers[k]);
+      if (!a.belowNyquist[k] || !inCorrectionRange(f[k])) continue;
+      p += a.slowPowers[k];
+      t += std::pow(10.0, 0.1 * target_[k]);
+    }
+    const double offset = (p > 0.0 && t > 0.0) ? 10.0 * std::log10(t / p) : 0.0;
+    BandCurve difference;
+    bool finite = true;
+    for (std::size_t k = 0; k < kBandCount; ++k) {
+      difference[k] = measured[k] + offset - target_[k];
+      finite = finite && std::isfinite(difference[k]);
+    }
+
+    // A target that is not finite everywhere gives nothing to fit against: only smooth.
+    if (finite) {
+      const Crossovers c = orderedCrossovers(settings_.crossovers);
+      std::array<double, 4> weights{1.0, 1.0, 1.0, 1.0};
+      for (int r = 0; r < 4; ++r) {
+        if (a.levels[r] > kNoLevel && a.levels[r + 4] > kNoLevel) {
+          weights[r] = std::clamp((a.levels[r] - a.levels[r + 4] + 20.0) / 10.0, 0.0, 1.0);
+        }
+      }
+      const Readouts fit = a.balance(difference, c, weights);
+      const std::array<double, 4> regionLevel{fit.low, fit.loMid, fit.hiMid, fit.high};
+
+      std::array<double, 4> value{};
+      for (int r = 0; r < 4; ++r) {
+        value[r] = regionLevel[r] * fit.hold[r];
+        regionHolds_[r] = std::min(regionHolds_[r] + seconds, fit.hold[r]);
+      }
+      int heldOpen = 0, fitOpen = 0;
+      for (int r = 0; r < 4; ++r) {
+        if (regionHolds_[r] > 0.5) ++heldOpen;
+        if (fit.hold[r] > 0.5) ++fitOpen;
+      }
+      tiltValid_ = heldOpen >= 2 && fitOpen >= 2;
+      const double tilt = tiltValid_ ? fit.tilt : 0.0;
+
+      BandCurve wanted{};
+      for (std::size_t k = 0; k < kBandCount; ++k) {
+        if (!inCorrectionRange(f[k])) continue;
+        const int r = regionOf(f[k], c);
+        wanted[k] = -(tilt * settings_.amount[0] * std::log2(f[k] / 1000.0) +
+                      settings_.amount[r + 1] * value[r]);
+      }
+      std::array<bool, 5> mask{};
+      mask[0] = !tiltValid_;
+      for (int r = 0; r < 4; ++r) mask[r + 1] = regionHolds_[r] <= 0.5;
+
+      const CorrectionGains fitted =
+          fitCorrection(wanted, settings_, sampleRate_, mask, smoothedGains_);
+      // Never let a fit that went non-finite reach the published gains.
+      if (allFinite(fitted)) fittedGains_ = fitted;
+    }
+  }
+
+  const double tau = std::fmax(0.25 * settings_.speed, 0.25);
+  const double a = 1.0 - std::exp(-seconds / tau);
+  CorrectionGains next = smoothedGains_;
+  next.tilt += (fittedGains_.tilt - smoothedGains_.tilt) * a * (tiltValid_ ? 1.0 : 0.0);
+  for (std::size_t r = 0; r < 4; ++r) {
+    next[r + 1] += (fittedGains_[r + 1] - smoothedGains_[r + 1]) * a * regionHolds_[r];
+  }
+  if (allFinite(next)) smoothedGains_ = next;
+}
+
+}  // namespace spectrapoise::dsp

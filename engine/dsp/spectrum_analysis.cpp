@@ -1,0 +1,354 @@
+#include "engine/dsp/spectrum_analysis.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace spectrapoise::dsp {
+
+namespace {
+
+constexpr double kFastSeconds = 0.3;
+constexpr double kLongSeconds = 10.0;
+constexpr double kLevelSeconds = 0.15;
+constexpr double kSilentMeanSquare = 1e-10;
+// Held region levels fall by this many dB per second.
+constexpr double kHeldFallPerSecond = 0.25;
+// A level at or below this counts as "no level yet" (the floor is -300 dB).
+constexpr double kNoLevel = -299.0;
+
+double smoothingFactor(double hop, double seconds) { return 1.0 - std::exp(-hop / seconds); }
+
+}  // namespace
+
+void SpectrumAnalysis::prepare(double rate) {
+  sampleRate = rate;
+  if (!fft) fft = std::make_unique<RealFourierTransform>();
+
+  ringLeft.assign(kWindowSize, 0.0f);
+  ringRight.assign(kWindowSize, 0.0f);
+  windowed.assign(kWindowSize, 0.0f);
+  spectrumRe.assign(kBins, 0.0f);
+  spectrumIm.assign(kBins, 0.0f);
+  power.assign(kBins, 0.0);
+  window.resize(kWindowSize);
+  for (std::size_t n = 0; n < kWindowSize; ++n) {
+    const double phase = 2.0 * std::numbers::pi * static_cast<double>(n) * (1.0 / 8192.0);
+    window[n] = static_cast<float>(0.5 - 0.5 * std::cos(phase));
+  }
+
+  // Bin ranges exist only for bands below Nyquist; at an unusable rate there is none, and no
+  // rate-derived number is ever converted to an integer.
+  const BandCurve& f = bandFrequencies();
+  const double binWidth = rate * (1.0 / 8192.0);
+  for (std::size_t k = 0; k < kBandCount; ++k) {
+    Band& band = bands[k];
+    band = Band{};
+    belowNyquist[k] = bandBelowNyquist(k, rate);
+    if (!belowNyquist[k]) {
+      band.scale = 0.0;
+      continue;
+    }
+    const double lower = f[k] * kBandLowerEdge;
+    const double upper = f[k] * kBandUpperEdge;
+    const double width = upper - lower;
+    if (2.0 * binWidth > width) {
+      band.interpolate = true;
+      band.position = f[k] / binWidth;
+      band.scale = width / binWidth;
+    } else {
+      // upper < rate/2, so both bins are at most 4096 here.
+      band.firstBin = static_cast<std::uint64_t>(std::ceil(lower / binWidth));
+      band.lastBin =
+          std::min<std::uint64_t>(static_cast<std::uint64_t>(std::floor(upper / binWidth)), 4096);
+      band.scale = width / (static_cast<double>(band.lastBin - band.firstBin + 1) * binWidth);
+    }
+  }
+  reset();
+}
+
+void SpectrumAnalysis::reset() {
+  std::fill(ringLeft.begin(), ringLeft.end(), 0.0f);
+  std::fill(ringRight.begin(), ringRight.end(), 0.0f);
+  writeIndex = 0;
+  hopCounter = 0;
+  filled = 0;
+  slowPowers.fill(0.0);
+  longPowers.fill(0.0);
+  fastPowers.fill(0.0);
+  levelPowers.fill(0.0);
+  silentSeconds = 1.0;
+  hasMeasurement = false;
+  levels.fill(-300.0);
+}
+
+double SpectrumAnalysis::hopSeconds() const {
+  if (!usableSampleRate(sampleRate)) return 0.0;
+  const double hop = static_cast<double>(kHopSize) / sampleRate;
+  return std::isfinite(hop) ? hop : 0.0;
+}
+
+void SpectrumAnalysis::analyse() {
+  if (!fft) return;
+  std::fill(power.begin(), power.end(), 0.0);
+  double energy = 0.0;
+
+  const std::size_t start = static_cast<std::size_t>(writeIndex % kWindowSize);
+  const float* w = window.data();
+  float* x = windowed.data();
+  for (int channel = 0; channel < 2; ++channel) {
+    const float* ring = channel == 0 ? ringLeft.data() : ringRight.data();
+    // Oldest frame first: ring[start..8191], then ring[0..start-1].
+    const std::size_t tail = kWindowSize - start;
+    for (std::size_t n = 0; n < tail; ++n) {
+      const float s = ring[start + n];
+      x[n] = s * w[n];
+      energy += static_cast<double>(s) * static_cast<double>(s);
+    }
+    for (std::size_t n = tail; n < kWindowSize; ++n) {
+      const float s = ring[n - tail];
+      x[n] = s * w[n];
+      energy += static_cast<double>(s) * static_cast<double>(s);
+    }
+    fft->forward(x, spectrumRe.data(), spectrumIm.data());
+    const float* re = spectrumRe.data();
+    const float* im = spectrumIm.data();
+    double* pw = power.data();
+    for (std::size_t b = 0; b < kBins; ++b) {
+      const double r = re[b];
+      const double i = im[b];
+      pw[b] += r * r + i * i;
+    }
+  }
+
+  const double meanSquare = energy * (1.0 / 16384.0);
+  const double hop = hopSeconds();
+  // An unusable rate measures nothing: its hops count as silent and take no time.
+  if (!(meanSquare > kSilentMeanSquare) || !std::isfinite(meanSquare) || hop <= 0.0) {
+    silentSeconds += hop;
+    return;
+  }
+
+  BandCurve values;
+  double total = 0.0;
+  for (std::size_t k = 0; k < kBandCount; ++k) {
+    const Band& band = bands[k];
+    double value = 0.0;
+    if (belowNyquist[k]) {
+      if (band.interpolate) {
+        const double i = std::floor(band.position);
+        const double frac = band.position - i;
+        const std::size_t lo = static_cast<std::size_t>(i);
+        const std::size_t hi = std::min<std::size_t>(lo + 1, kBins - 1);
+        value = (1.0 - frac) * power[lo] + frac * power[hi];
+      } else {
+        for (std::uint64_t b = band.firstBin; b <= band.lastBin; ++b) value += power[b];
+      }
+      value *= band.scale;
+    }
+    values[k] = value;
+    total += value;
+  }
+  // Finite samples so large that the transform overflowed: skip the hop like a non-finite one.
+  if (!std::isfinite(total)) {
+    silentSeconds += hop;
+    return;
+  }
+
+  silentSeconds = 0.0;
+  double aSlow = 1.0, aFast = 1.0, aLong = 1.0;
+  if (hasMeasurement) {
+    aSlow = smoothingFactor(hop, slowSeconds);
+    aFast = smoothingFactor(hop, kFastSeconds);
+    aLong = smoothingFactor(hop, kLongSeconds);
+  }
+  for (std::size_t k = 0; k < kBandCount; ++k) {
+    slowPowers[k] += (values[k] - slowPowers[k]) * aSlow;
+    fastPowers[k] += (values[k] - fastPowers[k]) * aFast;
+    longPowers[k] += (values[k] - longPowers[k]) * aLong;
+  }
+  hasMeasurement = true;
+
+  const double aLevel = levels[4] <= kNoLevel ? 1.0 : smoothingFactor(hop, kLevelSeconds);
+  for (std::size_t k = 0; k < kBandCount; ++k) {
+    levelPowers[k] += (values[k] - levelPowers[k]) * aLevel;
+  }
+
+  const BandCurve& f = bandFrequencies();
+  std::array<double, 4> sum{};
+  std::array<int, 4> count{};
+  for (std::size_t k = 0; k < kBandCount; ++k) {
+    if (!belowNyquist[k] || !inCorrectionRange(f[k])) continue;
+    const int r = regionOf(f[k], crossovers);
+    sum[r] += powerToDb(levelPowers[k]);
+    ++count[r];
+  }
+  for (int r = 0; r < 4; ++r) {
+    levels[r] = count[r] > 0 ? sum[r] / count[r] : -300.0;
+    const double held = levels[4 + r];
+    const double candidate = held > kNoLevel ? held - kHeldFallPerSecond * hop : levels[r];
+    levels[4 + r] = std::max(candidate, levels[r]);
+  }
+
+  if (hopCallback) hopCallback(values, meanSquare, hop);
+}
+
+SpectrumAnalysis::Readouts SpectrumAnalysis::readouts(const BandCurve& target,
+                                                      const Crossovers& regionCrossovers,
+                                                      const std::array<double, 4>& holds) const {
+  if (!hasMeasurement || silentSeconds >= 1.0) return Readouts{};
+  const BandCurve& f = bandFrequencies();
+  double p = 0.0;
+  double t = 0.0;
+  for (std::size_t k = 0; k < kBandCount; ++k) {
+    if (!belowNyquist[k] || !inCorrectionRange(f[k])) continue;
+    p += longPowers[k];
+    t += std::pow(10.0, 0.1 * target[k]);
+  }
+  const double offset = (p > 0.0 && t > 0.0) ? 10.0 * std::log10(t / p) : 0.0;
+  BandCurve difference;
+  for (std::size_t k = 0; k < kBandCount; ++k) {
+    difference[k] = powerToDb(longPowers[k]) + offset - target[k];
+    // A target that is not finite everywhere cannot be compared with.
+    if (!std::isfinite(difference[k])) return Readouts{};
+  }
+  Readouts result = balance(difference, regionCrossovers, holds);
+  result.active = true;
+  return result;
+}
+
+SpectrumAnalysis::Readouts SpectrumAnalysis::balance(const BandCurve& difference,
+                                                     const Crossovers& c,
+                                                     const std::array<double, 4>& weights) const {
+  struct RegionSums {
+    double slopeCount = 0, slopeX = 0, slopeD = 0, slopeXX = 0, slopeXD = 0;
+    double levelCount = 0, levelX = 0, levelD = 0;
+  };
+  std::array<RegionSums, 4> sums{};
+  const BandCurve& f = bandFrequencies();
+  for (std::size_t k = 0; k < kBandCount; ++k) {
+    if (!belowNyquist[k]) continue;
+    const int r = regionOf(f[k], c);
+    const double x = std::log2(f[k] / 1000.0);
+    const double d = difference[k];
+    RegionSums& s = sums[r];
+    if (f[k] >= kSlopeLowHz && f[k] <= kCorrectionHighHz) {
+      s.slopeCount += 1;
+      s.slopeX += x;
+      s.slopeD += d;
+      s.slopeXX += x * x;
+      s.slopeXD += x * d;
+    }
+    if (inCorrectionRange(f[k])) {
+      s.levelCount += 1;
+      s.levelX += x;
+      s.levelD += d;
+    }
+  }
+
+  std::array<bool, 4> hasSlope{};
+  std::array<double, 4> slope{};
+  std::array<double, 4> mean{};
+  double top = -1e300;
+  for (int r = 0; r < 4; ++r) {
+    const RegionSums& s = sums[r];
+    const double denominator = s.slopeCount * s.slopeXX - s.slopeX * s.slopeX;
+    if (s.slopeCount >= 4 && denominator > 1e-9) {
+      hasSlope[r] = true;
+      slope[r] = (s.slopeCount * s.slopeXD - s.slopeX * s.slopeD) / denominator;
+    }
+    if (s.levelCount > 0) {
+      mean[r] = s.levelD / s.levelCount;
+      top = std::max(top, mean[r]);
+    }
+  }
+
+  std::array<double, 4> w0{};
+  for (int r = 0; r < 4; ++r) {
+    if (sums[r].levelCount <= 0) continue;
+    const double gate = top > -1e299 ? std::clamp((mean[r] - top + 25.0) / 10.0, 0.0, 1.0) : 1.0;
+    w0[r] = std::min(gate, std::clamp(weights[r], 0.0, 1.0));
+  }
+  std::array<double, 4> w = w0;
+
+  double tilt = 0.0;
+  std::array<double, 4> rel{};
+  for (int pass = 0; pass < 4; ++pass) {
+    tilt = 0.0;
+    double total = 0.0;
+    for (int r = 0; r < 4; ++r) {
+      if (hasSlope[r]) total += w[r];
+    }
+    if (total > 1e-12) {
+      double sum = 0.0;
+      for (int r = 0; r < 4; ++r) {
+        if (hasSlope[r]) sum += w[r] * slope[r];
+      }
+      tilt = sum / total;
+      for (int iteration = 0; iteration < 8; ++iteration) {
+        double u[4] = {};
+        double uTotal = 0.0;
+        for (int r = 0; r < 4; ++r) {
+          if (!hasSlope[r]) continue;
+          const double e = (slope[r] - tilt) / 0.4;
+          u[r] = w[r] / (e * e + 1.0);
+          uTotal += u[r];
+        }
+        if (uTotal <= 1e-12) break;
+        double weighted = 0.0;
+        for (int r = 0; r < 4; ++r) weighted += u[r] * slope[r];
+        tilt = weighted / uTotal;
+      }
+    }
+
+    std::array<double, 4> level{};
+    for (int r = 0; r < 4; ++r) {
+      const RegionSums& s = sums[r];
+      level[r] = s.levelCount > 0 ? (s.levelD - tilt * s.levelX) / s.levelCount : 0.0;
+    }
+
+    double offset = 0.0;
+    total = 0.0;
+    for (int r = 0; r < 4; ++r) {
+      if (sums[r].levelCount > 0) total += w[r];
+    }
+    if (total > 1e-12) {
+      double sum = 0.0;
+      for (int r = 0; r < 4; ++r) {
+        if (sums[r].levelCount > 0) sum += w[r] * level[r];
+      }
+      offset = sum / total;
+      for (int iteration = 0; iteration < 8; ++iteration) {
+        double u[4] = {};
+        double uTotal = 0.0;
+        for (int r = 0; r < 4; ++r) {
+          if (sums[r].levelCount <= 0) continue;
+          const double e = (level[r] - offset) * 0.5;
+          u[r] = w[r] / (e * e + 1.0);
+          uTotal += u[r];
+        }
+        if (uTotal <= 1e-12) break;
+        double weighted = 0.0;
+        for (int r = 0; r < 4; ++r) weighted += u[r] * level[r];
+        offset = weighted / uTotal;
+      }
+    }
+
+    for (int r = 0; r < 4; ++r) {
+      rel[r] = level[r] - offset;
+      w[r] = std::min(std::clamp((rel[r] + 25.0) / 10.0, 0.0, 1.0), w0[r]);
+    }
+  }
+
+  Readouts result;
+  result.tilt = tilt;
+  result.low = rel[0];
+  result.loMid = rel[1];
+  result.hiMid = rel[2];
+  result.high = rel[3];
+  result.hold = w;
+  result.active = false;
+  return result;
+}
+
+}  // namespace spectrapoise::dsp
