@@ -171,7 +171,11 @@ void CorrectionFilters::clearState() {
 }
 
 bool CorrectionFilters::targetsMoved() const {
-  // A NaN difference compares false and never triggers a redesign.
+  // Targets that are not all finite are ignored as a whole, so that no infinity or NaN reaches
+  // the design, not even alongside another target that moved.
+  double sum = targetCrossovers_.low + targetCrossovers_.mid + targetCrossovers_.high;
+  for (std::size_t i = 0; i < CorrectionGains::kCount; ++i) sum += targetGains_[i];
+  if (!std::isfinite(sum)) return false;
   for (std::size_t i = 0; i < CorrectionGains::kCount; ++i) {
     if (std::fabs(targetGains_[i] - gains_[i]) > kRedesignThreshold) return true;
   }

@@ -61,7 +61,8 @@ class CorrectionFilters {
   // Clears both channels' section states and the countdown.
   void clearState();
 
-  // The gains and crossovers the filters move to at their next look (every 32 frames).
+  // The gains and crossovers the filters move to at their next look (every 32 frames), when one
+  // of them moved by more than 0.0001 and all of them are finite.
   void setTargets(const CorrectionGains& gains, const Crossovers& crossovers) {
     targetGains_ = gains;
     targetCrossovers_ = crossovers;
