@@ -31,8 +31,8 @@ std::optional<std::string> Value::string(std::string_view key) const {
 
 const Value* Value::member(std::string_view key) const {
   if (kind != kObject) return nullptr;
-  for (const auto& [k, v] : object) {
-    if (k == key) return &v;
+  for (const Member& m : object) {
+    if (m.key == key) return &m.value;
   }
   return nullptr;
 }
@@ -103,7 +103,7 @@ bool Reader::parse(Value& out, int depth) {
         ++pos_;
         Value member;
         if (!parse(member, depth + 1)) return false;
-        out.object.emplace_back(std::move(key), std::move(member));
+        out.object.push_back(Member{std::move(key), std::move(member)});
         skipWhitespace();
         if (pos_ >= text_.size()) return false;
         const char c = text_[pos_++];

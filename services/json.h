@@ -7,10 +7,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 namespace brightloom::json {
+
+struct Member;
 
 struct Value {
   enum Kind : std::int32_t { kNull = 0, kBoolean = 1, kNumber = 2, kString = 3, kArray = 4, kObject = 5 };
@@ -21,13 +22,19 @@ struct Value {
   std::string text;
   std::vector<Value> array;
   // Members in document order; duplicate keys are all kept.
-  std::vector<std::pair<std::string, Value>> object;
+  std::vector<Member> object;
 
   // The text of the first member named `key` when this is an object and that member is a
   // string; nothing otherwise (later members with the same key are never consulted).
   std::optional<std::string> string(std::string_view key) const;
   // The first member named `key`, or null when this is no object or has no such member.
   const Value* member(std::string_view key) const;
+};
+
+// One (key, value) pair of an object.
+struct Member {
+  std::string key;
+  Value value;
 };
 
 namespace detail {

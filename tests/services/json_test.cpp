@@ -38,8 +38,8 @@ TEST(JsonReader, BuildsTheTreeInDocumentOrder) {
   ASSERT_TRUE(v);
   ASSERT_EQ(v->kind, Value::kObject);
   ASSERT_EQ(v->object.size(), 3u);
-  EXPECT_EQ(v->object[0].first, "b");
-  const Value& arr = v->object[0].second;
+  EXPECT_EQ(v->object[0].key, "b");
+  const Value& arr = v->object[0].value;
   ASSERT_EQ(arr.kind, Value::kArray);
   ASSERT_EQ(arr.array.size(), 5u);
   EXPECT_EQ(arr.array[1].kind, Value::kNumber);
@@ -48,8 +48,8 @@ TEST(JsonReader, BuildsTheTreeInDocumentOrder) {
   EXPECT_TRUE(arr.array[2].boolean);
   EXPECT_FALSE(arr.array[3].boolean);
   EXPECT_EQ(arr.array[4].kind, Value::kNull);
-  EXPECT_EQ(v->object[1].second.kind, Value::kObject);
-  EXPECT_TRUE(v->object[1].second.object.empty());
+  EXPECT_EQ(v->object[1].value.kind, Value::kObject);
+  EXPECT_TRUE(v->object[1].value.object.empty());
   // The first "b" is an array, so the later string is never consulted.
   EXPECT_FALSE(v->string("b"));
   EXPECT_FALSE(v->string("a"));
