@@ -25,6 +25,19 @@ struct Section {
 inline constexpr int kSectionCount = 6;
 using Design = std::array<Section, kSectionCount>;
 
+// The frequency-dependent part of a design, for one set of crossovers and one sample rate:
+// cos(w0) and alpha of each section. Not usable at a sample rate that is not finite and
+// positive.
+struct Geometry {
+  bool usable = false;
+  std::array<double, kSectionCount> cosine{};
+  std::array<double, kSectionCount> alpha{};
+};
+Geometry geometry(const Crossovers& crossovers, double sampleRate);
+
+// Section `index` (0..5) of the design for these gains; pass-through when not usable.
+Section designSection(int index, const CorrectionGains& gains, const Geometry& geometry);
+
 // Designs the six sections for the gains (dB), the crossovers (mid raised to at least 2*low,
 // high to at least 2*mid) and the sample rate. All gains 0 give exact pass-through sections,
 // and so does a sample rate that is not finite and positive.
@@ -90,6 +103,7 @@ class CorrectionFilters {
   CorrectionGains targetGains_{};
   Crossovers crossovers_{};
   Crossovers targetCrossovers_{};
+  correction_detail::Geometry geometry_{};
   correction_detail::Design design_{};
   // Section states z1, z2 per channel, kept apart from the coefficients.
   struct State {

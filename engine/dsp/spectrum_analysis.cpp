@@ -4,6 +4,10 @@
 #include <cmath>
 #include <numbers>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace spectrapoise::dsp {
 
 namespace {
@@ -18,6 +22,84 @@ constexpr double kHeldFallPerSecond = 0.25;
 constexpr double kNoLevel = -299.0;
 
 double smoothingFactor(double hop, double seconds) { return 1.0 - std::exp(-hop / seconds); }
+
+// out[n] = a[n] * b[n], n < count.
+void multiply(const float* a, const float* b, float* out, std::size_t count) {
+  std::size_t n = 0;
+#if defined(__SSE2__)
+  for (; n + 4 <= count; n += 4) {
+    _mm_storeu_ps(out + n, _mm_mul_ps(_mm_loadu_ps(a + n), _mm_loadu_ps(b + n)));
+  }
+#endif
+  for (; n < count; ++n) out[n] = a[n] * b[n];
+}
+
+// Sum of the squares of 8192 samples in double: four interleaved partial sums (a fixed order,
+// so every build gives the same result) that keep the additions from waiting on each other.
+double sumOfSquares(const float* s) {
+#if defined(__SSE2__)
+  __m128d p01 = _mm_setzero_pd(), p23 = _mm_setzero_pd();
+  for (std::size_t n = 0; n < SpectrumAnalysis::kWindowSize; n += 4) {
+    const __m128 v = _mm_loadu_ps(s + n);
+    const __m128d lo = _mm_cvtps_pd(v);
+    const __m128d hi = _mm_cvtps_pd(_mm_movehl_ps(v, v));
+    p01 = _mm_add_pd(p01, _mm_mul_pd(lo, lo));
+    p23 = _mm_add_pd(p23, _mm_mul_pd(hi, hi));
+  }
+  double partial[4];
+  _mm_storeu_pd(partial, p01);
+  _mm_storeu_pd(partial + 2, p23);
+#else
+  double partial[4] = {0.0, 0.0, 0.0, 0.0};
+  for (std::size_t n = 0; n < SpectrumAnalysis::kWindowSize; n += 4) {
+    for (std::size_t j = 0; j < 4; ++j) {
+      const double v = s[n + j];
+      partial[j] += v * v;
+    }
+  }
+#endif
+  return (partial[0] + partial[1]) + (partial[2] + partial[3]);
+}
+
+#if defined(__SSE2__)
+// Two floats into the low half of a vector.
+inline __m128 loadTwo(const float* p) {
+  return _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
+}
+#endif
+
+// power[b] += re[b]^2 + im[b]^2 in double, b < 4097.
+void addPowers(const float* re, const float* im, double* power) {
+  std::size_t b = 0;
+#if defined(__SSE2__)
+  for (; b + 2 <= SpectrumAnalysis::kBins; b += 2) {
+    const __m128d r = _mm_cvtps_pd(loadTwo(re + b));
+    const __m128d i = _mm_cvtps_pd(loadTwo(im + b));
+    const __m128d sum = _mm_add_pd(_mm_mul_pd(r, r), _mm_mul_pd(i, i));
+    _mm_storeu_pd(power + b, _mm_add_pd(_mm_loadu_pd(power + b), sum));
+  }
+#endif
+  for (; b < SpectrumAnalysis::kBins; ++b) {
+    const double r = re[b];
+    const double i = im[b];
+    power[b] += r * r + i * i;
+  }
+}
+
+// Sum of p[first..last]: four interleaved partial sums in a fixed order, so the additions of
+// a wide band do not wait on each other and every build gives the same result.
+double sumBins(const double* p, std::size_t first, std::size_t last) {
+  double partial[4] = {0.0, 0.0, 0.0, 0.0};
+  std::size_t b = first;
+  for (; b + 3 <= last; b += 4) {
+    partial[0] += p[b];
+    partial[1] += p[b + 1];
+    partial[2] += p[b + 2];
+    partial[3] += p[b + 3];
+  }
+  for (std::size_t j = 0; b <= last; ++b, ++j) partial[j] += p[b];
+  return (partial[0] + partial[1]) + (partial[2] + partial[3]);
+}
 
 }  // namespace
 
@@ -94,31 +176,16 @@ void SpectrumAnalysis::analyse() {
   double energy = 0.0;
 
   const std::size_t start = static_cast<std::size_t>(writeIndex % kWindowSize);
-  const float* w = window.data();
   float* x = windowed.data();
   for (int channel = 0; channel < 2; ++channel) {
     const float* ring = channel == 0 ? ringLeft.data() : ringRight.data();
     // Oldest frame first: ring[start..8191], then ring[0..start-1].
     const std::size_t tail = kWindowSize - start;
-    for (std::size_t n = 0; n < tail; ++n) {
-      const float s = ring[start + n];
-      x[n] = s * w[n];
-      energy += static_cast<double>(s) * static_cast<double>(s);
-    }
-    for (std::size_t n = tail; n < kWindowSize; ++n) {
-      const float s = ring[n - tail];
-      x[n] = s * w[n];
-      energy += static_cast<double>(s) * static_cast<double>(s);
-    }
+    multiply(ring + start, window.data(), x, tail);
+    multiply(ring, window.data() + tail, x + tail, start);
+    energy += sumOfSquares(ring);
     fft->forward(x, spectrumRe.data(), spectrumIm.data());
-    const float* re = spectrumRe.data();
-    const float* im = spectrumIm.data();
-    double* pw = power.data();
-    for (std::size_t b = 0; b < kBins; ++b) {
-      const double r = re[b];
-      const double i = im[b];
-      pw[b] += r * r + i * i;
-    }
+    addPowers(spectrumRe.data(), spectrumIm.data(), power.data());
   }
 
   const double meanSquare = energy * (1.0 / 16384.0);
@@ -142,7 +209,8 @@ void SpectrumAnalysis::analyse() {
         const std::size_t hi = std::min<std::size_t>(lo + 1, kBins - 1);
         value = (1.0 - frac) * power[lo] + frac * power[hi];
       } else {
-        for (std::uint64_t b = band.firstBin; b <= band.lastBin; ++b) value += power[b];
+        value = sumBins(power.data(), static_cast<std::size_t>(band.firstBin),
+                        static_cast<std::size_t>(band.lastBin));
       }
       value *= band.scale;
     }
