@@ -51,7 +51,7 @@ void LoudnessGate::addBlock(double x) {
     totalSum += sums_[b];
     totalCount += counts_[b];
   }
-  if (totalCount == 0 || !(totalSum > 0.0)) return;
+  if (totalCount == 0 || !(totalSum > 0.0) || !std::isfinite(totalSum)) return;
   const double threshold = loudnessOf(totalSum / static_cast<double>(totalCount)) - 10.0;
 
   double gatedSum = 0.0;
@@ -62,7 +62,7 @@ void LoudnessGate::addBlock(double x) {
       gatedCount += counts_[b];
     }
   }
-  if (gatedCount > 0 && gatedSum > 0.0)
+  if (gatedCount > 0 && gatedSum > 0.0 && std::isfinite(gatedSum))
     integrated_ = std::max(kNoReading, loudnessOf(gatedSum / static_cast<double>(gatedCount)));
 }
 
@@ -95,6 +95,7 @@ void ShortTermLoudness::prepare(double fs) {
     highPass.a2 = (1.0 - K / Q + K * K) / d;
   }
   sections_ = {shelf, highPass, shelf, highPass};
+  if (!std::isfinite(fs) || !(fs > 0.0)) sections_ = {};  // no usable coefficients
 
   ring_.fill(0.0);
   ringIndex_ = 0;

@@ -1,7 +1,7 @@
 #pragma once
 // Loudness after ITU-R BS.1770: K-weighting, mean square over 100 ms steps, short-term
 // loudness over the last 3 s and gated integrated loudness since the last reset, in LUFS.
-// Both meters are fixed-size records updated in place: no allocation, no lock, no failure.
+// The meter is a fixed-size record updated in place: no allocation, no lock, no failure path.
 
 #include <array>
 #include <cstdint>
@@ -43,7 +43,8 @@ public:
   static constexpr int kRingSteps = 30;
   static constexpr double kNoReading = -150.0;
 
-  // Coefficients for `sampleRate` and everything cleared.
+  // Coefficients for `sampleRate` and everything cleared. At a rate that is not finite or
+  // not above 0 the filters stay silent and the meter only keeps time.
   void prepare(double sampleRate);
 
   // Meters `numFrames` frames of the first two of `numChannels` channels (with no channels

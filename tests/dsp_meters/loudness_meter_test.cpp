@@ -333,6 +333,17 @@ TEST(LoudnessSteps, StepLengthIsTheRoundedTenthOfTheRate) {
   for (const Case& c : cases) EXPECT_EQ(meterStepLength(c.rate), c.frames) << c.rate;
 }
 
+TEST(LoudnessSteps, UnusableRateReadsNothingAndKeepsTime) {
+  for (double rate : {0.0, -1.0, std::numeric_limits<double>::quiet_NaN()}) {
+    ShortTermLoudness meter = preparedMeter(rate);
+    Stereo tone = sineBuffer(48000, {{-10, 0.1}});
+    EXPECT_EQ(meter.process(tone.pointers(), 2, static_cast<int>(tone.frames())),
+              static_cast<int>(tone.frames()));
+    EXPECT_EQ(meter.shortTerm(), -150.0);
+    EXPECT_EQ(meter.integrated(), -150.0);
+  }
+}
+
 TEST(LoudnessChannels, ThirdChannelChangesNothingAndMonoUsesChannelZero) {
   Stereo s = sp::test::render(Programme(48000, 5).noise(-20, 2.5));
   std::vector<double> third(s.frames(), 0.9);
