@@ -141,8 +141,9 @@ std::filesystem::path UpdateCheck::recordFile() const {
 bool UpdateCheck::offFileExists() const {
   const std::filesystem::path path = offFile();
   if (path.empty()) return false;
+  // Any directory entry counts, a dangling link too; an unreadable status counts as absent.
   std::error_code ec;
-  const auto status = std::filesystem::status(path, ec);
+  const auto status = std::filesystem::symlink_status(path, ec);
   return !ec && std::filesystem::exists(status);
 }
 
@@ -338,8 +339,12 @@ void UpdateCheck::runSchedule(int startDelayMs) {
   std::optional<steady_clock::time_point> lastCycleEnd;
   while (!stopping_.load()) {
     if (!lastCycleEnd || steady_clock::now() - *lastCycleEnd >= seconds(kCheckIntervalSeconds)) {
-      checkIfDue();
-      reload();
+      try {
+        checkIfDue();
+        reload();
+      } catch (...) {
+        // An exception leaving this thread would end the host; the next cycle tries again.
+      }
       lastCycleEnd = steady_clock::now();
     }
     std::unique_lock<std::mutex> lock(scheduleMutex_);

@@ -176,7 +176,7 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("command", choices=["start", "stop", "serve"])
     parser.add_argument("--dir", required=True)
-    parser.add_argument("--lifetime", type=float, default=1200)
+    parser.add_argument("--lifetime", type=float, default=1800)
     args = parser.parse_args()
     directory = os.path.abspath(args.dir)
     if args.command == "start":

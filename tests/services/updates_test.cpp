@@ -305,6 +305,13 @@ TEST_F(UpdateCheckTest, NoFolderMarkerOrNetworkMeansNoRequest) {
     check->checkIfDue();
     EXPECT_EQ(fetches_, 0);
     fs::remove(dir_ / "updates-off");
+    fs::create_symlink(dir_ / "nowhere", dir_ / "updates-off");
+    check->checkIfDue();
+    EXPECT_EQ(fetches_, 0);
+    check->setEnabled(true);  // removes the link itself
+    EXPECT_FALSE(fs::exists(fs::symlink_status(dir_ / "updates-off")));
+    EXPECT_TRUE(check->enabled());
+    fs::remove(recordPath());
   }
   {
     Config config{"spectrapoise", "0.4.10", folder(), "", [] { return kNow; },
