@@ -186,8 +186,8 @@ def normalised(curve, bump):
 
 
 def fmt(v):
-    text = f"{v:.3f}"
-    return text
+    """The writer's number format: fixed, three decimals."""
+    return f"{v:.3f}"
 
 
 def check(target, curve_text, spread_text):
