@@ -145,7 +145,7 @@ TEST(PresetPath, SameCleanNameGoesToNumberedFileAndIsFoundAgain) {
   TempDir dir;
   std::string error;
   ASSERT_TRUE(writeFile(dir / "Warm.sppreset", presetText("Warm ", "AAAA")));
-  EXPECT_EQ(userPresetDirectory(kFormat, "/root/x"), fs::path("/root/x/SpectraPoise/Presets"));
+  EXPECT_EQ(userPresetDirectory(kFormat, "/home/u/data"), fs::path("/home/u/data/SpectraPoise/Presets"));
 
   EXPECT_EQ(presetPathForName(kFormat, dir.path(), "Warm"), dir / "Warm-1.sppreset");
   ASSERT_TRUE(writePreset(kFormat, dir.path(), "Warm", bytes("one"), error));
