@@ -123,10 +123,7 @@ struct IKeyPress {
 
   IKeyPress() = default;
   IKeyPress(const char* str, int vk, bool s = false, bool c = false, bool a = false) : VK(vk), S(s), C(c), A(a) {
-    if (str != nullptr) {
-      std::strncpy(utf8, str, sizeof(utf8) - 1);
-      utf8[sizeof(utf8) - 1] = '\0';
-    }
+    if (str != nullptr) std::memcpy(utf8, str, strnlen(str, sizeof(utf8) - 1));
   }
 };
 

@@ -41,4 +41,7 @@ const plugkit::Config& SpectraPoise::config() {
 
 SpectraPoise::SpectraPoise(const plugkit::InstanceInfo& info) : plugkit::IPluginVST3(info, config()) {}
 
-SpectraPoise::~SpectraPoise() = default;
+SpectraPoise::~SpectraPoise() {
+  // No timer tick may run while this class's members are being destroyed.
+  StopTimer();
+}
