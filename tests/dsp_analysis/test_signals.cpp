@@ -3,7 +3,6 @@
 #include <fftw3.h>
 
 #include <cmath>
-#include <numbers>
 #include <random>
 
 namespace sp::test {
@@ -14,18 +13,26 @@ std::vector<float> shapedNoise(std::size_t length, double slopeDbPerOctave, doub
   fftwf_complex* spectrum = fftwf_alloc_complex(bins);
   float* signal = fftwf_alloc_real(length);
   std::mt19937 random(seed);
-  std::uniform_real_distribution<double> phase(0.0, 2.0 * std::numbers::pi);
+  std::uniform_real_distribution<double> unit(-1.0, 1.0);
   const double binHz = sampleRate / static_cast<double>(length);
+  // Power density ~ f^-e with e = slope / (10 log10 2); the magnitude is its square root.
+  const double exponent = -slopeDbPerOctave / (20.0 * std::log10(2.0));
   for (std::size_t b = 0; b < bins; ++b) {
+    // A random phase: a point drawn uniformly in the unit disk, scaled onto the circle.
+    double u, v, r2;
+    do {
+      u = unit(random);
+      v = unit(random);
+      r2 = u * u + v * v;
+    } while (r2 > 1.0 || r2 < 1e-12);
     const double f = static_cast<double>(b) * binHz;
-    const double theta = phase(random);
     double magnitude = 0.0;
     if (f >= lowestHz && b > 0 && b < bins - 1) {
-      // Power density changes by -slope dB per octave; the magnitude by half of that.
-      magnitude = std::pow(10.0, -slopeDbPerOctave * std::log2(f / 1000.0) / 20.0);
+      magnitude = exponent == 0.0 ? 1.0 : std::pow(f / 1000.0, exponent);
     }
-    spectrum[b][0] = static_cast<float>(magnitude * std::cos(theta));
-    spectrum[b][1] = static_cast<float>(magnitude * std::sin(theta));
+    const double scale = magnitude / std::sqrt(r2);
+    spectrum[b][0] = static_cast<float>(u * scale);
+    spectrum[b][1] = static_cast<float>(v * scale);
   }
   fftwf_plan plan = fftwf_plan_dft_c2r_1d(static_cast<int>(length), spectrum, signal,
                                           FFTW_ESTIMATE);
