@@ -22,4 +22,17 @@ bool bandBelowNyquist(std::size_t k, double sampleRate) {
   return sampleRate / 2.0 > bandFrequencies()[k] * kBandUpperEdge;
 }
 
+double alignmentOffsetDb(const BandCurve& powers, const BandCurve& targetDb,
+                         const BandFlags& belowNyquist) {
+  const BandCurve& f = bandFrequencies();
+  double p = 0.0;
+  double t = 0.0;
+  for (std::size_t k = 0; k < kBandCount; ++k) {
+    if (!belowNyquist[k] || !inCorrectionRange(f[k])) continue;
+    p += powers[k];
+    t += std::pow(10.0, 0.1 * targetDb[k]);
+  }
+  return (p > 0.0 && t > 0.0) ? 10.0 * std::log10(t / p) : 0.0;
+}
+
 }  // namespace spectrapoise::dsp

@@ -45,6 +45,12 @@ bool bandBelowNyquist(std::size_t k, double sampleRate);
 // Centre in 40..16,000 Hz (inclusive).
 inline bool inCorrectionRange(double f) { return f >= kCorrectionLowHz && f <= kCorrectionHighHz; }
 
+// Offset in dB that moves a measured curve onto the target's overall power: over the bands
+// below Nyquist with centres in 40..16,000 Hz, 10*log10(sum of 10^(target/10) / sum of powers),
+// or 0 when either sum is not above 0.
+double alignmentOffsetDb(const BandCurve& powers, const BandCurve& targetDb,
+                         const BandFlags& belowNyquist);
+
 // Region of a frequency: 0 below c.low, 1 below c.mid, 2 below c.high, else 3.
 inline int regionOf(double f, const Crossovers& c) {
   if (f < c.low) return 0;

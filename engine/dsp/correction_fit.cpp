@@ -166,20 +166,11 @@ void CorrectionAnalyser::onHop(double meanSquare, double seconds) {
     const BandCurve& f = bandFrequencies();
     const SpectrumAnalysis& a = analysis_;
 
-    BandCurve measured;
-    double p = 0.0;
-    double t = 0.0;
-    for (std::size_t k = 0; k < kBandCount; ++k) {
-      measured[k] = powerToDb(a.slowPowers[k]);
-      if (!a.belowNyquist[k] || !inCorrectionRange(f[k])) continue;
-      p += a.slowPowers[k];
-      t += std::pow(10.0, 0.1 * target_[k]);
-    }
-    const double offset = (p > 0.0 && t > 0.0) ? 10.0 * std::log10(t / p) : 0.0;
+    const double offset = alignmentOffsetDb(a.slowPowers, target_, a.belowNyquist);
     BandCurve difference;
     bool finite = true;
     for (std::size_t k = 0; k < kBandCount; ++k) {
-      difference[k] = measured[k] + offset - target_[k];
+      difference[k] = powerToDb(a.slowPowers[k]) + offset - target_[k];
       finite = finite && std::isfinite(difference[k]);
     }
 

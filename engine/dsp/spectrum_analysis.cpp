@@ -265,15 +265,7 @@ SpectrumAnalysis::Readouts SpectrumAnalysis::readouts(const BandCurve& target,
                                                       const Crossovers& regionCrossovers,
                                                       const std::array<double, 4>& holds) const {
   if (!hasMeasurement || silentSeconds >= 1.0) return Readouts{};
-  const BandCurve& f = bandFrequencies();
-  double p = 0.0;
-  double t = 0.0;
-  for (std::size_t k = 0; k < kBandCount; ++k) {
-    if (!belowNyquist[k] || !inCorrectionRange(f[k])) continue;
-    p += longPowers[k];
-    t += std::pow(10.0, 0.1 * target[k]);
-  }
-  const double offset = (p > 0.0 && t > 0.0) ? 10.0 * std::log10(t / p) : 0.0;
+  const double offset = alignmentOffsetDb(longPowers, target, belowNyquist);
   BandCurve difference;
   for (std::size_t k = 0; k < kBandCount; ++k) {
     difference[k] = powerToDb(longPowers[k]) + offset - target[k];

@@ -36,6 +36,27 @@ TEST(BandGrid, CentresEdgesAndDensity) {
   EXPECT_GT(dsp::bandFrequency(174), 16000.0);
 }
 
+// The offset that lays a measured curve onto the target's power uses only correction-range
+// bands below Nyquist.
+TEST(BandGrid, AlignmentOffsetMatchesTheTargetsPower) {
+  dsp::BandCurve target{}, powers{};
+  dsp::BandFlags all{};
+  all.fill(true);
+  for (std::size_t k = 0; k < dsp::kBandCount; ++k) {
+    target[k] = 0.1 * static_cast<double>(k) - 9.0;
+    powers[k] = std::pow(10.0, (target[k] + 5.0) / 10.0);
+  }
+  EXPECT_NEAR(dsp::alignmentOffsetDb(powers, target, all), -5.0, 1e-12);
+  // Bands outside 40..16,000 Hz or above Nyquist do not count.
+  powers[5] = powers[176] = 1e12;
+  dsp::BandFlags some = all;
+  some[100] = false;
+  powers[100] = 1e12;
+  EXPECT_NEAR(dsp::alignmentOffsetDb(powers, target, some), -5.0, 1e-12);
+  EXPECT_EQ(dsp::alignmentOffsetDb(dsp::BandCurve{}, target, all), 0.0);
+  EXPECT_EQ(dsp::alignmentOffsetDb(powers, target, dsp::BandFlags{}), 0.0);
+}
+
 struct RateCase {
   double rate;
   int lastInterpolated;     // -1: none
