@@ -6,6 +6,7 @@
 #include <fftw3.h>
 #include <xmmintrin.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cmath>
@@ -176,12 +177,14 @@ void BM_FitCorrection(benchmark::State& state) {
 }
 BENCHMARK(BM_FitCorrection)->Unit(benchmark::kMicrosecond);
 
-// The correction filters on stereo double audio in blocks of 64 frames. Arg 0: fixed targets.
-// Arg 1: all five gains move (a slow ramp, as smoothed gains do) before every 32 frames, so
-// every look redesigns the whole cascade; each block is then handed over in two halves.
+// The correction filters on stereo double audio in blocks of 64 frames. The argument is the
+// number of frames between target changes: 0 fixed targets; 32 all five gains move (a slow
+// ramp, as smoothed gains do) before every look, so each look redesigns the whole cascade
+// (each block is then handed over in two halves); 512 about the cadence at which the worker
+// publishes new gains at 48 kHz (every 10 ms).
 void BM_CorrectionFilters(benchmark::State& state) {
   flushDenormals();
-  const bool moving = state.range(0) != 0;
+  const int every = static_cast<int>(state.range(0));
   dsp::CorrectionFilters filters;
   filters.prepare(kRate);
   dsp::CorrectionGains g;
@@ -193,6 +196,7 @@ void BM_CorrectionFilters(benchmark::State& state) {
   filters.setTargets(g, {});
   constexpr int kBlock = 64;
   constexpr int kBlocks = 256;
+  const int step = every == 0 ? kBlock : std::min(every, kBlock);
   const std::vector<float> source = noise(2 * kBlock * kBlocks, 4);
   std::vector<double> left(kBlock * kBlocks), right(kBlock * kBlocks);
   for (std::size_t i = 0; i < left.size(); ++i) {
@@ -200,20 +204,19 @@ void BM_CorrectionFilters(benchmark::State& state) {
     right[i] = source[2 * i + 1];
   }
   double ramp = 0.0;
+  long frame = 0;
   for (auto _ : state) {
     for (int b = 0; b < kBlocks; ++b) {
-      double* ch[2] = {left.data() + b * kBlock, right.data() + b * kBlock};
-      if (!moving) {
-        filters.process(ch, 2, kBlock);
-        continue;
-      }
-      for (int half = 0; half < 2; ++half) {
-        ramp = ramp > 1.0 ? 0.0 : ramp + 0.001;
-        dsp::CorrectionGains moved = g;
-        for (std::size_t p = 0; p < 5; ++p) moved[p] += ramp;
-        filters.setTargets(moved, {});
-        double* part[2] = {ch[0] + half * 32, ch[1] + half * 32};
-        filters.process(part, 2, 32);
+      for (int part = 0; part < kBlock; part += step) {
+        if (every != 0 && frame % every == 0) {
+          ramp = ramp > 1.0 ? 0.0 : ramp + 0.001;
+          dsp::CorrectionGains moved = g;
+          for (std::size_t p = 0; p < 5; ++p) moved[p] += ramp;
+          filters.setTargets(moved, {});
+        }
+        double* ch[2] = {left.data() + b * kBlock + part, right.data() + b * kBlock + part};
+        filters.process(ch, 2, step);
+        frame += step;
       }
     }
     benchmark::ClobberMemory();
@@ -224,7 +227,7 @@ void BM_CorrectionFilters(benchmark::State& state) {
   state.counters["x_realtime"] =
       benchmark::Counter(frames / kRate, benchmark::Counter::kIsIterationInvariantRate);
 }
-BENCHMARK(BM_CorrectionFilters)->Arg(0)->Arg(1);
+BENCHMARK(BM_CorrectionFilters)->Arg(0)->Arg(32)->Arg(512);
 
 // The correction analyser fed one second of loud noise at 48 kHz (about 23 hops with fits).
 void BM_CorrectionAnalyserPush(benchmark::State& state) {
