@@ -1,0 +1,461 @@
+#pragma once
+// The editor's graphics context: one object per open editor window. It owns every
+// control, keeps the logical size and the two scales, turns dirty controls into redraws,
+// routes mouse and key events to controls, resizes the editor, opens value prompts and
+// keeps the record of the host edit gestures it opened.
+//
+// Abstract: the drawing primitives belong to the drawing backend, the window, cursor,
+// dialog and prompt operations to the platform class. Everything runs on the main thread.
+#include <cstdint>
+#include <functional>
+#include <initializer_list>
+#include <map>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "framework/IPlugStructs.h"
+#include "framework/StringBuf.h"
+#include "graphics/Events.h"
+#include "graphics/Geometry.h"
+#include "graphics/IControl.h"
+#include "graphics/IPopupMenu.h"
+#include "graphics/IRECTList.h"
+#include "graphics/PlatformTypes.h"
+#include "graphics/Resources.h"
+#include "graphics/StaticStorage.h"
+#include "graphics/Style.h"
+
+namespace plugkit::canvas {
+
+class ICanvasEditorDelegate;
+
+class ICanvas {
+public:
+  using KeyHandlerFunc = std::function<bool(const IKeyPress& key, bool isUp)>;
+  using ControlFunc = std::function<void(IControl*)>;
+  using MsgBoxCompletion = std::function<void(EMsgBoxResult)>;
+  using FileCompletion = std::function<void(const StringBuf& fileName, const StringBuf& path)>;
+  using ColorCompletion = std::function<void(const IColor&)>;
+
+  ICanvas(ICanvasEditorDelegate& dlg, int w, int h, int fps = 60, float scale = 1.f);
+  // Makes no virtual call. A concrete class calls RemoveAllControls in its own destructor,
+  // while its overrides still exist.
+  virtual ~ICanvas();
+  ICanvas(const ICanvas&) = delete;
+  ICanvas& operator=(const ICanvas&) = delete;
+
+  // ---------------------------------------------------------------------------------
+  // Size, scales and settings
+
+  int Width() const { return mWidth; }
+  int Height() const { return mHeight; }
+  // The window in points: the logical size times the draw scale, truncated.
+  int WindowWidth() const;
+  int WindowHeight() const;
+  int FPS() const { return mFPS; }
+  float GetDrawScale() const { return mDrawScale; }
+  float GetScreenScale() const { return mScreenScale; }
+  IRECT GetBounds() const { return IRECT(0.f, 0.f, static_cast<float>(mWidth), static_cast<float>(mHeight)); }
+  ICanvasEditorDelegate* GetDelegate() const { return mDelegate; }
+  float GetMinScale() const { return mMinScale; }
+  float GetMaxScale() const { return mMaxScale; }
+
+  void SetStrictDrawing(bool strict);
+  bool GetStrictDrawing() const { return mStrict; }
+  void SetLayoutOnResize(bool layout) { mLayoutOnResize = layout; }
+  bool GetLayoutOnResize() const { return mLayoutOnResize; }
+  // Stores the two scales in ascending order.
+  void SetScaleConstraints(float lo, float hi);
+  void EnableTooltips(bool enable);
+  bool TooltipsEnabled() const { return mEnableTooltips; }
+  void EnableMouseOver(bool enable) { mEnableMouseOver = enable; }
+  bool MouseOverEnabled() const { return mEnableMouseOver; }
+  void EnableLiveEdit(bool) {}
+  void EnableMultiTouch(bool enable) { mEnableMultiTouch = enable; }
+  bool MultiTouchEnabled() const { return mEnableMultiTouch; }
+  void SetKeyHandlerFunc(KeyHandlerFunc func) { mKeyHandlerFunc = std::move(func); }
+  // Installs a key handler that plays notes from letter keys (see ICanvasQwerty.cpp).
+  void SetQwertyMidiKeyHandlerFunc(std::function<void(const IMidiMsg&)> func = nullptr);
+  void SetDisplayTickFunc(std::function<void()> func) { mDisplayTickFunc = std::move(func); }
+  void SetUIAppearanceChangedFunc(std::function<void(EUIAppearance)> func) { mAppearanceChangedFunc = std::move(func); }
+  void OnAppearanceChanged(EUIAppearance appearance);
+  // Calls OnGUIIdle on every control and special control.
+  void OnGUIIdle();
+  void SetSharedResourcesSubPath(const char* path) { mSharedResourcesSubPath = path != nullptr ? path : ""; }
+  const char* GetSharedResourcesSubPath() const { return mSharedResourcesSubPath.c_str(); }
+  ECursor GetCursorKind() const { return mCursorType; }
+  bool CursorIsHidden() const { return mCursorHidden; }
+  bool CursorIsLocked() const { return mCursorLock; }
+  bool GetTabletInput() const { return mTabletInput; }
+  void SetTabletInput(bool tablet) { mTabletInput = tablet; }
+  void SetPlatformContext(void* context) { mPlatformContext = context; }
+  void* GetPlatformContext() const { return mPlatformContext; }
+
+  // ---------------------------------------------------------------------------------
+  // Control list
+
+  // Attaches and takes ownership. A tag >= 0 that is already used gives null: the control
+  // is not attached and stays the caller's.
+  IControl* AttachControl(IControl* control, int tag = kNoTag, const char* group = "");
+  // A background: inserted at index 0, with no tag, no group and no OnAttached.
+  IControl* AttachBackgroundControl(IControl* control);
+
+  int NControls() const { return static_cast<int>(mControls.size()); }
+  IControl* GetControl(int idx) const;
+  int GetControlIdx(const IControl* control) const;
+  IControl* GetControlWithTag(int tag) const;
+  // The tag a control was attached with, or kNoTag.
+  int GetControlTag(const IControl* control) const;
+  IControl* GetControlWithParamIdx(int paramIdx) const;
+
+  // The control list from index 0 up.
+  void ForStandardControlsFunc(const ControlFunc& func);
+  // The control list, then the frame-rate display, the corner resizer, the text-entry
+  // control, the popup-menu control and the bubble controls (each when present).
+  void ForAllControlsFunc(const ControlFunc& func);
+  template <class Method, class... Args>
+  void ForAllControls(Method method, Args... args) {
+    ForAllControlsFunc([&](IControl* c) { (c->*method)(args...); });
+  }
+  void ForControlWithParam(int paramIdx, const ControlFunc& func);
+  // For each list control, once per listed parameter it is linked to.
+  void ForControlWithParam(std::initializer_list<int> params, const ControlFunc& func);
+  // Every list control whose non-empty group equals group.
+  void ForControlInGroup(const char* group, const ControlFunc& func);
+  template <class Method, class... Args>
+  void ForMatchingControls(Method method, int paramIdx, Args... args) {
+    ForControlWithParam(paramIdx, [&](IControl* c) { (c->*method)(args...); });
+  }
+
+  void HideControl(int paramIdx, bool hide);
+  void DisableControl(int paramIdx, bool disable);
+  void SetAllControlsDirty();
+  void SetAllControlsClean();
+  void AssignParamNameToolTips();
+  void SetPTParameterHighlight(int paramIdx, bool highlighted, int color);
+  // Brings every other list control linked to the caller's parameter at valIdx up to date.
+  void UpdatePeers(IControl* caller, int valIdx);
+
+  void SetControlPosition(IControl* control, float x, float y);
+  void SetControlSize(IControl* control, float w, float h);
+  void SetControlBounds(IControl* control, const IRECT& r);
+
+  // Removing deletes the control. Its open host gestures are ended first.
+  void RemoveControl(IControl* control);
+  void RemoveControl(int idx);
+  void RemoveControls(int fromIdx);
+  void RemoveControlWithTag(int tag);
+  void RemoveAllControls();
+
+  // Shows the value bubble for the caller. Nothing while no bubble control is attached.
+  void ShowBubbleControl(IControl* caller, float x, float y, const char* str, EDirection dir,
+                         IRECT minimumContentBounds = IRECT());
+
+  // Special controls (drawn menu, drawn text entry, corner resizer, frame-rate display,
+  // bubbles) live in slots of their own; none is attached in this product.
+  IControl* GetCornerResizer() const { return mCornerResizer; }
+  IControl* GetPopupMenuControl() const { return mPopupControl; }
+  IControl* GetTextEntryControl() const { return mTextEntryControl; }
+  IControl* GetFPSDisplay() const { return mFPSDisplay; }
+  int NBubbleControls() const { return static_cast<int>(mBubbleControls.size()); }
+
+  // ---------------------------------------------------------------------------------
+  // Pointer captures and host edit gestures
+
+  bool ControlIsCaptured() const { return !mCapturedMap.empty(); }
+  bool ControlIsCaptured(const IControl* control) const;
+  IControl* GetCapturedControl(uint64_t touchID = 0) const;
+  // Releases every capture, shows a cursor hidden by a drag, and ends the open host
+  // gestures of the released controls.
+  void ReleaseMouseCapture();
+
+  // The record of host edit gestures this context opened, as (control, parameter).
+  void BeginParamGesture(IControl* control, int paramIdx);
+  // Ends the gesture when it is open; a gesture that is not open sends nothing.
+  void EndParamGesture(IControl* control, int paramIdx);
+  void EndParamGesturesOf(IControl* control);
+  bool HasOpenGesture(const IControl* control, int paramIdx) const;
+  int NOpenGestures() const { return static_cast<int>(mOpenGestures.size()); }
+  // The road of a value from SetDirty to the plug-in. Inside a delivery that needs its
+  // own gesture (wheel, double click, keys, a menu choice or a committed text), a value
+  // whose gesture is not open opens it first; the delivery ends it.
+  void SendParameterValueFromControl(IControl* control, int paramIdx, double normalizedValue);
+
+  // ---------------------------------------------------------------------------------
+  // Redraw
+
+  // Runs the display tick, animates, and appends the rectangle of every dirty control.
+  bool IsDirty(IRECTList& rects);
+  // Draws the dirty rectangles: aligned, optimised, every control clipped to each.
+  void Draw(IRECTList& rects);
+  void Draw(const IRECT& bounds, float scale);
+  void DrawControl(IControl* control, const IRECT& bounds, float scale);
+  // Identity transform, empty path, clip = r.
+  void PrepareRegion(const IRECT& r);
+  virtual void BeginFrame();
+  virtual void EndFrame() {}
+  virtual void EndRegion(const IRECT& r) {}
+  // The region being drawn.
+  const IRECT& GetClipRect() const { return mClipRECT; }
+  const IMatrix& GetTransform() const { return mTransform; }
+  double GetPrevFrameTime() const { return mPrevTimestamp; }
+
+  // ---------------------------------------------------------------------------------
+  // Events (logical editor coordinates)
+
+  int GetMouseControlIdx(float x, float y, bool mouseOver = false);
+  IControl* GetMouseControl(float x, float y, bool capture, bool mouseOver = false, uint64_t touchID = 0);
+  void OnMouseDown(const std::vector<IMouseInfo>& points);
+  void OnMouseUp(const std::vector<IMouseInfo>& points);
+  void OnMouseDrag(const std::vector<IMouseInfo>& points);
+  bool OnMouseDblClick(float x, float y, const IMouseMod& mod);
+  bool OnMouseWheel(float x, float y, const IMouseMod& mod, float d);
+  bool OnMouseOver(float x, float y, const IMouseMod& mod);
+  void OnMouseOut();
+  void OnTouchCancelled(const std::vector<IMouseInfo>& points);
+  bool OnKeyDown(float x, float y, const IKeyPress& key);
+  bool OnKeyUp(float x, float y, const IKeyPress& key);
+  void OnDrop(const char* str, float x, float y);
+  void OnDropMultiple(const std::vector<const char*>& paths, float x, float y);
+  int GetParamIdxForPTAutomation(float x, float y);
+  int GetLastClickedParamForPTAutomation();
+  void PopupHostContextMenuForParam(IControl* control, int paramIdx, float x, float y);
+  void PopupHostContextMenuForParam(int controlIdx, int paramIdx, float x, float y);
+
+  IControl* GetMouseOverControl() const { return mMouseOver; }
+  int GetMouseOverIdx() const { return mMouseOverIdx; }
+  void GetMouseDownPoint(float& x, float& y) const {
+    x = mMouseDownX;
+    y = mMouseDownY;
+  }
+  void GetCursorPosition(float& x, float& y) const {
+    x = mCursorX;
+    y = mCursorY;
+  }
+  void SetCursorPosition(float x, float y) {
+    mCursorX = x;
+    mCursorY = y;
+  }
+
+  // ---------------------------------------------------------------------------------
+  // Resize and scale
+
+  void Resize(int w, int h, float scale, bool needsPlatformResize = true);
+  void SetScreenScale(float scale);
+  // The corner resizer's drag (resizing in progress while it is set).
+  void StartDragResize() { mResizingInProcess = true; }
+  bool IsResizingInProcess() const { return mResizingInProcess; }
+  void OnDragResize(float x, float y);
+  void EndDragResize();
+  EUIResizerMode GetResizerMode() const { return mResizerMode; }
+  void SetResizerMode(EUIResizerMode mode) { mResizerMode = mode; }
+  // The window's backing scale; 1.0 on this platform.
+  virtual float GetPlatformWindowScale() const { return 1.f; }
+  virtual float GetBackingPixelScale() const { return mScreenScale * mDrawScale; }
+
+  // ---------------------------------------------------------------------------------
+  // Prompts
+
+  // A menu of the display texts (enum parameters, bool parameters with texts) or a text
+  // box holding the display value, for the parameter linked at valIdx.
+  void PromptUserInput(IControl& control, const IRECT& bounds, int valIdx = 0);
+  void CreateTextEntry(IControl& control, const IText& text, const IRECT& bounds, const char* str = "",
+                       int valIdx = 0);
+  void CreatePopupMenu(IControl& control, IPopupMenu& menu, const IRECT& bounds, int valIdx = 0);
+  void DoCreatePopupMenu(IControl& control, IPopupMenu& menu, const IRECT& bounds, int valIdx, bool isContext);
+  // The answer of a menu: the menu chosen from (a submenu for a submenu's item), or null.
+  void SetControlValueAfterPopupMenu(IPopupMenu* menu);
+  void DeleteFromPopupMenu(IPopupMenu* menu, int itemIdx);
+  // The committed text of the open text box.
+  void SetControlValueAfterTextEdit(const char* str);
+  // A text box closed without a commit: the control is forgotten.
+  void ClearInTextEntryControl() { mInTextEntry = nullptr; }
+
+  IControl* GetControlInTextEntry() const { return mInTextEntry; }
+  IControl* GetControlInPopupMenu() const { return mInPopupMenu; }
+  int GetTextEntryValIdx() const { return mTextEntryValIdx; }
+  int GetPopupMenuValIdx() const { return mPopupMenuValIdx; }
+  // A platform text box is open: a control is in text entry and no drawn entry is attached.
+  bool PlatformTextEntryInProgress() const { return mInTextEntry != nullptr && mTextEntryControl == nullptr; }
+  IPopupMenu& GetPromptMenu() { return mPromptPopupMenu; }
+
+  // How many prompt answers are being delivered right now (a control's menu, text or
+  // context callback). Work that would delete controls waits while it is not 0.
+  int PromptCallbacksRunning() const { return mPromptCallbacks; }
+  // Alive exactly as long as this context: a queued platform job keeps a copy and does
+  // nothing once it has expired.
+  std::weak_ptr<const int> GetLivenessToken() const { return mAlive; }
+  // Moves with every menu request and with the removal of the control that asked.
+  uint64_t GetPopupGeneration() const { return mPopupGeneration; }
+  // True while the menu request of that generation is the one pending.
+  bool IsPopupRequestLive(uint64_t generation) const {
+    return generation == mPopupGeneration && mInPopupMenu != nullptr;
+  }
+
+  // ---------------------------------------------------------------------------------
+  // Drawing primitives (the drawing backend)
+
+  virtual void PathClear() = 0;
+  virtual void PathClose() = 0;
+  virtual void PathArc(float cx, float cy, float r, float a1, float a2, EWinding winding = EWinding::CW) = 0;
+  virtual void PathMoveTo(float x, float y) = 0;
+  virtual void PathLineTo(float x, float y) = 0;
+  virtual void PathSetWinding(bool clockwise) = 0;
+  virtual void PathCubicBezierTo(float c1x, float c1y, float c2x, float c2y, float x2, float y2) = 0;
+  virtual void PathQuadraticBezierTo(float cx, float cy, float x2, float y2) = 0;
+  virtual void PathStroke(const IPattern& pattern, float thickness, const IStrokeOptions& options = IStrokeOptions(),
+                          const IBlend* blend = nullptr) = 0;
+  virtual void PathFill(const IPattern& pattern, const IFillOptions& options = IFillOptions(),
+                        const IBlend* blend = nullptr) = 0;
+  virtual void PathTransformSetMatrix(const IMatrix& m) = 0;
+  virtual void SetClipRegion(const IRECT& r) = 0;
+  // Sets bounds to the text's extent (placed by its alignment inside bounds) and returns
+  // its width.
+  virtual float DoMeasureText(const IText& text, const char* str, IRECT& bounds) const = 0;
+  virtual void DoDrawText(const IText& text, const char* str, const IRECT& bounds, const IBlend* blend) = 0;
+  // The surface follows a new size or scale.
+  virtual void DrawResize() = 0;
+
+  // Text entry points: nothing for a null or empty string.
+  virtual float MeasureText(const IText& text, const char* str, IRECT& bounds) const;
+  void DrawText(const IText& text, const char* str, const IRECT& bounds, const IBlend* blend = nullptr);
+
+  // ---------------------------------------------------------------------------------
+  // Platform operations
+
+  virtual void* OpenWindow(void* parent) = 0;
+  virtual void CloseWindow() = 0;
+  virtual void* GetWindow() = 0;
+  virtual bool WindowIsOpen() { return GetWindow() != nullptr; }
+  virtual void GetMouseLocation(float& x, float& y) const = 0;
+  virtual void HideMouseCursor(bool hide = true, bool lock = true) = 0;
+  virtual void MoveMouseCursor(float x, float y) = 0;
+  // Stores the kind and returns the previous one.
+  virtual ECursor SetMouseCursor(ECursor cursor = ECursor::Arrow);
+  // Closes an open platform text box without committing it.
+  virtual void ForceEndUserEdit() = 0;
+  virtual EMsgBoxResult ShowMessageBox(const char* str, const char* caption, EMsgBoxType type,
+                                       MsgBoxCompletion completion = nullptr) = 0;
+  virtual void PromptForFile(StringBuf& fileName, StringBuf& path, EFileAction action = EFileAction::Open,
+                             const char* ext = "", FileCompletion completion = nullptr) = 0;
+  virtual void PromptForDirectory(StringBuf& dir, FileCompletion completion = nullptr) = 0;
+  virtual bool PromptForColor(IColor& color, const char* str = "", ColorCompletion completion = nullptr) = 0;
+  virtual bool OpenURL(const char* url, const char* msgWindowTitle = nullptr, const char* confirmMsg = nullptr,
+                       const char* errMsgOnFailure = nullptr) = 0;
+  virtual bool RevealPathInExplorerOrFinder(StringBuf& path, bool select = false) = 0;
+  virtual bool GetTextFromClipboard(StringBuf& str) = 0;
+  virtual bool SetTextInClipboard(const char* str) = 0;
+  virtual bool SetFilePathInClipboard(const char* path) = 0;
+  virtual bool InitiateExternalFileDragDrop(const char* path, const IRECT& iconBounds) { return false; }
+  virtual void UpdateTooltips() = 0;
+  virtual const char* GetPlatformAPIStr() { return ""; }
+  virtual const char* GetBundleID() const { return ""; }
+  virtual const char* GetAppGroupID() const { return ""; }
+  virtual void AttachPlatformView(const IRECT& r, void* view) {}
+  virtual void RemovePlatformView(void* view) {}
+  virtual void HidePlatformView(void* view, bool hide) {}
+  virtual void ActivateGLContext() {}
+  virtual void DeactivateGLContext() {}
+  virtual EUIAppearance GetUIAppearance() const { return EUIAppearance::Light; }
+  virtual void CreatePlatformTextEntry(int paramIdx, const IText& text, const IRECT& bounds, int length,
+                                       const char* str) = 0;
+  // Shows the menu, or queues it: isAsync true means the answer comes later through
+  // SetControlValueAfterPopupMenu.
+  virtual IPopupMenu* CreatePlatformPopupMenu(IPopupMenu& menu, const IRECT& bounds, bool& isAsync) = 0;
+  virtual void PlatformResize(bool parentHasResized) = 0;
+  virtual void AfterResize() {}
+  // Registers a gesture type (once).
+  virtual void AttachGestureRecognizer(EGestureType type);
+
+  // ---------------------------------------------------------------------------------
+  // Process-wide resource caches; their use counts count the live contexts.
+  static StaticStorage<APIBitmap> sBitmapCache;
+  static StaticStorage<SVGHolder> sSVGCache;
+
+protected:
+  // Releases the pointer captures: with endGestures the released controls' open host
+  // gestures are ended; keep (when set) keeps its capture (and the cursor as it is).
+  void releaseCaptures(bool endGestures, IControl* keep = nullptr);
+  // Runs a control callback whose sends get a host gesture of their own.
+  void withOwnGestures(const std::function<void()>& f);
+
+  int mWidth;
+  int mHeight;
+  int mFPS;
+  float mScreenScale = 1.f;
+  float mDrawScale;
+  float mMinScale = 0.5f;
+  float mMaxScale = 4.f;
+  ECursor mCursorType = ECursor::Arrow;
+  bool mCursorHidden = false;
+  bool mCursorLock = false;
+  bool mTabletInput = false;
+  float mCursorX = -1.f;
+  float mCursorY = -1.f;
+  // Drawing state: the region being drawn, the path transform and its saved copies.
+  IRECT mClipRECT;
+  IMatrix mTransform;
+  std::vector<IMatrix> mTransformStack;
+
+private:
+  struct OpenGesture {
+    IControl* control;
+    int paramIdx;
+    int scope;  // 0: opened by a press; else the delivery that opened it
+  };
+
+  void attachCommon(IControl* control);
+  void removeAt(int idx);
+  void forgetControl(IControl* control);
+  void deleteSpecial(IControl*& slot);
+  void endGestures(const std::function<bool(const OpenGesture&)>& which);
+
+  std::vector<IControl*> mControls;
+  std::unordered_map<int, IControl*> mTagMap;
+  IControl* mCornerResizer = nullptr;
+  std::vector<IControl*> mBubbleControls;
+  IControl* mPopupControl = nullptr;
+  IControl* mFPSDisplay = nullptr;
+  IControl* mTextEntryControl = nullptr;
+  IPopupMenu mPromptPopupMenu;
+  std::string mSharedResourcesSubPath;
+
+  std::map<uint64_t, IControl*> mCapturedMap;
+  IControl* mMouseOver = nullptr;
+  IControl* mInTextEntry = nullptr;
+  IControl* mInPopupMenu = nullptr;
+  IControl* mDragDispatch = nullptr;  // the control whose drag is being delivered
+  void* mPlatformContext = nullptr;
+  bool mIsContextMenu = false;
+  int mTextEntryValIdx = -1;
+  int mPopupMenuValIdx = -1;
+  int mMouseOverIdx = -1;
+  float mMouseDownX = -1.f;
+  float mMouseDownY = -1.f;
+  int mLastClickedParam = -1;
+  bool mEnableMouseOver = false;
+  bool mStrict = false;
+  bool mEnableTooltips = false;
+  bool mResizingInProcess = false;
+  bool mLayoutOnResize = false;
+  bool mEnableMultiTouch = false;
+  EUIResizerMode mResizerMode = EUIResizerMode::Scale;
+  double mPrevTimestamp = 0.0;
+  KeyHandlerFunc mKeyHandlerFunc;
+  std::function<void()> mDisplayTickFunc;
+  std::function<void(EUIAppearance)> mAppearanceChangedFunc;
+  ICanvasEditorDelegate* mDelegate;
+  std::vector<EGestureType> mRegisteredGestures;
+
+  std::vector<OpenGesture> mOpenGestures;
+  int mGestureScope = 0;      // the delivery running now (0: none)
+  int mNextGestureScope = 0;
+  int mPromptCallbacks = 0;
+  uint64_t mPopupGeneration = 0;
+  uint64_t mTextEntryGeneration = 0;
+  std::shared_ptr<const int> mAlive = std::make_shared<const int>(0);
+};
+
+}  // namespace plugkit::canvas

@@ -1,0 +1,123 @@
+// User prompts: a popup menu or a text box opened for a control, and the answer routed back
+// to it, with the host's edit gestures balanced around the answer.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "framework/ICanvasEditorDelegate.h"
+#include "graphics/ICanvas.h"
+
+namespace plugkit::canvas {
+
+void ICanvas::PromptUserInput(IControl& control, const IRECT& bounds, int valIdx) {
+  const IParam* param = control.GetParam(valIdx);
+  if (param == nullptr) return;
+
+  const bool isMenu = param->Type() == IParam::kTypeEnum ||
+                      (param->Type() == IParam::kTypeBool && param->NDisplayTexts() > 0);
+  if (isMenu) {
+    StringBuf current;
+    param->GetDisplay(current, true);
+    mPromptPopupMenu.Reset(param->GetName());
+    for (int i = 0; i < param->NDisplayTexts(); ++i) {
+      const char* text = param->GetDisplayText(static_cast<double>(i));
+      IPopupMenu::Item* item = mPromptPopupMenu.AddItem(text);
+      if (std::strcmp(text, current.Get()) == 0) item->SetChecked(true);
+    }
+    DoCreatePopupMenu(control, mPromptPopupMenu, bounds, valIdx, false);
+    return;
+  }
+
+  StringBuf str;
+  param->GetDisplay(param->Value(), false, str, false);
+  if (control.GetPromptShowsParamLabel()) {
+    str.Append(" ");
+    str.Append(param->GetLabel());
+  }
+  CreateTextEntry(control, control.GetText(), bounds, str.Get(), valIdx);
+}
+
+void ICanvas::CreateTextEntry(IControl& control, const IText& text, const IRECT& bounds, const char* str, int valIdx) {
+  mInTextEntry = &control;
+  mTextEntryValIdx = valIdx;
+  ++mTextEntryGeneration;
+  const int paramIdx = valIdx >= 0 ? control.GetParamIdx(valIdx) : kNoLinkedParam;
+  CreatePlatformTextEntry(paramIdx, text, bounds, control.GetTextEntryLength(), str != nullptr ? str : "");
+  if (mInTextEntry != nullptr) mInTextEntry->SetDirty(false);
+}
+
+void ICanvas::CreatePopupMenu(IControl& control, IPopupMenu& menu, const IRECT& bounds, int valIdx) {
+  DoCreatePopupMenu(control, menu, bounds, valIdx, false);
+}
+
+void ICanvas::DoCreatePopupMenu(IControl& control, IPopupMenu& menu, const IRECT& bounds, int valIdx,
+                                bool isContext) {
+  // The menu takes the pointer; gestures opened by the press stay open until the answer.
+  releaseCaptures(false);
+  mInPopupMenu = &control;
+  mPopupMenuValIdx = valIdx;
+  mIsContextMenu = isContext;
+  ++mPopupGeneration;
+
+  bool isAsync = false;
+  IPopupMenu* chosen = CreatePlatformPopupMenu(menu, bounds, isAsync);
+  if (!isAsync && mInPopupMenu != nullptr) SetControlValueAfterPopupMenu(chosen);
+}
+
+void ICanvas::SetControlValueAfterPopupMenu(IPopupMenu* menu) {
+  IControl* control = mInPopupMenu;
+  if (control == nullptr) return;
+  const uint64_t generation = mPopupGeneration;
+  const int valIdx = mPopupMenuValIdx;
+  const bool isContext = mIsContextMenu;
+  const std::weak_ptr<const int> alive = mAlive;
+
+  ++mPromptCallbacks;
+  withOwnGestures([&] {
+    if (isContext)
+      control->OnContextSelection(menu != nullptr ? menu->GetChosenItemIdx() : -1);
+    else
+      control->OnPopupMenuSelection(menu != nullptr && menu->GetChosenItemIdx() >= 0 ? menu : nullptr, valIdx);
+  });
+  if (alive.expired()) return;
+  --mPromptCallbacks;
+
+  // When the callback opened another prompt or the control went away, this request is
+  // over already and nothing of it is touched again.
+  if (generation != mPopupGeneration || mInPopupMenu != control) return;
+  EndParamGesturesOf(control);
+  mInPopupMenu = nullptr;
+}
+
+void ICanvas::DeleteFromPopupMenu(IPopupMenu* menu, int itemIdx) {
+  if (mInPopupMenu != nullptr) mInPopupMenu->OnDeleteFromPopupMenu(menu, itemIdx);
+}
+
+void ICanvas::SetControlValueAfterTextEdit(const char* str) {
+  IControl* control = mInTextEntry;
+  if (control == nullptr) return;
+  if (str == nullptr) str = "";
+  const uint64_t generation = mTextEntryGeneration;
+  const int valIdx = mTextEntryValIdx;
+  const std::weak_ptr<const int> alive = mAlive;
+
+  ++mPromptCallbacks;
+  withOwnGestures([&] {
+    const IParam* param = valIdx >= 0 ? control->GetParam(valIdx) : nullptr;
+    if (param != nullptr) {
+      double v = param->StringToValue(str);
+      const double step = param->GetStep();
+      if (param->GetStepped() && step > 0.0) v = std::round(v / step) * step;
+      v = std::clamp(v, param->GetMin(), param->GetMax());
+      control->SetValueFromUserInput(std::clamp(param->ToNormalized(v), 0.0, 1.0), valIdx);
+    } else {
+      control->OnTextEntryCompletion(str, valIdx);
+    }
+  });
+  if (alive.expired()) return;
+  --mPromptCallbacks;
+
+  if (generation == mTextEntryGeneration && mInTextEntry == control) mInTextEntry = nullptr;
+}
+
+}  // namespace plugkit::canvas

@@ -1,0 +1,555 @@
+#include "tests/support/canvas/test_canvas.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+
+namespace sp::test {
+
+using plugkit::canvas::ICanvasEditorDelegate;
+using plugkit::IParam;
+using plugkit::canvas::IPopupMenu;
+
+int codePoints(const char* str) {
+  int n = 0;
+  for (const char* p = str != nullptr ? str : ""; *p != '\0'; ++p)
+    if ((static_cast<unsigned char>(*p) & 0xC0) != 0x80) ++n;
+  return n;
+}
+
+namespace {
+
+MenuSnapshot::Item snapshotItem(const IPopupMenu::Item& item);
+
+std::vector<MenuSnapshot::Item> snapshotItems(const IPopupMenu& menu) {
+  std::vector<MenuSnapshot::Item> items;
+  for (int i = 0; i < menu.NItems(); ++i) items.push_back(snapshotItem(*menu.GetItem(i)));
+  return items;
+}
+
+MenuSnapshot::Item snapshotItem(const IPopupMenu::Item& item) {
+  MenuSnapshot::Item s;
+  s.text = item.GetText();
+  s.flags = item.GetFlags();
+  s.tag = item.GetTag();
+  if (const IPopupMenu* sub = item.GetSubmenu()) {
+    s.hasSubmenu = true;
+    s.submenu = snapshotItems(*sub);
+  }
+  return s;
+}
+
+MenuSnapshot snapshot(const IPopupMenu& menu) {
+  MenuSnapshot s;
+  s.title = menu.GetRootTitle();
+  s.prefix = menu.GetPrefix();
+  s.chosenIndex = menu.GetChosenItemIdx();
+  s.items = snapshotItems(menu);
+  return s;
+}
+
+// The buttons of a message box type, with their results.
+std::vector<std::pair<std::string, EMsgBoxResult>> buttonsOf(EMsgBoxType type) {
+  switch (type) {
+    case EMsgBoxType::OK: return {{"OK", EMsgBoxResult::OK}};
+    case EMsgBoxType::OKCancel: return {{"OK", EMsgBoxResult::OK}, {"Cancel", EMsgBoxResult::Cancel}};
+    case EMsgBoxType::YesNoCancel:
+      return {{"Yes", EMsgBoxResult::Yes}, {"No", EMsgBoxResult::No}, {"Cancel", EMsgBoxResult::Cancel}};
+    case EMsgBoxType::YesNo: return {{"Yes", EMsgBoxResult::Yes}, {"No", EMsgBoxResult::No}};
+    case EMsgBoxType::RetryCancel: return {{"Retry", EMsgBoxResult::Retry}, {"Cancel", EMsgBoxResult::Cancel}};
+    default: return {{"OK", EMsgBoxResult::Cancel}};  // no buttons of its own: the default button
+  }
+}
+
+std::string folderOf(const std::string& fullPath) {
+  return std::filesystem::path(fullPath).parent_path().string() + "/";
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+// TestPlatform
+
+TestPlatform::~TestPlatform() {
+  if (!scriptEmpty())
+    ADD_FAILURE() << "scripted answers never used: " << mBoxes.size() << " message box(es), " << mFiles.size()
+                  << " file prompt(s), " << mDirectories.size() << " folder prompt(s), " << mMenus.size()
+                  << " menu(s), " << mTexts.size() << " text entr(ies), " << mColors.size() << " colour(s)";
+}
+
+ICanvasEditorDelegate::MakeGraphicsFunc TestPlatform::graphicsFactory(ICanvasEditorDelegate& dlg, int w, int h,
+                                                                      int fps, float scale) {
+  return [this, &dlg, w, h, fps, scale]() -> plugkit::canvas::ICanvas* {
+    return new TestCanvas(*this, dlg, w, h, fps, scale);
+  };
+}
+
+void TestPlatform::answerMessageBox(const std::string& button, std::function<void()> whileOpen) {
+  mBoxes.push_back({button, std::move(whileOpen)});
+}
+void TestPlatform::chooseFile(const std::string& fullPath) { mFiles.push_back({false, fullPath}); }
+void TestPlatform::cancelFilePrompt() { mFiles.push_back({true, ""}); }
+void TestPlatform::chooseDirectory(const std::string& dir) { mDirectories.push_back({false, dir}); }
+void TestPlatform::cancelDirectoryPrompt() { mDirectories.push_back({true, ""}); }
+void TestPlatform::chooseMenuItem(std::vector<int> path) { mMenus.push_back({false, std::move(path)}); }
+void TestPlatform::dismissMenu() { mMenus.push_back({true, {}}); }
+void TestPlatform::commitText(const std::string& text) { mTexts.push_back({TextAnswer::Commit, text}); }
+void TestPlatform::dismissText() { mTexts.push_back({TextAnswer::Dismiss, ""}); }
+void TestPlatform::leaveTextOpen() { mTexts.push_back({TextAnswer::LeaveOpen, ""}); }
+void TestPlatform::pickColor(const IColor& color) { mColors.push_back(color); }
+
+void TestPlatform::clearScript() {
+  mBoxes.clear();
+  mFiles.clear();
+  mDirectories.clear();
+  mMenus.clear();
+  mTexts.clear();
+  mColors.clear();
+}
+
+bool TestPlatform::scriptEmpty() const {
+  return mBoxes.empty() && mFiles.empty() && mDirectories.empty() && mMenus.empty() && mTexts.empty() &&
+         mColors.empty();
+}
+
+// ---------------------------------------------------------------------------------------
+// TestCanvas: lifetime and frames
+
+TestCanvas::TestCanvas(TestPlatform& platform, ICanvasEditorDelegate& dlg, int w, int h, int fps, float scale)
+    : ICanvas(dlg, w, h, fps, scale), mPlatform(platform) {
+  mPlatform.mCanvas = this;
+}
+
+TestCanvas::~TestCanvas() {
+  if (mRemoveControlsOnDestroy) RemoveAllControls();
+  if (mPlatform.mCanvas == this) mPlatform.mCanvas = nullptr;
+}
+
+bool TestCanvas::tick() {
+  mDirtyRects.Clear();
+  if (!IsDirty(mDirtyRects)) return false;
+  SetAllControlsClean();
+  Draw(mDirtyRects);
+  return true;
+}
+
+int TestCanvas::count(DrawOp::Kind kind) const {
+  int n = 0;
+  for (const DrawOp& op : mOps)
+    if (op.kind == kind) ++n;
+  return n;
+}
+
+std::vector<IRECT> TestCanvas::clips() const {
+  std::vector<IRECT> out;
+  for (const DrawOp& op : mOps)
+    if (op.kind == DrawOp::SetClip) out.push_back(op.rect);
+  return out;
+}
+
+// ---------------------------------------------------------------------------------------
+// Drawing
+
+DrawOp& TestCanvas::record(DrawOp::Kind kind) {
+  static DrawOp scratch;
+  if (!mRecording) {
+    scratch = DrawOp{};
+    return scratch;
+  }
+  mOps.push_back(DrawOp{});
+  mOps.back().kind = kind;
+  return mOps.back();
+}
+
+void TestCanvas::PathClear() { record(DrawOp::PathClear); }
+void TestCanvas::PathClose() { record(DrawOp::PathClose); }
+void TestCanvas::PathArc(float cx, float cy, float r, float a1, float a2, plugkit::canvas::EWinding winding) {
+  record(DrawOp::PathArc).args = {cx, cy, r, a1, a2, static_cast<float>(winding)};
+}
+void TestCanvas::PathMoveTo(float x, float y) { record(DrawOp::PathMoveTo).args = {x, y}; }
+void TestCanvas::PathLineTo(float x, float y) { record(DrawOp::PathLineTo).args = {x, y}; }
+void TestCanvas::PathSetWinding(bool clockwise) { record(DrawOp::PathSetWinding).args = {clockwise ? 1.f : 0.f}; }
+void TestCanvas::PathCubicBezierTo(float c1x, float c1y, float c2x, float c2y, float x2, float y2) {
+  record(DrawOp::PathCubicBezierTo).args = {c1x, c1y, c2x, c2y, x2, y2};
+}
+void TestCanvas::PathQuadraticBezierTo(float cx, float cy, float x2, float y2) {
+  record(DrawOp::PathQuadraticBezierTo).args = {cx, cy, x2, y2};
+}
+void TestCanvas::PathStroke(const IPattern& pattern, float thickness, const IStrokeOptions& options,
+                            const IBlend* blend) {
+  DrawOp& op = record(DrawOp::PathStroke);
+  op.pattern = pattern;
+  op.args = {thickness};
+  op.stroke = options;
+  op.hasBlend = blend != nullptr;
+  if (blend != nullptr) op.blend = *blend;
+}
+void TestCanvas::PathFill(const IPattern& pattern, const IFillOptions& options, const IBlend* blend) {
+  DrawOp& op = record(DrawOp::PathFill);
+  op.pattern = pattern;
+  op.fill = options;
+  op.hasBlend = blend != nullptr;
+  if (blend != nullptr) op.blend = *blend;
+}
+void TestCanvas::PathTransformSetMatrix(const IMatrix& m) { record(DrawOp::SetTransform).matrix = m; }
+void TestCanvas::SetClipRegion(const IRECT& r) { record(DrawOp::SetClip).rect = r; }
+
+float TestCanvas::DoMeasureText(const IText& text, const char* str, IRECT& bounds) const {
+  const float w = 0.5f * text.size * static_cast<float>(codePoints(str));
+  const float h = text.size;
+  float l = bounds.L, t = bounds.T;
+  switch (text.align) {
+    case plugkit::canvas::ETextHAlign::Left: l = bounds.L; break;
+    case plugkit::canvas::ETextHAlign::Centre: l = bounds.CentreX() - w / 2.f; break;
+    case plugkit::canvas::ETextHAlign::Right: l = bounds.R - w; break;
+  }
+  switch (text.valign) {
+    case plugkit::canvas::ETextVAlign::Top: t = bounds.T; break;
+    case plugkit::canvas::ETextVAlign::Middle: t = bounds.CentreY() - h / 2.f; break;
+    case plugkit::canvas::ETextVAlign::Bottom: t = bounds.B - h; break;
+  }
+  bounds = IRECT(l, t, l + w, t + h);
+  return w;
+}
+
+void TestCanvas::DoDrawText(const IText& text, const char* str, const IRECT& bounds, const IBlend* blend) {
+  DrawOp& op = record(DrawOp::DrawText);
+  op.textStyle = text;
+  op.text = str != nullptr ? str : "";
+  op.rect = bounds;
+  op.hasBlend = blend != nullptr;
+  if (blend != nullptr) op.blend = *blend;
+}
+
+void TestCanvas::DrawResize() {
+  ++mDrawResizes;
+  record(DrawOp::DrawResize);
+}
+
+void TestCanvas::BeginFrame() {
+  ICanvas::BeginFrame();
+  record(DrawOp::BeginFrame);
+}
+
+void TestCanvas::EndFrame() { record(DrawOp::EndFrame); }
+
+// ---------------------------------------------------------------------------------------
+// Window and cursor
+
+void* TestCanvas::OpenWindow(void*) {
+  mView = &mViewToken;
+  ++mOpens;
+  SetScreenScale(mPlatform.screenScale);
+  GetDelegate()->LayoutUI(this);
+  UpdateTooltips();
+  GetDelegate()->OnUIOpen();
+  return mView;
+}
+
+void TestCanvas::CloseWindow() {
+  if (mView == nullptr) return;
+  if (mEntryOpen) dismissTextEntry();
+  mView = nullptr;
+  ++mCloses;
+  // Removing the view tells the delegate, as the platform view does; during the delegate's
+  // own close this call is ignored. It may delete this object: nothing follows it.
+  GetDelegate()->CloseWindow();
+}
+
+void TestCanvas::GetMouseLocation(float& x, float& y) const {
+  x = mPlatform.mouseX;
+  y = mPlatform.mouseY;
+}
+
+void TestCanvas::HideMouseCursor(bool hide, bool lock) {
+  ++mCursorHideCalls;
+  if (hide == mCursorHidden) return;
+  mCursorHidden = hide;
+  mCursorLock = hide ? lock : false;
+  if (hide) SetCursorPosition(mPlatform.mouseX, mPlatform.mouseY);
+}
+
+void TestCanvas::MoveMouseCursor(float x, float y) {
+  if (mTabletInput) return;
+  mPlatform.mouseX = x;
+  mPlatform.mouseY = y;
+}
+
+// ---------------------------------------------------------------------------------------
+// Dialogs
+
+EMsgBoxResult TestCanvas::ShowMessageBox(const char* str, const char* caption, EMsgBoxType type,
+                                         MsgBoxCompletion completion) {
+  ReleaseMouseCapture();
+  const auto buttons = buttonsOf(type);
+  EMsgBoxResult result = buttons.back().second;
+  std::function<void()> whileOpen;
+  if (mPlatform.mBoxes.empty()) {
+    ADD_FAILURE() << "unscripted message box \"" << (caption ? caption : "") << "\": " << (str ? str : "");
+  } else {
+    TestPlatform::BoxAnswer answer = std::move(mPlatform.mBoxes.front());
+    mPlatform.mBoxes.pop_front();
+    bool found = false;
+    for (const auto& [label, value] : buttons) {
+      if (label == answer.button) {
+        result = value;
+        found = true;
+      }
+    }
+    if (!found)
+      ADD_FAILURE() << "message box of type " << static_cast<int>(type) << " has no button \"" << answer.button
+                    << "\"";
+    whileOpen = std::move(answer.whileOpen);
+  }
+  mPlatform.messageBoxes.push_back({str != nullptr ? str : "", caption != nullptr ? caption : "", type, result});
+  // Timers keep firing inside the modal loop: the test's code runs while the box is open
+  // (it may even close the editor).
+  if (whileOpen) whileOpen();
+  if (completion) completion(result);
+  return result;
+}
+
+void TestCanvas::PromptForFile(StringBuf& fileName, StringBuf& path, EFileAction action, const char* ext,
+                               FileCompletion completion) {
+  if (mView == nullptr) {
+    fileName.Set("");
+    return;
+  }
+  mPlatform.filePrompts.push_back(
+      {action, ext != nullptr ? ext : "", fileName.Get(), path.Get(), static_cast<bool>(completion)});
+  fileName.Set("");
+
+  TestPlatform::PathAnswer answer{true, ""};
+  if (mPlatform.mFiles.empty()) {
+    ADD_FAILURE() << "unscripted file prompt (extensions \"" << (ext ? ext : "") << "\")";
+  } else {
+    answer = mPlatform.mFiles.front();
+    mPlatform.mFiles.pop_front();
+  }
+
+  if (completion) {
+    // A sheet: the prompt returns at once and the answer comes on a later turn.
+    const std::weak_ptr<const int> alive = GetLivenessToken();
+    mPlatform.queue.post([alive, answer, completion] {
+      if (alive.expired()) return;
+      if (answer.cancel)
+        completion(StringBuf(""), StringBuf(""));
+      else
+        completion(StringBuf(answer.path.c_str()), StringBuf(folderOf(answer.path).c_str()));
+    });
+    return;
+  }
+  if (!answer.cancel) {
+    fileName.Set(answer.path.c_str());
+    path.Set(folderOf(answer.path).c_str());
+  }
+}
+
+void TestCanvas::PromptForDirectory(StringBuf& dir, FileCompletion completion) {
+  if (dir.Empty()) dir.Set("~/Desktop");
+  mPlatform.directoryPrompts.push_back({dir.Get(), static_cast<bool>(completion)});
+  TestPlatform::PathAnswer answer{true, ""};
+  if (mPlatform.mDirectories.empty()) {
+    ADD_FAILURE() << "unscripted folder prompt";
+  } else {
+    answer = mPlatform.mDirectories.front();
+    mPlatform.mDirectories.pop_front();
+  }
+  const std::string chosen = answer.cancel ? "" : answer.path + "/";
+  if (completion) {
+    const std::weak_ptr<const int> alive = GetLivenessToken();
+    mPlatform.queue.post([alive, chosen, completion] {
+      if (!alive.expired()) completion(StringBuf(""), StringBuf(chosen.c_str()));
+    });
+    return;
+  }
+  dir.Set(chosen.c_str());
+}
+
+bool TestCanvas::PromptForColor(IColor& color, const char*, ColorCompletion completion) {
+  if (mView == nullptr) return false;
+  if (mPlatform.mColors.empty()) {
+    ADD_FAILURE() << "unscripted colour prompt";
+    return true;
+  }
+  const IColor picked = mPlatform.mColors.front();
+  mPlatform.mColors.pop_front();
+  if (completion) {
+    const std::weak_ptr<const int> alive = GetLivenessToken();
+    mPlatform.queue.post([alive, picked, completion] {
+      if (!alive.expired()) completion(picked);
+    });
+  }
+  return true;
+}
+
+bool TestCanvas::OpenURL(const char* url, const char*, const char*, const char*) {
+  mPlatform.openedURLs.emplace_back(url != nullptr ? url : "");
+  return true;
+}
+
+bool TestCanvas::RevealPathInExplorerOrFinder(StringBuf& path, bool) {
+  std::error_code ec;
+  return !path.Empty() && std::filesystem::exists(path.Get(), ec);
+}
+
+bool TestCanvas::GetTextFromClipboard(StringBuf& str) {
+  str.Set(mPlatform.clipboard.c_str());
+  return !mPlatform.clipboard.empty();
+}
+
+bool TestCanvas::SetTextInClipboard(const char* str) {
+  mPlatform.clipboard = str != nullptr ? str : "";
+  return true;
+}
+
+bool TestCanvas::SetFilePathInClipboard(const char* path) {
+  mPlatform.clipboard = path != nullptr ? path : "";
+  return true;
+}
+
+// ---------------------------------------------------------------------------------------
+// Text entry
+
+void TestCanvas::CreatePlatformTextEntry(int paramIdx, const IText& text, const IRECT& bounds, int length,
+                                         const char* str) {
+  if (mView == nullptr || mEntryOpen) return;  // no view; or one entry at a time
+  mEntryOpen = true;
+  mEntryParamIdx = paramIdx;
+  mEntryLength = length;
+  mPlatform.textEntries.push_back({paramIdx, text, bounds, length, str != nullptr ? str : "", false, ""});
+
+  if (mPlatform.mTexts.empty()) {
+    ADD_FAILURE() << "unscripted text entry (initial text \"" << (str ? str : "") << "\")";
+    return;
+  }
+  const TestPlatform::TextAnswer answer = mPlatform.mTexts.front();
+  mPlatform.mTexts.pop_front();
+  if (answer.kind == TestPlatform::TextAnswer::LeaveOpen) return;
+
+  const std::weak_ptr<const int> alive = GetLivenessToken();
+  const size_t entry = mPlatform.textEntries.size();
+  TestCanvas* self = this;
+  mPlatform.queue.post([alive, self, entry, answer] {
+    // Only the entry this answer belongs to, while it is still open.
+    if (alive.expired() || !self->mEntryOpen || self->mPlatform.textEntries.size() != entry) return;
+    if (answer.kind == TestPlatform::TextAnswer::Commit)
+      self->commitTextEntry(answer.text.c_str());
+    else
+      self->dismissTextEntry();
+  });
+}
+
+std::string TestCanvas::typeInto(const std::string& typed) const {
+  const char* accepted = nullptr;  // null: any character
+  if (mEntryParamIdx >= 0) {
+    if (const IParam* param = GetDelegate()->GetParam(mEntryParamIdx)) {
+      switch (param->Type()) {
+        case IParam::kTypeBool:
+        case IParam::kTypeInt:
+        case IParam::kTypeEnum: accepted = "0123456789-+"; break;
+        case IParam::kTypeDouble: accepted = "0123456789.-+"; break;
+        default: accepted = ""; break;
+      }
+    }
+  }
+  // Keystroke by keystroke: a character the field refuses is dropped, typing goes on.
+  std::string out;
+  int count = 0;
+  for (size_t i = 0; i < typed.size();) {
+    size_t len = 1;
+    const unsigned char lead = static_cast<unsigned char>(typed[i]);
+    if (lead >= 0xF0) len = 4;
+    else if (lead >= 0xE0) len = 3;
+    else if (lead >= 0xC0) len = 2;
+    const std::string ch = typed.substr(i, len);
+    i += len;
+    if (accepted != nullptr && (ch.size() != 1 || std::strchr(accepted, ch[0]) == nullptr)) continue;
+    if (mEntryLength > 0 && count + 1 > mEntryLength) continue;
+    out += ch;
+    ++count;
+  }
+  return out;
+}
+
+void TestCanvas::commitTextEntry(const char* text) {
+  if (!mEntryOpen) return;
+  const std::string delivered = typeInto(text != nullptr ? text : "");
+  mEntryOpen = false;
+  if (!mPlatform.textEntries.empty()) {
+    mPlatform.textEntries.back().committed = true;
+    mPlatform.textEntries.back().delivered = delivered;
+  }
+  const std::weak_ptr<const int> alive = GetLivenessToken();
+  SetControlValueAfterTextEdit(delivered.c_str());
+  if (alive.expired()) return;
+  SetAllControlsDirty();
+}
+
+void TestCanvas::dismissTextEntry() {
+  if (!mEntryOpen) return;
+  mEntryOpen = false;
+  ClearInTextEntryControl();  // a dismissed entry is forgotten
+}
+
+// ---------------------------------------------------------------------------------------
+// Menus
+
+IPopupMenu* TestCanvas::CreatePlatformPopupMenu(IPopupMenu& menu, const IRECT& bounds, bool& isAsync) {
+  isAsync = true;
+  // The job keeps the context's liveness token and the request's generation; this object
+  // and the menu are touched only while both still hold.
+  const std::weak_ptr<const int> alive = GetLivenessToken();
+  const uint64_t generation = GetPopupGeneration();
+  TestCanvas* self = this;
+  IPopupMenu* requested = &menu;
+  mPlatform.queue.post([alive, generation, self, requested, bounds] {
+    if (alive.expired() || !self->IsPopupRequestLive(generation)) return;
+    if (self->mView == nullptr) {
+      self->SetControlValueAfterPopupMenu(nullptr);
+      return;
+    }
+    self->showMenu(requested, bounds);
+  });
+  return nullptr;
+}
+
+void TestCanvas::showMenu(IPopupMenu* menu, const IRECT& bounds) {
+  mPlatform.menus.push_back({snapshot(*menu), bounds});
+
+  IPopupMenu* chosen = nullptr;
+  if (mPlatform.mMenus.empty()) {
+    ADD_FAILURE() << "unscripted popup menu \"" << menu->GetRootTitle() << "\"";
+  } else {
+    const TestPlatform::MenuAnswer answer = mPlatform.mMenus.front();
+    mPlatform.mMenus.pop_front();
+    if (!answer.dismiss) {
+      IPopupMenu* current = menu;
+      for (size_t k = 0; k < answer.path.size() && current != nullptr; ++k) {
+        IPopupMenu::Item* item = current->GetItem(answer.path[k]);
+        if (item == nullptr) {
+          ADD_FAILURE() << "menu path step " << k << ": no item " << answer.path[k];
+          current = nullptr;
+        } else if (k + 1 < answer.path.size()) {
+          current = item->GetSubmenu();
+          if (current == nullptr) ADD_FAILURE() << "menu path step " << k << ": item has no submenu";
+        } else if (item->GetSubmenu() != nullptr || item->GetIsSeparator() || !item->GetEnabled()) {
+          ADD_FAILURE() << "menu path ends on an item that cannot be chosen: \"" << item->GetText() << "\"";
+          current = nullptr;
+        } else {
+          current->SetChosenItemIdx(answer.path[k]);
+          chosen = current;
+        }
+      }
+      if (answer.path.empty()) ADD_FAILURE() << "empty menu path";
+    }
+  }
+
+  const std::weak_ptr<const int> alive = GetLivenessToken();
+  if (chosen != nullptr && chosen->GetFunction()) chosen->ExecFunction();
+  if (alive.expired()) return;
+  SetControlValueAfterPopupMenu(chosen);
+}
+
+}  // namespace sp::test

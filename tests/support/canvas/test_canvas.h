@@ -1,0 +1,325 @@
+#pragma once
+// A headless graphics context for tests, and the scripted platform behind it.
+//
+// TestPlatform outlives the editor windows of a test: it holds the script of answers
+// (message boxes, file and folder prompts, popup menus, text entries, colours), records
+// what was shown, owns the main queue on which menus and sheet completions run, and makes
+// TestCanvas objects for an editor delegate. Any box, prompt, menu or text entry without a
+// scripted answer fails the test, and so does a scripted answer left unused at the end.
+//
+// TestCanvas records every drawing primitive, measures text deterministically (width 0.5 x
+// size per UTF-8 code point, height = size) and behaves like the platform class for
+// windows, cursor, menus (shown on the next turn of the main queue), text entries (one at
+// a time, length and character limits) and dialogs.
+//
+// Typical use:
+//   sp::test::TestPlatform platform;
+//   delegate.SetMakeGraphicsFunc(platform.graphicsFactory(delegate));
+//   delegate.OpenWindow(nullptr);
+//   platform.answerMessageBox("Yes");
+//   ... trigger the box ...
+//   EXPECT_EQ(platform.messageBoxes.back().caption, "Save preset");
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "framework/ICanvasEditorDelegate.h"
+#include "graphics/ICanvas.h"
+#include "tests/support/canvas/main_queue.h"
+
+namespace sp::test {
+
+using plugkit::canvas::EFileAction;
+using plugkit::canvas::EMsgBoxResult;
+using plugkit::canvas::EMsgBoxType;
+using plugkit::canvas::IBlend;
+using plugkit::canvas::IColor;
+using plugkit::canvas::IFillOptions;
+using plugkit::canvas::IMatrix;
+using plugkit::canvas::IPattern;
+using plugkit::canvas::IRECT;
+using plugkit::canvas::IStrokeOptions;
+using plugkit::canvas::IText;
+
+class TestCanvas;
+
+// One recorded drawing call.
+struct DrawOp {
+  enum Kind {
+    BeginFrame,
+    EndFrame,
+    PathClear,
+    PathClose,
+    PathArc,
+    PathMoveTo,
+    PathLineTo,
+    PathSetWinding,
+    PathCubicBezierTo,
+    PathQuadraticBezierTo,
+    PathStroke,
+    PathFill,
+    SetTransform,
+    SetClip,
+    DrawText,
+    DrawResize,
+  };
+  Kind kind;
+  std::vector<float> args;  // coordinates, radius and angles, winding, stroke thickness
+  IRECT rect;               // clip region, text bounds
+  IMatrix matrix;           // transform
+  IPattern pattern;         // stroke and fill paint
+  IStrokeOptions stroke;
+  IFillOptions fill;
+  bool hasBlend = false;
+  IBlend blend;
+  IText textStyle;
+  std::string text;
+};
+
+// A snapshot of a menu as it was shown (the menu object itself may be reused later).
+struct MenuSnapshot {
+  struct Item {
+    std::string text;
+    int flags = 0;
+    int tag = -1;
+    std::vector<Item> submenu;
+    bool hasSubmenu = false;
+  };
+  std::string title;
+  int prefix = 0;
+  int chosenIndex = -1;
+  std::vector<Item> items;
+};
+
+struct ShownMessageBox {
+  std::string text;
+  std::string caption;
+  EMsgBoxType type;
+  EMsgBoxResult result;
+};
+
+struct ShownFilePrompt {
+  EFileAction action;
+  std::string extensions;
+  std::string initialFileName;
+  std::string initialPath;
+  bool withCompletion;
+};
+
+struct ShownDirectoryPrompt {
+  std::string initialDir;
+  bool withCompletion;
+};
+
+struct ShownMenu {
+  MenuSnapshot menu;
+  IRECT bounds;
+};
+
+struct ShownTextEntry {
+  int paramIdx;
+  IText text;
+  IRECT bounds;
+  int length;
+  std::string initial;
+  bool committed = false;
+  std::string delivered;  // the text handed to the graphics context on commit
+};
+
+class TestPlatform {
+public:
+  TestPlatform() = default;
+  // Fails the test when scripted answers were never used.
+  ~TestPlatform();
+  TestPlatform(const TestPlatform&) = delete;
+  TestPlatform& operator=(const TestPlatform&) = delete;
+
+  // A make-graphics function that builds a TestCanvas on this platform.
+  plugkit::canvas::ICanvasEditorDelegate::MakeGraphicsFunc graphicsFactory(
+      plugkit::canvas::ICanvasEditorDelegate& dlg, int w = 640, int h = 400, int fps = 60, float scale = 1.f);
+  // The live canvas made last (null once it is deleted).
+  TestCanvas* canvas() const { return mCanvas; }
+
+  // Script, answered in order per kind.
+  // A message box answered by the button with that label ("OK", "Cancel", "Yes", "No",
+  // "Retry"); whileOpen runs before the answer, as timers run inside a modal loop.
+  void answerMessageBox(const std::string& button, std::function<void()> whileOpen = nullptr);
+  void chooseFile(const std::string& fullPath);
+  void cancelFilePrompt();
+  void chooseDirectory(const std::string& dir);
+  void cancelDirectoryPrompt();
+  // The item at that path: indices from the top menu down through submenus.
+  void chooseMenuItem(std::vector<int> path);
+  void dismissMenu();
+  // The text typed (keystroke by keystroke, through the entry's limits) and committed on the
+  // next turn of the main queue.
+  void commitText(const std::string& text);
+  // The entry closed without a commit on the next turn of the main queue.
+  void dismissText();
+  // The entry opens and stays open until the test commits or dismisses it on the canvas.
+  void leaveTextOpen();
+  void pickColor(const IColor& color);
+  // Forgets every unused answer.
+  void clearScript();
+  bool scriptEmpty() const;
+
+  // What was shown, in order.
+  std::vector<ShownMessageBox> messageBoxes;
+  std::vector<ShownFilePrompt> filePrompts;
+  std::vector<ShownDirectoryPrompt> directoryPrompts;
+  std::vector<ShownMenu> menus;
+  std::vector<ShownTextEntry> textEntries;
+  std::vector<std::string> openedURLs;
+
+  MainQueue queue;
+  // The backing scale of the screen, applied when a window opens.
+  float screenScale = 1.f;
+  // The pointer position reported by GetMouseLocation (logical units).
+  float mouseX = 0.f;
+  float mouseY = 0.f;
+  std::string clipboard;
+
+private:
+  friend class TestCanvas;
+
+  struct BoxAnswer {
+    std::string button;
+    std::function<void()> whileOpen;
+  };
+  struct PathAnswer {
+    bool cancel;
+    std::string path;
+  };
+  struct MenuAnswer {
+    bool dismiss;
+    std::vector<int> path;
+  };
+  struct TextAnswer {
+    enum Kind { Commit, Dismiss, LeaveOpen } kind;
+    std::string text;
+  };
+
+  std::deque<BoxAnswer> mBoxes;
+  std::deque<PathAnswer> mFiles;
+  std::deque<PathAnswer> mDirectories;
+  std::deque<MenuAnswer> mMenus;
+  std::deque<TextAnswer> mTexts;
+  std::deque<IColor> mColors;
+  TestCanvas* mCanvas = nullptr;
+};
+
+class TestCanvas : public plugkit::canvas::ICanvas {
+public:
+  TestCanvas(TestPlatform& platform, plugkit::canvas::ICanvasEditorDelegate& dlg, int w = 640, int h = 400,
+             int fps = 60, float scale = 1.f);
+  ~TestCanvas() override;
+
+  TestPlatform& platform() { return mPlatform; }
+  // Off: the destructor leaves the controls to the graphics context's own destructor.
+  void setRemoveControlsOnDestroy(bool remove) { mRemoveControlsOnDestroy = remove; }
+
+  // The view's render step: collect the dirty areas, mark all clean, draw. True when drawn.
+  bool tick();
+  const plugkit::canvas::IRECTList& lastDirtyRects() const { return mDirtyRects; }
+
+  // Recorded drawing calls (recording can be switched off for benchmarks).
+  const std::vector<DrawOp>& drawOps() const { return mOps; }
+  void clearDrawOps() { mOps.clear(); }
+  void setRecording(bool on) { mRecording = on; }
+  int count(DrawOp::Kind kind) const;
+  // The clip regions set, in order.
+  std::vector<IRECT> clips() const;
+
+  // Platform-side counters.
+  int windowOpens() const { return mOpens; }
+  int windowCloses() const { return mCloses; }
+  int drawResizes() const { return mDrawResizes; }
+  int tooltipUpdates() const { return mTooltipUpdates; }
+  const std::vector<bool>& platformResizes() const { return mPlatformResizes; }
+  int cursorHideCalls() const { return mCursorHideCalls; }
+
+  // The open platform text entry (the last one shown), if any.
+  bool textEntryOpen() const { return mEntryOpen; }
+  // Types text into the open entry (through its limits) and commits it.
+  void commitTextEntry(const char* text);
+  // Closes the open entry without a commit.
+  void dismissTextEntry();
+
+  // Drawing primitives: recorded.
+  void PathClear() override;
+  void PathClose() override;
+  void PathArc(float cx, float cy, float r, float a1, float a2,
+               plugkit::canvas::EWinding winding = plugkit::canvas::EWinding::CW) override;
+  void PathMoveTo(float x, float y) override;
+  void PathLineTo(float x, float y) override;
+  void PathSetWinding(bool clockwise) override;
+  void PathCubicBezierTo(float c1x, float c1y, float c2x, float c2y, float x2, float y2) override;
+  void PathQuadraticBezierTo(float cx, float cy, float x2, float y2) override;
+  void PathStroke(const IPattern& pattern, float thickness, const IStrokeOptions& options = IStrokeOptions(),
+                  const IBlend* blend = nullptr) override;
+  void PathFill(const IPattern& pattern, const IFillOptions& options = IFillOptions(),
+                const IBlend* blend = nullptr) override;
+  void PathTransformSetMatrix(const IMatrix& m) override;
+  void SetClipRegion(const IRECT& r) override;
+  float DoMeasureText(const IText& text, const char* str, IRECT& bounds) const override;
+  void DoDrawText(const IText& text, const char* str, const IRECT& bounds, const IBlend* blend) override;
+  void DrawResize() override;
+  void BeginFrame() override;
+  void EndFrame() override;
+
+  // Platform operations.
+  void* OpenWindow(void* parent) override;
+  void CloseWindow() override;
+  void* GetWindow() override { return mView; }
+  void GetMouseLocation(float& x, float& y) const override;
+  void HideMouseCursor(bool hide = true, bool lock = true) override;
+  void MoveMouseCursor(float x, float y) override;
+  void ForceEndUserEdit() override { dismissTextEntry(); }
+  EMsgBoxResult ShowMessageBox(const char* str, const char* caption, EMsgBoxType type,
+                               MsgBoxCompletion completion = nullptr) override;
+  void PromptForFile(StringBuf& fileName, StringBuf& path, EFileAction action = EFileAction::Open,
+                     const char* ext = "", FileCompletion completion = nullptr) override;
+  void PromptForDirectory(StringBuf& dir, FileCompletion completion = nullptr) override;
+  bool PromptForColor(IColor& color, const char* str = "", ColorCompletion completion = nullptr) override;
+  bool OpenURL(const char* url, const char* msgWindowTitle = nullptr, const char* confirmMsg = nullptr,
+               const char* errMsgOnFailure = nullptr) override;
+  bool RevealPathInExplorerOrFinder(StringBuf& path, bool select = false) override;
+  bool GetTextFromClipboard(StringBuf& str) override;
+  bool SetTextInClipboard(const char* str) override;
+  bool SetFilePathInClipboard(const char* path) override;
+  void UpdateTooltips() override { ++mTooltipUpdates; }
+  const char* GetPlatformAPIStr() override { return "Headless"; }
+  void CreatePlatformTextEntry(int paramIdx, const IText& text, const IRECT& bounds, int length,
+                               const char* str) override;
+  plugkit::canvas::IPopupMenu* CreatePlatformPopupMenu(plugkit::canvas::IPopupMenu& menu, const IRECT& bounds,
+                                                       bool& isAsync) override;
+  void PlatformResize(bool parentHasResized) override { mPlatformResizes.push_back(parentHasResized); }
+
+private:
+  DrawOp& record(DrawOp::Kind kind);
+  void showMenu(plugkit::canvas::IPopupMenu* menu, const IRECT& bounds);
+  std::string typeInto(const std::string& typed) const;
+
+  TestPlatform& mPlatform;
+  std::vector<DrawOp> mOps;
+  bool mRecording = true;
+  bool mRemoveControlsOnDestroy = true;
+  plugkit::canvas::IRECTList mDirtyRects;
+  int mViewToken = 0;
+  void* mView = nullptr;
+  int mOpens = 0;
+  int mCloses = 0;
+  int mDrawResizes = 0;
+  int mTooltipUpdates = 0;
+  int mCursorHideCalls = 0;
+  std::vector<bool> mPlatformResizes;
+  bool mEntryOpen = false;
+  int mEntryParamIdx = -1;
+  int mEntryLength = 0;
+};
+
+// Number of UTF-8 code points (continuation bytes are not counted).
+int codePoints(const char* str);
+
+}  // namespace sp::test
