@@ -1,15 +1,36 @@
+// Construction and lifecycle: the fixed configuration, the order in which an instance is
+// built and torn down, the editor's graphics factory and layout hooks, the worker thread.
 #include "plugin/SpectraPoise.h"
 
+#include <cmath>
+#include <system_error>
+
+#include "graphics/ICanvas.h"
+#include "plugin/typed_value.h"
+#include "services/updates.h"
+#include "shims/vst3sdk/utf_convert.h"
+
+using spectrapoise::plugin::kParamCount;
+
 namespace {
+
 constexpr int fourCC(const char (&code)[5]) {
   return (code[0] << 24) | (code[1] << 16) | (code[2] << 8) | code[3];
 }
+
+// A refused thread start, reported with the same text whichever thread it was.
+class ThreadStartError : public std::system_error {
+public:
+  explicit ThreadStartError(std::error_code code) : std::system_error(code, "thread constructor failed") {}
+  const char* what() const noexcept override { return "thread constructor failed"; }
+};
+
 }  // namespace
 
 const plugkit::Config& SpectraPoise::config() {
   static const plugkit::Config c = [] {
     plugkit::Config k;
-    k.paramCount = 18;
+    k.paramCount = kParamCount;
     k.presetCount = 1;
     k.channelIO = "1-1 2-2";
     k.name = "SpectraPoise";
@@ -25,8 +46,8 @@ const plugkit::Config& SpectraPoise::config() {
     k.stateIsChunk = true;
     k.pluginKind = 0;
     k.hasEditor = true;
-    k.editorWidth = 640;
-    k.editorHeight = 400;
+    k.editorWidth = kEditorWidth;
+    k.editorHeight = kEditorHeight;
     k.minWidth = 480;
     k.maxWidth = 1280;
     k.minHeight = 300;
@@ -39,9 +60,125 @@ const plugkit::Config& SpectraPoise::config() {
   return c;
 }
 
-SpectraPoise::SpectraPoise(const plugkit::InstanceInfo& info) : plugkit::IPluginVST3(info, config()) {}
+SpectraPoise::SpectraPoise(const plugkit::InstanceInfo& info) : SpectraPoise(info, Options{}) {}
+
+SpectraPoise::SpectraPoise(const plugkit::InstanceInfo& info, const Options& options)
+    : plugkit::IPluginVST3(info, config()), options_(options) {
+  construct(options);
+}
+
+void SpectraPoise::construct(const Options& options) {
+  truePeak_.designFilter();
+  spectrapoise::plugin::declareParameters(*this);
+
+  // Everything the audio thread touches is ready for 48 kHz before the host's first reset.
+  prepareDsp(48000.0);
+
+  factoryTargets_ = spectrapoise::offline::factoryTargets();
+  accentIndex_.store(5);
+
+  brightloom::updates::Config updates;
+  updates.product = "spectrapoise";
+  updates.version = "0.4.10";
+  updates.folder = brightloom::updates::makerDataFolder();
+  updates.feedUrl = std::string(brightloom::updates::kFeedUrl);
+  updateCheck_ = std::make_shared<brightloom::updates::UpdateCheck>(std::move(updates));
+  try {
+    updateCheck_->startSchedule(brightloom::updates::kStartDelayMs);
+  } catch (const std::system_error& e) {
+    throw ThreadStartError(e.code());
+  }
+
+  SetMakeGraphicsFunc([this] { return makeEditorGraphics(); });
+  SetLayoutFunc([this](plugkit::canvas::ICanvas* graphics) { layout(graphics); });
+
+  // Last: the worker reads members that must all exist.
+  if (options.startWorker) {
+    if (options.failWorkerStart) throw ThreadStartError(std::make_error_code(std::errc::resource_unavailable_try_again));
+    try {
+      worker_ = std::thread([this] { correctionWorker(); });
+    } catch (const std::system_error& e) {
+      throw ThreadStartError(e.code());
+    }
+  }
+}
 
 SpectraPoise::~SpectraPoise() {
-  // No timer tick may run while this class's members are being destroyed.
+  // No timer tick may run while the members are being destroyed.
   StopTimer();
+  // An open editor goes first, as the host would close it: its controls use members.
+  if (GetUI() != nullptr) CloseWindow();
+  stopWorker();
+  learningCancel_.store(true);
+  if (learningThread_.joinable()) learningThread_.join();
+}
+
+void SpectraPoise::stopWorker() {
+  {
+    std::lock_guard<std::mutex> lock(stopMutex_);
+    stop_.store(true);
+  }
+  stopWake_.notify_all();
+  if (worker_.joinable()) worker_.join();
+}
+
+bool SpectraPoise::sleepUnlessStopped(int milliseconds) {
+  std::unique_lock<std::mutex> lock(stopMutex_);
+  return !stopWake_.wait_for(lock, std::chrono::milliseconds(milliseconds), [this] { return stop_.load(); });
+}
+
+float SpectraPoise::newEditorScale() const {
+  const float s = keptPlatformScale_;
+  const float byWidth = static_cast<float>(GetEditorWidth()) / (static_cast<float>(kEditorWidth) * s);
+  const float byHeight = static_cast<float>(GetEditorHeight()) / (static_cast<float>(kEditorHeight) * s);
+  const float scale = std::fmin(byWidth, byHeight);
+  // A stored size of 0 x 0, a kept scale of 0 (infinite quotients) or NaN open at 1.
+  return (std::isfinite(scale) && scale > 0.f) ? scale : 1.f;
+}
+
+plugkit::canvas::ICanvas* SpectraPoise::makeEditorGraphics() {
+  const float scale = newEditorScale();
+  if (graphicsMaker_) return graphicsMaker_(*this, kEditorWidth, kEditorHeight, kEditorFps, scale);
+  return plugkit::canvas::MakeGraphics(*this, kEditorWidth, kEditorHeight, kEditorFps, scale);
+}
+
+Steinberg::tresult PLUGIN_API SpectraPoise::getParamValueByString(Steinberg::Vst::ParamID tag,
+                                                                  Steinberg::Vst::TChar* string,
+                                                                  Steinberg::Vst::ParamValue& valueNormalized) {
+  using namespace spectrapoise::plugin;
+  try {
+    const bool crossover = tag == kLowCrossover || tag == kMidCrossover || tag == kHighCrossover;
+    if (!crossover) return IPluginVST3::getParamValueByString(tag, string, valueNormalized);
+    if (string == nullptr) return Steinberg::kResultFalse;
+    char text[512];
+    vst3shim::utf16ToUtf8(reinterpret_cast<const char16_t*>(string), 256, text, sizeof(text));
+    const plugkit::IParam* param = GetParam(static_cast<int>(tag));
+    const std::optional<double> value = parseTypedValue(text, param->GetMin(), param->GetMax(), true);
+    if (!value) return Steinberg::kResultFalse;
+    valueNormalized = normalizedForEdit(*param, *value);
+    return Steinberg::kResultTrue;
+  } catch (...) {
+    return Steinberg::kResultFalse;
+  }
+}
+
+// Target -------------------------------------------------------------------------------
+
+SpectraPoise::Target SpectraPoise::currentTarget() const {
+  std::lock_guard<std::mutex> lock(targetMutex_);
+  return target_;
+}
+
+void SpectraPoise::setTarget(Target target) {
+  std::lock_guard<std::mutex> lock(targetMutex_);
+  target_.kind = target.kind;
+  target_.name = std::move(target.name);
+  target_.source = std::move(target.source);
+  target_.curve = target.curve;
+  target_.spread = target.spread;
+}
+
+void SpectraPoise::copyTargetCurve(BandCurve& curve) const {
+  std::lock_guard<std::mutex> lock(targetMutex_);
+  curve = target_.curve;
 }

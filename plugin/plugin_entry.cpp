@@ -18,6 +18,14 @@ const ModuleInfo& GetModuleInfo() {
   return info;
 }
 
-IPluginVST3* MakePlug(const InstanceInfo& info) { return new SpectraPoise(info); }
+// A refused thread start (or any other failure while building the instance) reaches the
+// host as a failed creation, never as an exception.
+IPluginVST3* MakePlug(const InstanceInfo& info) {
+  try {
+    return new SpectraPoise(info);
+  } catch (...) {
+    return nullptr;
+  }
+}
 
 }  // namespace plugkit

@@ -1,0 +1,57 @@
+// While the host renders offline the audio thread does the worker's job itself: the block's
+// input goes through the plug-in's own analyser, which fits and smooths the gains, and the
+// gains are published before the correction filters of the same block read them.
+#include <algorithm>
+
+#include "plugin/SpectraPoise.h"
+
+using namespace spectrapoise::plugin;
+
+void SpectraPoise::offlineCorrection(double** outputs, int nOut, int n, bool haveAudio) {
+  CorrectionGains g = loadGains();
+
+  if (paramOn(kFreeze)) {
+    // With a capture pending the last live gains stay in place for it.
+    if (freezeLatched_.load() && !freezeCaptureRequested()) g = frozenGains();
+    offlinePrimed_ = true;
+    offlineWasFrozen_ = true;
+  } else {
+    if (!offlinePrimed_) {
+      offlineAnalyser_.reset();
+      offlinePrimed_ = true;
+    } else if (offlineWasFrozen_) {
+      // Continue from the gains held while frozen.
+      offlineAnalyser_.reset(g);
+    }
+    offlineWasFrozen_ = false;
+
+    offlineAnalyser_.setSettings(correctionSettings());
+    // The one lock on the audio thread: the target's curve, copied without allocating.
+    BandCurve curve;
+    copyTargetCurve(curve);
+    offlineAnalyser_.setTargetCurve(curve);
+
+    // The output buffers still hold the input: the filters have not run yet.
+    if (haveAudio) {
+      constexpr int kPiece = 512;
+      float left[kPiece];
+      float right[kPiece];
+      const double* l = outputs[0];
+      const double* r = nOut > 1 ? outputs[1] : outputs[0];
+      for (int start = 0; start < n; start += kPiece) {
+        const int len = std::min(kPiece, n - start);
+        for (int i = 0; i < len; ++i) {
+          left[i] = static_cast<float>(l[start + i]);
+          right[i] = static_cast<float>(r[start + i]);
+        }
+        for (int i = 0; i < len; ++i) offlineAnalyser_.push(left[i], right[i]);
+      }
+    }
+    g = offlineAnalyser_.gains();
+    const std::array<double, 4> holds = offlineAnalyser_.holdLevels();
+    for (std::size_t i = 0; i < 4; ++i) holdLevels_.store(i, static_cast<float>(holds[i]));
+  }
+
+  publishGains(g);
+  rememberGains(g);
+}
