@@ -472,6 +472,7 @@ void IPluginBase::ModifyCurrentPreset(const char* name) {
   IByteChunk state;
   if (!SerializeState(state)) return;
   preset->mChunk = state;
+  preset->mInitialized = true;  // it holds a state now: a later restore must not rename it
   if (name != nullptr && *name != '\0') copyPresetName(*preset, name);
 }
 

@@ -250,12 +250,12 @@ void IPluginProcessor::AttachBuffers(ERoute direction, int idx, int n, float** b
 }
 
 void IPluginProcessor::ProcessBuffers(double, int nFrames) {
-  ProcessBlock(mInputPointers.data(), mOutputPointers.data(), nFrames);
+  ProcessBlock(mInputPointers.data(), mOutputPointers.data(), std::clamp(nFrames, 0, mBlockSize));
 }
 
 void IPluginProcessor::ProcessBuffers(float, int nFrames) {
-  ProcessBlock(mInputPointers.data(), mOutputPointers.data(), nFrames);
   const int frames = std::clamp(nFrames, 0, mBlockSize);
+  ProcessBlock(mInputPointers.data(), mOutputPointers.data(), frames);
   for (IChannelData<>& channel : mChannelData[kOutput]) {
     if (!channel.mConnected || channel.mIncoming == nullptr || *channel.mData == nullptr) continue;
     const double* in = *channel.mData;
@@ -265,8 +265,8 @@ void IPluginProcessor::ProcessBuffers(float, int nFrames) {
 }
 
 void IPluginProcessor::ProcessBuffersAccumulating(int nFrames) {
-  ProcessBlock(mInputPointers.data(), mOutputPointers.data(), nFrames);
   const int frames = std::clamp(nFrames, 0, mBlockSize);
+  ProcessBlock(mInputPointers.data(), mOutputPointers.data(), frames);
   for (IChannelData<>& channel : mChannelData[kOutput]) {
     if (!channel.mConnected || channel.mIncoming == nullptr || *channel.mData == nullptr) continue;
     const double* in = *channel.mData;
@@ -276,6 +276,7 @@ void IPluginProcessor::ProcessBuffersAccumulating(int nFrames) {
 }
 
 void IPluginProcessor::PassThroughBuffers(double, int nFrames) {
+  nFrames = std::clamp(nFrames, 0, mBlockSize);
   if (mLatency != 0 && !mLatencyDelay.empty())
     mLatencyDelay.front().ProcessBlock(mInputPointers.data(), mOutputPointers.data(), nFrames);
   else

@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "framework/vst3/IPluginVST3.h"
+#include "framework/vst3/FactoryRunLoop.h"
 #include "shims/vst3sdk/plugin_factory.h"
 
 namespace plugkit {
@@ -18,16 +19,11 @@ public:
   ~ModuleFactory() override;
 };
 
-std::mutex& factoryMutex() {
-  static std::mutex m;
-  return m;
-}
-
-ModuleFactory* gFactory = nullptr;
+std::mutex& factoryMutex() { return detail::gFactoryMutex; }
 
 ModuleFactory::~ModuleFactory() {
   std::lock_guard<std::mutex> lock(factoryMutex());
-  if (gFactory == this) gFactory = nullptr;
+  if (detail::gFactory == this) detail::gFactory = nullptr;
 }
 
 const Steinberg::PClassInfo2& classInfo() {
@@ -63,21 +59,16 @@ Steinberg::FUnknown* CreatePlugInstance(void* /*context*/) {
 
 Steinberg::IPluginFactory* GetPluginFactoryInstance() {
   std::lock_guard<std::mutex> lock(factoryMutex());
-  if (gFactory != nullptr) {
-    gFactory->addRef();
-    return gFactory;
+  if (detail::gFactory != nullptr) {
+    detail::gFactory->addRef();
+    return detail::gFactory;
   }
   const ModuleInfo& m = GetModuleInfo();
   const Steinberg::PFactoryInfo factoryInfo(m.vendor, m.url, m.email, Steinberg::PFactoryInfo::kUnicode);
   auto* factory = new ModuleFactory(factoryInfo);
   factory->registerClass(classInfo(), &CreatePlugInstance);
-  gFactory = factory;
+  detail::gFactory = factory;
   return factory;
-}
-
-Steinberg::Linux::IRunLoop* FactoryHostRunLoop() {
-  std::lock_guard<std::mutex> lock(factoryMutex());
-  return gFactory != nullptr ? gFactory->hostRunLoop() : nullptr;
 }
 
 }  // namespace plugkit

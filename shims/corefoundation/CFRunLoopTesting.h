@@ -8,8 +8,10 @@ namespace cfshim {
 
 class ManualRunLoop {
 public:
-  // Installs the loop (one at a time) with the clock at `start` seconds.
-  explicit ManualRunLoop(CFAbsoluteTime start = 1000.0);
+  // Installs the loop (one at a time) with the clock at the current time.
+  ManualRunLoop();
+  // Installs the loop with the clock at `start` seconds.
+  explicit ManualRunLoop(CFAbsoluteTime start);
   ~ManualRunLoop();
   ManualRunLoop(const ManualRunLoop&) = delete;
   ManualRunLoop& operator=(const ManualRunLoop&) = delete;

@@ -41,6 +41,8 @@ class HostTimerHandler;
 
 struct __CFRunLoopTimer : CFObject {
   CFAbsoluteTime fireDate = 0.0;
+  CFAbsoluteTime firstFireDate = 0.0;
+  int64_t fires = 0;  // fire dates are first + fires * interval (no drift from sums)
   CFTimeInterval interval = 0.0;
   CFRunLoopTimerCallBack callout = nullptr;
   void* info = nullptr;
@@ -100,6 +102,10 @@ std::vector<__CFRunLoopTimer*>& armedTimers() {
   static std::vector<__CFRunLoopTimer*> timers;
   return timers;
 }
+
+// Fire dates this close to the end of a stepped span count as after it: absolute times
+// near 1e9 s carry rounding in the sub-microsecond range.
+constexpr double kClockSlack = 1e-6;
 
 // The installed test loop's clock (NaN when none is installed).
 double gVirtualNow = std::nan("");
@@ -176,6 +182,7 @@ CFRunLoopTimerRef CFRunLoopTimerCreate(CFAllocatorRef, CFAbsoluteTime fireDate, 
   auto* timer = new (std::nothrow) __CFRunLoopTimer();
   if (timer == nullptr) return nullptr;
   timer->fireDate = fireDate;
+  timer->firstFireDate = fireDate;
   timer->interval = interval > 0.0 ? interval : 0.0;
   timer->callout = callout;
   timer->info = context != nullptr ? context->info : nullptr;
@@ -267,6 +274,8 @@ Boolean CFRunLoopTimerIsDriven(CFRunLoopTimerRef timer) {
 
 namespace cfshim {
 
+ManualRunLoop::ManualRunLoop() : ManualRunLoop(realNow()) {}
+
 ManualRunLoop::ManualRunLoop(CFAbsoluteTime start) {
   std::lock_guard<std::recursive_mutex> lock(registryMutex());
   gManualLoopInstalled = true;
@@ -297,13 +306,13 @@ int ManualRunLoop::advance(double ms) {
     {
       std::lock_guard<std::recursive_mutex> lock(registryMutex());
       for (__CFRunLoopTimer* timer : armedTimers()) {
-        if (!timer->valid || timer->registeredWith != nullptr || timer->fireDate >= end) continue;
+        if (!timer->valid || timer->registeredWith != nullptr || timer->fireDate >= end - kClockSlack) continue;
         if (next == nullptr || timer->fireDate < next->fireDate) next = timer;
       }
       if (next == nullptr) break;
       gVirtualNow = std::max(gVirtualNow, next->fireDate);
       oneShot = !(next->interval > 0.0);
-      next->fireDate = oneShot ? HUGE_VAL : next->fireDate + next->interval;
+      next->fireDate = oneShot ? HUGE_VAL : next->firstFireDate + static_cast<double>(++next->fires) * next->interval;
       retainTimer(next);
     }
     fireTimer(next);

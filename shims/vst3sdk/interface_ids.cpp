@@ -11,3 +11,6 @@ DEF_CLASS_IID(ITimerHandler)
 DEF_CLASS_IID(IEventHandler)
 }  // namespace Linux
 }  // namespace Steinberg
+
+#include "reaper_host.h"
+DEF_CLASS_IID(IReaperHostApplication)

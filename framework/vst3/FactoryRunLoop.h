@@ -1,0 +1,12 @@
+#pragma once
+// The process-wide factory, as far as instances need it: its host context's run loop.
+// Kept apart from the factory's registration code so the framework links without a
+// product (tests make instances directly).
+#include <mutex>
+
+#include "shims/vst3sdk/plugin_factory.h"
+
+namespace plugkit::detail {
+extern std::mutex gFactoryMutex;
+extern vst3shim::PluginFactory* gFactory;  // the live factory, null when none
+}  // namespace plugkit::detail

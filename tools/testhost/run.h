@@ -1,0 +1,38 @@
+#pragma once
+// The test host's processing run: an audio file through the bundle's plug-in.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace testhost {
+
+struct RunOptions {
+  std::string bundle;
+  std::string input;   // audio file read with libsndfile (mono or stereo)
+  std::string output;  // WAV written: 32-bit float, or 64-bit float with sixtyFour
+  int blockSize = 512;
+  bool randomBlocks = false;  // block sizes drawn from 1..maxBlock
+  unsigned seed = 1;
+  int maxBlock = 4096;
+  bool sixtyFour = false;
+  bool offline = false;
+  std::string hostName = "testhost";
+  bool reaper = false;  // offer REAPER's host-function interface (no functions)
+  struct ParamChange {
+    uint32_t id;
+    int64_t frame;
+    double value;  // normalised
+  };
+  std::vector<ParamChange> changes;
+  std::string stateIn;   // state bytes restored before processing
+  std::string stateOut;  // state bytes saved after processing
+  bool editor = false;   // attach the editor view to a stand-in parent with a fake frame
+};
+
+// Runs the options; false with an error text on failure. Progress lines go to `report`.
+bool runProcess(const RunOptions& options, std::string& error, std::string& report);
+
+// Parses "ID=VALUE@FRAME" (id decimal or 0x hex, value normalised).
+bool parseParamChange(const std::string& text, RunOptions::ParamChange& change);
+
+}  // namespace testhost
