@@ -24,7 +24,7 @@ inline std::string fmt(const char* format, double a) {
 // Parameters: 0 "Switch" (bool off/on), 1 "Loudness Target" (-36..-6, step 0.5, default
 // -14), 2 "Mode" (enum of four), 3 "High Crossover" (1500..16000 Hz, step 10, default 6000,
 // exponential), 4 "Amount" (-3..3, stepped 0.5), 5 "Free" (-3..3, unstepped), 6 "Level"
-// (0..100, default 50).
+// (integer 0..100, default 50).
 class FakeDelegate : public ICanvasEditorDelegate {
 public:
   explicit FakeDelegate(int extraParams = 0) : ICanvasEditorDelegate(7 + extraParams) {
@@ -37,7 +37,7 @@ public:
     GetParam(4)->SetDisplayPrecision(2);
     GetParam(5)->InitDouble("Free", 0.0, -3.0, 3.0, 0.001, "");
     GetParam(5)->SetDisplayPrecision(3);
-    GetParam(6)->InitDouble("Level", 50.0, 0.0, 100.0, 1.0, "%", IParam::kFlagStepped);
+    GetParam(6)->InitInt("Level", 50, 0, 100, "%");
     for (int i = 7; i < NParams(); ++i) GetParam(i)->InitDouble("Extra", 0.0, 0.0, 1.0, 0.01);
   }
 
