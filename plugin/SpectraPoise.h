@@ -151,7 +151,8 @@ public:
   // integrated-versus-short-term display flag.
   void requestMeterReset() { meterResetRequest_.store(true); }
   bool integratedDisplay() const { return integratedDisplay_.load(); }
-  bool toggleIntegratedDisplay() { return !integratedDisplay_.exchange(!integratedDisplay_.load()); }
+  // Answers the previous mode.
+  bool setIntegratedDisplay(bool integrated) { return integratedDisplay_.exchange(integrated); }
   std::shared_ptr<brightloom::updates::UpdateCheck> updateCheck() const { return updateCheck_; }
   int accentIndex() const { return accentIndex_.load(); }
 
@@ -161,6 +162,7 @@ public:
   // platform scale; 1.0 unless that is a finite number above 0.
   float newEditorScale() const;
   float keptPlatformScale() const { return keptPlatformScale_; }
+  void setKeptPlatformScale(float scale) { keptPlatformScale_ = scale; }
   void setGraphicsMaker(GraphicsMaker maker) { graphicsMaker_ = std::move(maker); }
 
   // The correction worker's body (returns when the stop flag is set).
