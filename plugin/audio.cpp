@@ -121,7 +121,12 @@ void SpectraPoise::OnReset() {
   if (!dsp::usableSampleRate(fs)) return;
   sampleRate_.store(fs, std::memory_order_relaxed);
   offlinePrimed_ = false;
-  if (fs == preparedRate_) return;
+  if (fs == preparedRate_) {
+    // Meters and fade go on; the correction filters start again from silence, so that the
+    // same audio rendered twice after a reset comes out the same.
+    filters_.clearState();
+    return;
+  }
   prepareDsp(fs);
 }
 
