@@ -268,6 +268,8 @@ void ICanvas::forgetControl(IControl* control) {
     ++mPopupGeneration;  // a queued menu of this control answers no one
   }
   if (mDragDispatch == control) mDragDispatch = nullptr;
+  for (IControl*& delivering : mDelivering)
+    if (delivering == control) delivering = nullptr;
   EndParamGesturesOf(control);
   // No pointer between a container and its child outlives either.
   if (IContainerBase* parent = control->GetParent()) parent->DetachChild(control);

@@ -411,6 +411,10 @@ private:
   void forgetControl(IControl* control);
   void deleteSpecial(IControl*& slot);
   void endGestures(const std::function<bool(const OpenGesture&)>& which);
+  enum class Delivery { ControlPresent, ControlRemoved, ContextGone };
+  // Runs a prompt answer's callback on control, counted and inside its own gestures.
+  // Answers whether the control, and this context, are still there afterwards.
+  Delivery deliverPrompt(IControl* control, const std::function<void()>& callback);
 
   std::vector<IControl*> mControls;
   std::unordered_map<int, IControl*> mTagMap;
@@ -453,6 +457,7 @@ private:
   int mGestureScope = 0;      // the delivery running now (0: none)
   int mNextGestureScope = 0;
   int mPromptCallbacks = 0;
+  std::vector<IControl*> mDelivering;  // controls whose prompt answer runs now (null once removed)
   uint64_t mPopupGeneration = 0;
   uint64_t mTextEntryGeneration = 0;
   std::shared_ptr<const int> mAlive = std::make_shared<const int>(0);

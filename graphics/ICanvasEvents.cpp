@@ -139,8 +139,9 @@ bool ICanvas::OnMouseDblClick(float x, float y, const IMouseMod& mod) {
     OnMouseDown({info});  // the capture stays for the coming release
   } else {
     // A reset sent here gets a host gesture of its own.
+    const std::weak_ptr<const int> alive = mAlive;
     withOwnGestures([&] { c->OnMouseDblClick(x, y, mod); });
-    ReleaseMouseCapture();
+    if (!alive.expired()) ReleaseMouseCapture();
   }
   return true;
 }

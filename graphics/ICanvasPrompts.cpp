@@ -70,23 +70,19 @@ void ICanvas::SetControlValueAfterPopupMenu(IPopupMenu* menu) {
   const uint64_t generation = mPopupGeneration;
   const int valIdx = mPopupMenuValIdx;
   const bool isContext = mIsContextMenu;
-  const std::weak_ptr<const int> alive = mAlive;
 
-  ++mPromptCallbacks;
-  withOwnGestures([&] {
+  const Delivery outcome = deliverPrompt(control, [&] {
     if (isContext)
       control->OnContextSelection(menu != nullptr ? menu->GetChosenItemIdx() : -1);
     else
       control->OnPopupMenuSelection(menu != nullptr && menu->GetChosenItemIdx() >= 0 ? menu : nullptr, valIdx);
   });
-  if (alive.expired()) return;
-  --mPromptCallbacks;
+  if (outcome == Delivery::ContextGone) return;  // the callback closed the editor
 
-  // When the callback opened another prompt or the control went away, this request is
-  // over already and nothing of it is touched again.
-  if (generation != mPopupGeneration || mInPopupMenu != control) return;
-  EndParamGesturesOf(control);
-  mInPopupMenu = nullptr;
+  // The gestures the press opened end with the answer (a removed control had its own
+  // ended when it went). When the callback opened another prompt, that one stays pending.
+  if (outcome == Delivery::ControlPresent) EndParamGesturesOf(control);
+  if (generation == mPopupGeneration && mInPopupMenu == control) mInPopupMenu = nullptr;
 }
 
 void ICanvas::DeleteFromPopupMenu(IPopupMenu* menu, int itemIdx) {
@@ -99,10 +95,8 @@ void ICanvas::SetControlValueAfterTextEdit(const char* str) {
   if (str == nullptr) str = "";
   const uint64_t generation = mTextEntryGeneration;
   const int valIdx = mTextEntryValIdx;
-  const std::weak_ptr<const int> alive = mAlive;
 
-  ++mPromptCallbacks;
-  withOwnGestures([&] {
+  const Delivery outcome = deliverPrompt(control, [&] {
     const IParam* param = valIdx >= 0 ? control->GetParam(valIdx) : nullptr;
     if (param != nullptr) {
       double v = param->StringToValue(str);
@@ -114,10 +108,21 @@ void ICanvas::SetControlValueAfterTextEdit(const char* str) {
       control->OnTextEntryCompletion(str, valIdx);
     }
   });
-  if (alive.expired()) return;
-  --mPromptCallbacks;
+  if (outcome == Delivery::ContextGone) return;
 
   if (generation == mTextEntryGeneration && mInTextEntry == control) mInTextEntry = nullptr;
+}
+
+ICanvas::Delivery ICanvas::deliverPrompt(IControl* control, const std::function<void()>& callback) {
+  const std::weak_ptr<const int> alive = mAlive;
+  mDelivering.push_back(control);
+  ++mPromptCallbacks;
+  withOwnGestures(callback);
+  if (alive.expired()) return Delivery::ContextGone;  // nothing of this object may be touched
+  --mPromptCallbacks;
+  const bool present = mDelivering.back() == control;
+  mDelivering.pop_back();
+  return present ? Delivery::ControlPresent : Delivery::ControlRemoved;
 }
 
 }  // namespace plugkit::canvas
