@@ -426,6 +426,7 @@ bool ICanvas::HasOpenGesture(const IControl* control, int paramIdx) const {
 }
 
 void ICanvas::SendParameterValueFromControl(IControl* control, int paramIdx, double normalizedValue) {
+  if (!std::isfinite(normalizedValue)) return;  // a value that is not a number never reaches the host
   if (mGestureScope != 0 && !HasOpenGesture(control, paramIdx)) {
     mOpenGestures.push_back({control, paramIdx, mGestureScope});
     mDelegate->BeginInformHostOfParamChangeFromUI(paramIdx);

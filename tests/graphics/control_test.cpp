@@ -54,6 +54,10 @@ TEST_F(ControlTest, EditPathReachesThePluginThroughSetDirty) {
   EXPECT_EQ(one->GetValue(), 1.0);
   EXPECT_EQ(dlg.gestures(), (Log{"Send 6 0.3", "Send 6 1"}));
   EXPECT_DOUBLE_EQ(dlg.GetParam(6)->Value(), 100.0);
+  // A value that is not a number is never sent.
+  one->SetValue(std::numeric_limits<double>::quiet_NaN());
+  one->SetDirty(true);
+  EXPECT_EQ(dlg.gestures().size(), 2u);
 }
 
 TEST_F(ControlTest, UnlinkedControlRunsItsActionOnceAndSendsNothing) {
