@@ -109,8 +109,18 @@ bool IPluginVST3ProcessorBase::SetBusArrangements(SingleComponentEffect& compone
   for (int32 i = 0; i < numOuts; ++i) outCounts.push_back(std::popcount(static_cast<uint64_t>(outputs[i])));
   const int configIdx = GetIOConfigWithChanCounts(inCounts, outCounts);
   if (configIdx < 0) return false;
+  // The new buses keep the host's activation of the old ones at the same index.
+  std::vector<bool> inActive, outActive;
+  for (auto* list : {component.getBusList(kAudio, kInput), component.getBusList(kAudio, kOutput)}) {
+    auto& active = list == component.getBusList(kAudio, kInput) ? inActive : outActive;
+    for (size_t b = 0; list != nullptr && b < list->size(); ++b) active.push_back(list->at(b)->isActive());
+  }
   component.removeAudioBusses();
   AddBusesForConfig(component, GetIOConfig(configIdx), GetIOConfig(configIdx));
+  for (size_t b = 0; b < inActive.size(); ++b)
+    if (inActive[b]) component.activateBus(kAudio, kInput, static_cast<int32>(b), true);
+  for (size_t b = 0; b < outActive.size(); ++b)
+    if (outActive[b]) component.activateBus(kAudio, kOutput, static_cast<int32>(b), true);
   return true;
 }
 

@@ -109,7 +109,21 @@ void TestPlugin::OnIdle() {
   }
 }
 
+void TestPlugin::ProcessMidiMsg(const plugkit::IMidiMsg& msg) {
+  const int n = nMidi.load(std::memory_order_relaxed);
+  if (n < static_cast<int>(midi.size())) {
+    midi[static_cast<size_t>(n)] = msg;
+    nMidi.store(n + 1, std::memory_order_release);
+  }
+}
+
+int TestPlugin::UnserializeState(const plugkit::IByteChunk& chunk, int startPos) {
+  lastChunkSize = chunk.Size();
+  return IPluginVST3::UnserializeState(chunk, startPos);
+}
+
 void TestPlugin::OnParamChange(int idx, plugkit::EParamSource source, int sampleOffset) {
+  if (!recordChanges) return;
   const int n = nChanges.load(std::memory_order_relaxed);
   if (n < kMaxChanges) {
     const plugkit::IParam* param = GetParam(idx);

@@ -44,6 +44,16 @@ public:
   void clearChanges() { nChanges.store(0); }
   // Also log OnParamChange on the main thread ("OnParamChange idx source offset").
   bool logParamChanges = false;
+  // Off for tests that call OnParamChange from two threads at once.
+  bool recordChanges = true;
+
+  // MIDI messages handed to ProcessMidiMsg (audio thread; fixed room).
+  std::array<plugkit::IMidiMsg, 256> midi{};
+  std::atomic<int> nMidi{0};
+  // Size of the last chunk handed to UnserializeState (main thread).
+  int lastChunkSize = -1;
+  void ProcessMidiMsg(const plugkit::IMidiMsg& msg) override;
+  int UnserializeState(const plugkit::IByteChunk& chunk, int startPos) override;
 
   // ProcessBlock: counts blocks and frames, optionally multiplies by a gain (so a test can
   // tell processing from pass-through), then the default copy.

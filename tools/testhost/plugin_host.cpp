@@ -38,8 +38,11 @@ void AudioBlock::initBus(Bus& bus, int channels) {
 void AudioBlock::restoreBuses() {
   for (Bus* bus : {&in_, &out_}) {
     bus->buffers.numChannels = static_cast<int32>(bus->ptr64.size());
-    bus->buffers.channelBuffers32 = sampleSize_ == kSample32 ? bus->ptr32.data() : nullptr;
-    bus->buffers.channelBuffers64 = sampleSize_ == kSample64 ? bus->ptr64.data() : nullptr;
+    // The two arrays share one field (a union).
+    if (sampleSize_ == kSample64)
+      bus->buffers.channelBuffers64 = bus->ptr64.data();
+    else
+      bus->buffers.channelBuffers32 = bus->ptr32.data();
   }
   data_.numInputs = in_.ptr64.empty() ? 0 : 1;
   data_.numOutputs = out_.ptr64.empty() ? 0 : 1;
@@ -140,8 +143,15 @@ tresult Plugin::initialize(FUnknown* context) {
   if (result == kResultOk) {
     initialized_ = true;
     controller_->setComponentHandler(handler_);
+    activateBuses();
   }
   return result;
+}
+
+void Plugin::activateBuses() {
+  for (MediaType type : {kAudio, kEvent})
+    for (BusDirection dir : {kInput, kOutput})
+      for (int32 i = 0; i < component_->getBusCount(type, dir); ++i) component_->activateBus(type, dir, i, true);
 }
 
 tresult Plugin::terminate() {

@@ -81,6 +81,8 @@ public:
   // initialize with the context (may be null), then installs the recording handler.
   Steinberg::tresult initialize(Steinberg::FUnknown* context);
   Steinberg::tresult terminate();
+  // Activates every bus, as hosts do after initialize (initialize calls it).
+  void activateBuses();
   Steinberg::tresult setup(double sampleRate, int maxBlock, Steinberg::int32 sampleSize,
                            Steinberg::int32 processMode = Steinberg::Vst::kRealtime);
   // setActive(true), then setProcessing(true).

@@ -1,0 +1,131 @@
+// The shipped bundle through the test host, as a host loads it: the factory, an instance
+// with the product's parameters, a processing run over a WAV file, and the command.
+#include <gtest/gtest.h>
+
+#include <sndfile.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "tests/support/temp_dir.h"
+#include "tools/testhost/module.h"
+#include "tools/testhost/plugin_host.h"
+#include "tools/testhost/run.h"
+
+namespace {
+
+using namespace Steinberg;
+using namespace Steinberg::Vst;
+
+const std::string kBundle = SP_BUNDLE_DIR;
+
+void writeTone(const std::string& path, int channels, int frames) {
+  SF_INFO info{};
+  info.samplerate = 48000;
+  info.channels = channels;
+  info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+  SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
+  ASSERT_NE(f, nullptr);
+  std::vector<float> samples(static_cast<size_t>(frames * channels));
+  for (int i = 0; i < frames; ++i)
+    for (int c = 0; c < channels; ++c) samples[static_cast<size_t>(i * channels + c)] = 0.5f * std::sin(0.01f * i * (c + 1));
+  sf_writef_float(f, samples.data(), frames);
+  sf_close(f);
+}
+
+std::vector<double> readAll(const std::string& path, SF_INFO& info) {
+  info = SF_INFO{};
+  SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
+  if (f == nullptr) return {};
+  std::vector<double> samples(static_cast<size_t>(info.frames * info.channels));
+  sf_readf_double(f, samples.data(), info.frames);
+  sf_close(f);
+  return samples;
+}
+
+TEST(Bundle, InstanceOffersTheProductParametersAndTheEditorView) {
+  std::string error;
+  auto module = testhost::Module::load(kBundle, error);
+  ASSERT_TRUE(module) << error;
+  auto* context = new testhost::HostContext("Bitwig Studio 5");
+  module->factory3()->setHostContext(static_cast<IHostApplication*>(context));
+  {
+    auto plugin = testhost::Plugin::create(*module, 0, error);
+    ASSERT_TRUE(plugin) << error;
+    ASSERT_EQ(plugin->initialize(static_cast<IHostApplication*>(context)), kResultOk);
+    EXPECT_EQ(plugin->controller()->getParameterCount(), 19);
+    EXPECT_EQ(plugin->setup(44100, 1024, kSample64), kResultOk);
+    IPlugView* view = plugin->createView();
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(view->isPlatformTypeSupported("X11EmbedWindowID"), kResultFalse);
+    ViewRect rect;
+    EXPECT_EQ(view->getSize(&rect), kResultOk);
+    EXPECT_EQ(rect.getWidth(), 640);
+    view->release();
+    bool ok = false;
+    const std::string state = plugin->getState(&ok);
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(plugin->setState(state), kResultOk);
+  }
+  module->factory3()->setHostContext(nullptr);
+  context->release();
+}
+
+TEST(Bundle, ProcessingRunIsBitExactAndBypassPassesThrough) {
+  sp::test::TempDir dir;
+  const std::string in = (dir / "in.wav").string();
+  writeTone(in, 2, 20000);
+  for (bool sixtyFour : {false, true}) {
+    SCOPED_TRACE(sixtyFour ? "64-bit" : "32-bit");
+    testhost::RunOptions o;
+    o.bundle = kBundle;
+    o.input = in;
+    o.output = (dir / (sixtyFour ? "out64.wav" : "out32.wav")).string();
+    o.stateOut = (dir / "state.bin").string();
+    o.randomBlocks = true;
+    o.seed = 11;
+    o.maxBlock = 4096;
+    o.sixtyFour = sixtyFour;
+    o.changes.push_back({0x10000, 5000, 1.0});
+    std::string error, report;
+    ASSERT_TRUE(testhost::runProcess(o, error, report)) << error;
+    SF_INFO a{}, b{};
+    const std::vector<double> input = readAll(in, a), output = readAll(o.output, b);
+    ASSERT_EQ(b.frames, 20000);
+    ASSERT_EQ(b.channels, 2);
+    EXPECT_EQ(b.format & SF_FORMAT_SUBMASK, sixtyFour ? SF_FORMAT_DOUBLE : SF_FORMAT_FLOAT);
+    EXPECT_EQ(output, input);
+    EXPECT_EQ(sp::test::readFile(o.stateOut).size(), 18u * 8u + 4u);
+  }
+}
+
+TEST(Bundle, CommandProcessesAFileAndRefusesBadArguments) {
+  sp::test::TempDir dir;
+  const std::string in = (dir / "mono.wav").string();
+  const std::string out = (dir / "out.wav").string();
+  writeTone(in, 1, 3000);
+  const std::string command = std::string(SP_TESTHOST) + " process " + kBundle + " " + in + " " + out;
+  EXPECT_EQ(std::system((command + " --block 100 --param 5=0.5@10 > /dev/null").c_str()), 0);
+  SF_INFO info{};
+  EXPECT_EQ(readAll(out, info).size(), 3000u);
+  EXPECT_NE(std::system((command + " --param 5=abc@10 2> /dev/null").c_str()), 0);
+  EXPECT_NE(std::system((std::string(SP_TESTHOST) + " process " + kBundle + " " + (dir / "missing.wav").string() +
+                         " " + out + " 2> /dev/null")
+                            .c_str()),
+            0);
+}
+
+TEST(Bundle, ParameterScriptSyntax) {
+  testhost::RunOptions::ParamChange change{};
+  EXPECT_TRUE(testhost::parseParamChange("0x10000=1@48000", change));
+  EXPECT_EQ(change.id, 0x10000u);
+  EXPECT_EQ(change.frame, 48000);
+  EXPECT_TRUE(testhost::parseParamChange("5=0.25@0", change));
+  EXPECT_DOUBLE_EQ(change.value, 0.25);
+  for (const char* bad : {"5=0.25", "=1@2", "5=x@2", "5=1@-3", "5@2=1", "5=1@2x"})
+    EXPECT_FALSE(testhost::parseParamChange(bad, change)) << bad;
+}
+
+}  // namespace
