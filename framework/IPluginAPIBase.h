@@ -75,7 +75,8 @@ public:
   virtual bool OnHostRequestingSupportedViewConfiguration(int width, int height) { return width + height == 0; }
   virtual void OnHostSelectedViewConfiguration(int width, int height) {}
   virtual bool GetMidiNoteText(int noteNumber, char* text) const;
-  virtual void* GetAAXViewInterface() { return nullptr; }
+  // The editor's graphics context (null while the editor is closed).
+  virtual void* GetAAXViewInterface() { return static_cast<void*>(GetGraphics()); }
   virtual void OnIdle() {}
   virtual void GetTrackColor(int& r, int& g, int& b) { r = g = b = 0; }
   virtual void GetTrackName(StringBuf& name) {}

@@ -3,6 +3,7 @@
 // the object's identity.
 #include <gtest/gtest.h>
 
+#include <stdexcept>
 #include <string>
 
 #include "public.sdk/source/vst/hosting/hostclasses.h"
@@ -348,6 +349,65 @@ TEST(Identity, NamesInterfacesAndProgramNames) {
   IBStream* none = nullptr;
   EXPECT_EQ(b.controller()->setEditorState(none), kResultOk);  // the controller's own state: nothing
   EXPECT_EQ(b.controller()->setComponentState(none), kResultOk);
+}
+
+}  // namespace
+
+namespace {
+
+// A plug-in whose hooks throw whenever `armed` is set.
+struct Throwing : sptest::TestPlugin {
+  bool armed = false;
+  void OnReset() override {
+    if (armed) throw std::bad_alloc();
+  }
+  void OnActivate(bool) override {
+    if (armed) throw std::runtime_error("activate");
+  }
+  void ProcessBlock(double**, double**, int) override {
+    if (armed) throw std::runtime_error("block");
+  }
+  bool SerializeState(plugkit::IByteChunk&) const override {
+    if (armed) throw std::bad_alloc();
+    return true;
+  }
+  int UnserializeState(const plugkit::IByteChunk& chunk, int pos) override {
+    if (armed) throw std::bad_alloc();
+    return TestPlugin::UnserializeState(chunk, pos);
+  }
+  bool OnKeyDown(const plugkit::IKeyPress&) override { throw 3; }
+  void OnParentWindowResize(int, int) override { throw 4; }
+  void OnParamChangeUI(int, plugkit::EParamSource) override {
+    if (armed) throw std::runtime_error("ui");
+  }
+};
+
+TEST(Exceptions, NoneReachesTheHost) {
+  auto* plug = new Throwing();
+  std::string error;
+  auto host = testhost::Plugin::adopt(static_cast<IAudioProcessor*>(plug), error);
+  ASSERT_EQ(host->initialize(nullptr), kResultOk);
+  ASSERT_EQ(host->setup(44100, 256, kSample32), kResultOk);
+  plug->armed = true;
+  EXPECT_EQ(host->setup(96000, 1024, kSample64), kResultFalse);
+  EXPECT_DOUBLE_EQ(plug->GetSampleRate(), 44100.0);  // the previous setup stays
+  EXPECT_EQ(plug->GetProcessSetup().symbolicSampleSize, kSample32);
+  EXPECT_EQ(host->component()->setActive(true), kResultOk);
+  EXPECT_EQ(host->processor()->setProcessing(false), kResultOk);
+  testhost::AudioBlock block(2, 2, 64, kSample32);
+  block.setFrames(64);
+  EXPECT_EQ(host->process(block), kResultOk);
+  testhost::ScriptedStream out;
+  EXPECT_EQ(host->component()->getState(&out), kResultFalse);
+  testhost::ScriptedStream in(std::string(148, '\0'));
+  EXPECT_EQ(host->component()->setState(&in), kResultFalse);
+  EXPECT_EQ(host->controller()->setParamNormalized(3, 0.5), kResultFalse);
+  IPlugView* view = host->createView();
+  EXPECT_EQ(view->onKeyDown(u'a', 0, 0), kResultFalse);
+  ViewRect rect(0, 0, 800, 500);
+  EXPECT_EQ(view->onSize(&rect), kResultOk);
+  view->release();
+  plug->armed = false;
 }
 
 }  // namespace
