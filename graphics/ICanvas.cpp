@@ -8,6 +8,7 @@
 
 #include "framework/ICanvasEditorDelegate.h"
 #include "graphics/IContainerBase.h"
+#include "graphics/IPanelControl.h"
 
 namespace plugkit::canvas {
 
@@ -83,16 +84,6 @@ void ICanvas::AttachGestureRecognizer(EGestureType type) {
     mRegisteredGestures.push_back(type);
 }
 
-float ICanvas::MeasureText(const IText& text, const char* str, IRECT& bounds) const {
-  if (str == nullptr || str[0] == '\0') return 0.f;
-  return DoMeasureText(text, str, bounds);
-}
-
-void ICanvas::DrawText(const IText& text, const char* str, const IRECT& bounds, const IBlend* blend) {
-  if (str == nullptr || str[0] == '\0') return;
-  DoDrawText(text, str, bounds, blend);
-}
-
 // ---------------------------------------------------------------------------------------
 // Attaching and finding
 
@@ -124,6 +115,10 @@ IControl* ICanvas::AttachBackgroundControl(IControl* control) {
   mControls.insert(mControls.begin(), control);
   if (mMouseOverIdx >= 0) ++mMouseOverIdx;
   return control;
+}
+
+IControl* ICanvas::AttachPanelBackground(const IPattern& pattern) {
+  return AttachBackgroundControl(new IPanelControl(GetBounds(), pattern, false));
 }
 
 IControl* ICanvas::GetControl(int idx) const {

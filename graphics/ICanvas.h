@@ -18,14 +18,17 @@
 #include "framework/IPlugStructs.h"
 #include "framework/StringBuf.h"
 #include "graphics/Events.h"
+#include "graphics/Fonts.h"
 #include "graphics/Geometry.h"
 #include "graphics/IControl.h"
 #include "graphics/IPopupMenu.h"
 #include "graphics/IRECTList.h"
+#include "graphics/Layer.h"
 #include "graphics/PlatformTypes.h"
 #include "graphics/Resources.h"
 #include "graphics/StaticStorage.h"
 #include "graphics/Style.h"
+#include "graphics/VectorStyle.h"
 
 namespace plugkit::canvas {
 
@@ -101,6 +104,8 @@ public:
   IControl* AttachControl(IControl* control, int tag = kNoTag, const char* group = "");
   // A background: inserted at index 0, with no tag, no group and no OnAttached.
   IControl* AttachBackgroundControl(IControl* control);
+  // A background panel over the whole editor filled with the pattern, without a frame.
+  IControl* AttachPanelBackground(const IPattern& pattern);
 
   int NControls() const { return static_cast<int>(mControls.size()); }
   IControl* GetControl(int idx) const;
@@ -295,13 +300,16 @@ public:
   }
 
   // ---------------------------------------------------------------------------------
-  // Drawing primitives (the drawing backend)
+  // Drawing primitives (the drawing backend). Angles are in degrees: arcs start at
+  // 12 o'clock and grow clockwise on screen. Points are transformed by the current path
+  // transform when they are added.
 
   virtual void PathClear() = 0;
   virtual void PathClose() = 0;
   virtual void PathArc(float cx, float cy, float r, float a1, float a2, EWinding winding = EWinding::CW) = 0;
   virtual void PathMoveTo(float x, float y) = 0;
   virtual void PathLineTo(float x, float y) = 0;
+  // Winds the last sub-path: clockwise makes it a hole under the kept-windings fill rule.
   virtual void PathSetWinding(bool clockwise) = 0;
   virtual void PathCubicBezierTo(float c1x, float c1y, float c2x, float c2y, float x2, float y2) = 0;
   virtual void PathQuadraticBezierTo(float cx, float cy, float x2, float y2) = 0;
@@ -315,12 +323,181 @@ public:
   // its width.
   virtual float DoMeasureText(const IText& text, const char* str, IRECT& bounds) const = 0;
   virtual void DoDrawText(const IText& text, const char* str, const IRECT& bounds, const IBlend* blend) = 0;
+  // Draws the part of the bitmap that starts at (srcX, srcY), at its natural size,
+  // through dest.
+  virtual void DrawBitmap(const IBitmap& bitmap, const IRECT& dest, int srcX, int srcY,
+                          const IBlend* blend = nullptr) = 0;
+  // A soft box shadow of inner, offset by xyDrop, filling outer.
+  virtual void DrawFastDropShadow(const IRECT& innerBounds, const IRECT& outerBounds, float xyDrop = 5.f,
+                                  float roundness = 0.f, float blur = 10.f, const IBlend* blend = nullptr) = 0;
   // The surface follows a new size or scale.
   virtual void DrawResize() = 0;
+
+  // ---------------------------------------------------------------------------------
+  // Paths built from the primitives; each appends to the current path.
+
+  void PathRect(const IRECT& r);
+  void PathTriangle(float x1, float y1, float x2, float y2, float x3, float y3);
+  void PathRoundRect(const IRECT& r, float radius);
+  // Corner radii top-left, top-right, bottom-left, bottom-right, each limited to
+  // 0..min(|W|, |H|) / 2; all 0 builds the plain rectangle.
+  void PathRoundRect(const IRECT& r, float tl, float tr, float bl, float br);
+  // Nothing for n < 1 or missing arrays.
+  void PathConvexPolygon(const float* x, const float* y, int n);
+  void PathCircle(float cx, float cy, float r);
+  void PathEllipse(const IRECT& r);
+  // Nothing unless both radii are above 0; the transform stack is left as it was.
+  void PathEllipse(float x, float y, float r1, float r2, float angle = 0.f);
+  void PathRadialLine(float cx, float cy, float angle, float rMin, float rMax);
+
+  // ---------------------------------------------------------------------------------
+  // Shapes: each clears the path, builds its shape and strokes it (Draw...) with the
+  // colour, or fills it (Fill...).
+
+  virtual void DrawPoint(const IColor& color, float x, float y, const IBlend* blend = nullptr);
+  virtual void DrawLine(const IColor& color, float x1, float y1, float x2, float y2, const IBlend* blend = nullptr,
+                        float thickness = 1.f);
+  // Nothing for a dash length that is not above 0.
+  virtual void DrawDottedLine(const IColor& color, float x1, float y1, float x2, float y2,
+                              const IBlend* blend = nullptr, float thickness = 1.f, float dashLen = 2.f);
+  virtual void DrawTriangle(const IColor& color, float x1, float y1, float x2, float y2, float x3, float y3,
+                            const IBlend* blend = nullptr, float thickness = 1.f);
+  virtual void DrawRect(const IColor& color, const IRECT& r, const IBlend* blend = nullptr, float thickness = 1.f);
+  virtual void DrawRoundRect(const IColor& color, const IRECT& r, float radius = 5.f, const IBlend* blend = nullptr,
+                             float thickness = 1.f);
+  virtual void DrawRoundRect(const IColor& color, const IRECT& r, float tl, float tr, float bl, float br,
+                             const IBlend* blend = nullptr, float thickness = 1.f);
+  // The arc alone: no move to its start, no close.
+  virtual void DrawArc(const IColor& color, float cx, float cy, float r, float a1, float a2,
+                       const IBlend* blend = nullptr, float thickness = 1.f);
+  virtual void DrawCircle(const IColor& color, float cx, float cy, float r, const IBlend* blend = nullptr,
+                          float thickness = 1.f);
+  virtual void DrawEllipse(const IColor& color, const IRECT& r, const IBlend* blend = nullptr, float thickness = 1.f);
+  virtual void DrawEllipse(const IColor& color, float x, float y, float r1, float r2, float angle = 0.f,
+                           const IBlend* blend = nullptr, float thickness = 1.f);
+  virtual void DrawConvexPolygon(const IColor& color, const float* x, const float* y, int n,
+                                 const IBlend* blend = nullptr, float thickness = 1.f);
+  virtual void DrawDottedRect(const IColor& color, const IRECT& r, const IBlend* blend = nullptr,
+                              float thickness = 1.f, float dashLen = 2.f);
+  virtual void FillTriangle(const IColor& color, float x1, float y1, float x2, float y2, float x3, float y3,
+                            const IBlend* blend = nullptr);
+  virtual void FillRect(const IColor& color, const IRECT& r, const IBlend* blend = nullptr);
+  virtual void FillRoundRect(const IColor& color, const IRECT& r, float radius = 5.f, const IBlend* blend = nullptr);
+  virtual void FillRoundRect(const IColor& color, const IRECT& r, float tl, float tr, float bl, float br,
+                             const IBlend* blend = nullptr);
+  virtual void FillCircle(const IColor& color, float cx, float cy, float r, const IBlend* blend = nullptr);
+  virtual void FillEllipse(const IColor& color, const IRECT& r, const IBlend* blend = nullptr);
+  virtual void FillEllipse(const IColor& color, float x, float y, float r1, float r2, float angle = 0.f,
+                           const IBlend* blend = nullptr);
+  // A pie slice: the centre, the arc, closed.
+  virtual void FillArc(const IColor& color, float cx, float cy, float r, float a1, float a2,
+                       const IBlend* blend = nullptr);
+  virtual void FillConvexPolygon(const IColor& color, const float* x, const float* y, int n,
+                                 const IBlend* blend = nullptr);
+  // Inner grid lines every xStep and yStep (a step of 1 or less draws none in that
+  // direction); the outer edges are not drawn.
+  virtual void DrawGrid(const IColor& color, const IRECT& r, float xStep, float yStep, const IBlend* blend = nullptr,
+                        float thickness = 1.f);
+  // A polyline of n normalised points (0 at the bottom, 1 at the top), spread evenly or
+  // placed by normX; the first point always sits at r.L. With fillColor the area under
+  // the open polyline is filled first.
+  virtual void DrawData(const IColor& color, const IRECT& r, const float* normY, int n, const float* normX = nullptr,
+                        const IBlend* blend = nullptr, float thickness = 1.f, const IColor* fillColor = nullptr);
+
+  // ---------------------------------------------------------------------------------
+  // Conveniences
 
   // Text entry points: nothing for a null or empty string.
   virtual float MeasureText(const IText& text, const char* str, IRECT& bounds) const;
   void DrawText(const IText& text, const char* str, const IRECT& bounds, const IBlend* blend = nullptr);
+  void DrawText(const IText& text, const char* str, float x, float y, const IBlend* blend = nullptr);
+  // Backend without multi-line text: draws "Unsupported".
+  virtual void DrawMultiLineText(const IText& text, const char* str, const IRECT& bounds,
+                                 const IBlend* blend = nullptr);
+  // One frame (1-based, limited to 1..N) of a multi-frame bitmap. Nothing for an empty bitmap.
+  void DrawBitmap(const IBitmap& bitmap, const IRECT& bounds, int frame = 1, const IBlend* blend = nullptr);
+  // The bitmap stretched over r.
+  virtual void DrawFittedBitmap(const IBitmap& bitmap, const IRECT& r, const IBlend* blend = nullptr);
+  // The bitmap at its natural size, centred on (cx, cy) and rotated by angle degrees.
+  virtual void DrawRotatedBitmap(const IBitmap& bitmap, float cx, float cy, double angle,
+                                 const IBlend* blend = nullptr);
+  // A string drawn with a bitmap font whose frames are the characters from code 32 up.
+  // Nothing for an empty bitmap or string, or a character or box size that is not above 0.
+  void DrawBitmapedText(const IBitmap& bitmap, const IRECT& bounds, const IText& text, const IBlend* blend,
+                        const char* str, bool verticallyCentred = true, bool multiline = false, int charWidth = 6,
+                        int charHeight = 12, int charOffset = 0);
+  void DrawLineAcross(const IColor& color, const IRECT& bounds, EDirection dir, float pos,
+                      const IBlend* blend = nullptr, float thickness = 1.f);
+  // At a normalised height: 0 is the bottom edge, 1 the top.
+  void DrawHorizontalLine(const IColor& color, const IRECT& bounds, float y, const IBlend* blend = nullptr,
+                          float thickness = 1.f);
+  // At a normalised width, the offset truncated to a whole unit.
+  void DrawVerticalLine(const IColor& color, const IRECT& bounds, float x, const IBlend* blend = nullptr,
+                        float thickness = 1.f);
+  void DrawHorizontalLine(const IColor& color, float yi, float xLo, float xHi, const IBlend* blend = nullptr,
+                          float thickness = 1.f);
+  void DrawVerticalLine(const IColor& color, float xi, float yLo, float yHi, const IBlend* blend = nullptr,
+                        float thickness = 1.f);
+  // From rMin to rMax along angle (0 up, clockwise).
+  void DrawRadialLine(const IColor& color, float cx, float cy, float angle, float rMin, float rMax,
+                      const IBlend* blend = nullptr, float thickness = 1.f);
+
+  // ---------------------------------------------------------------------------------
+  // Path transform (M = M * X: the transform given last acts first on a point) and clip.
+  // Every change is handed to the backend; a call with a non-finite argument changes
+  // nothing.
+
+  void PathTransformSave();
+  // Pops the saved transform; an empty stack leaves everything as it is.
+  void PathTransformRestore();
+  void PathTransformReset(bool clearStates = false);
+  void PathTransformTranslate(float x, float y);
+  void PathTransformScale(float x, float y);
+  void PathTransformScale(float s);
+  // Clockwise on screen.
+  void PathTransformRotate(float angle);
+  // Angles in degrees: K = (1, tan yAngle, tan xAngle, 1, 0, 0).
+  void PathTransformSkew(float xAngle, float yAngle);
+  void PathTransformMatrix(const IMatrix& m);
+  int TransformStackDepth() const { return static_cast<int>(mTransformStack.size()); }
+  // Clips what follows to r within the drawable area (the top layer, else the region
+  // being drawn); an empty r clips to the whole drawable area.
+  void PathClipRegion(const IRECT& r = IRECT());
+  // The top layer's bounds while a layer is active, else the region being drawn.
+  IRECT GetDrawableArea() const;
+  int NLayers() const { return static_cast<int>(mLayers.size()); }
+
+  // ---------------------------------------------------------------------------------
+  // Fonts, rotated text and SVG
+
+  // Registers a font under fontID: found by the platform, handed to the backend, and on
+  // success remembered by the platform. False when either step fails.
+  virtual bool LoadFont(const char* fontID, const char* fileNameOrResID);
+  virtual bool LoadFont(const char* fontID, void* data, int size);
+  bool LoadFont(const char* fontID, const char* fontName, ETextStyle style);
+  virtual PlatformFontPtr LoadPlatformFont(const char* fontID, const char* fileNameOrResID) = 0;
+  virtual PlatformFontPtr LoadPlatformFont(const char* fontID, const char* fontName, ETextStyle style) = 0;
+  virtual PlatformFontPtr LoadPlatformFont(const char* fontID, void* data, int size) = 0;
+  virtual void CachePlatformFont(const char* fontID, const PlatformFontPtr& font) = 0;
+  virtual bool LoadAPIFont(const char* fontID, const PlatformFontPtr& font) = 0;
+
+  // rect enters as the measured, unrotated text box and leaves as the bounding box of it
+  // rotated by the text's angle; (tx, ty) is the offset that aligns that box inside
+  // bounds. An angle of 0 changes nothing.
+  void CalculateTextRotation(const IText& text, const IRECT& bounds, IRECT& rect, double& tx, double& ty) const;
+  // The rotated box, placed.
+  void DoMeasureTextRotation(const IText& text, const IRECT& bounds, IRECT& rect) const;
+
+  // The image at the top-left of bounds, scaled uniformly to fit; a given colour replaces
+  // every stroke or fill paint. Nothing for a missing or empty image or bounds.
+  virtual void DrawSVG(const ISVG& svg, const IRECT& bounds, const IBlend* blend = nullptr,
+                       const IColor* strokeColor = nullptr, const IColor* fillColor = nullptr);
+  virtual void DrawRotatedSVG(const ISVG& svg, float cx, float cy, float width, float height, double angle,
+                              const IBlend* blend = nullptr);
+  // The image's shapes in image units under the current transform.
+  void DoDrawSVG(const ISVG& svg, const IBlend* blend = nullptr, const IColor* strokeColor = nullptr,
+                 const IColor* fillColor = nullptr);
+  static IPattern GetSVGPattern(const NSVGpaint& paint, float opacity);
 
   // ---------------------------------------------------------------------------------
   // Platform operations
@@ -368,6 +545,23 @@ public:
   virtual void AfterResize() {}
   // Registers a gesture type (once).
   virtual void AttachGestureRecognizer(EGestureType type);
+  const std::vector<EGestureType>& GetRegisteredGestures() const { return mRegisteredGestures; }
+
+  // ---------------------------------------------------------------------------------
+  // Gesture regions (touch platforms deliver gestures; nothing does on this one) and
+  // restyling
+
+  // Appends the region, registers the type, and keeps func for the new region.
+  void AttachGestureRecognizerToRegion(const IRECT& bounds, EGestureType type, IControl::GestureFunc func);
+  void ClearGestureRegions();
+  int NGestureRegions() const { return mGestureRegions.Size(); }
+  // A control under the point that wants gestures, else a region holding the point.
+  bool RespondsToGesture(float x, float y);
+  // To the control under the point when it wants gestures, else to the first region (in
+  // the order attached) that holds the point.
+  void OnGestureRecognized(const IGestureInfo& info);
+  // SetStyle on every control of the list that is a vector control.
+  void StyleAllVectorControls(const IVStyle& style);
 
   // ---------------------------------------------------------------------------------
   // Process-wide resource caches; their use counts count the live contexts.
@@ -398,6 +592,8 @@ protected:
   IRECT mClipRECT;
   IMatrix mTransform;
   std::vector<IMatrix> mTransformStack;
+  // Active layers, the top one last (not owned).
+  std::vector<ILayer*> mLayers;
 
 private:
   struct OpenGesture {
@@ -407,6 +603,9 @@ private:
   };
 
   void attachCommon(IControl* control);
+  // M = M * m and hand it to the backend; nothing when m or the result is not finite.
+  void multiplyTransform(const IMatrix& m);
+  bool registerFont(const char* fontID, const PlatformFontPtr& font);
   void removeAt(int idx);
   void forgetControl(IControl* control);
   void deleteSpecial(IControl*& slot);
@@ -452,6 +651,8 @@ private:
   std::function<void(EUIAppearance)> mAppearanceChangedFunc;
   ICanvasEditorDelegate* mDelegate;
   std::vector<EGestureType> mRegisteredGestures;
+  IRECTList mGestureRegions;
+  std::unordered_map<int, IControl::GestureFunc> mGestureRegionFuncs;
 
   std::vector<OpenGesture> mOpenGestures;
   int mGestureScope = 0;      // the delivery running now (0: none)

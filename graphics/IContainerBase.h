@@ -27,6 +27,9 @@ public:
   // Attaches child to this container's graphics context and links it. Null when the
   // container is not attached or the tag is taken (the child stays the caller's).
   IControl* AddChildControl(IControl* child, int tag = kNoTag, const char* group = "");
+  IControl* AttachChild(IControl* child, int tag = kNoTag, const char* group = "") {
+    return AddChildControl(child, tag, group);
+  }
   // Removes (and deletes) the child through the graphics context.
   void RemoveChildControl(IControl* child);
   // Undoes the link only; the graphics context calls it when the child goes.

@@ -2,8 +2,9 @@
 // The records behind bitmap and SVG handles: a backend bitmap (subclassed by the drawing
 // backend) and the holder of one parsed SVG image.
 #include <memory>
+#include <string>
 
-struct NSVGimage;
+#include "shims/svg/nanosvg.h"
 
 namespace plugkit::canvas {
 
@@ -48,6 +49,53 @@ public:
 
 private:
   std::unique_ptr<NSVGimage, Deleter> mImage;
+};
+
+// A bitmap handed to controls: the backend bitmap (not owned; the caches own it), its
+// logical size (pixels divided by the bitmap's scale, truncated), the number of frames,
+// whether the frames sit side by side, and the resource name. An empty IBitmap has no
+// backend bitmap.
+class IBitmap {
+public:
+  IBitmap() = default;
+  IBitmap(APIBitmap* bitmap, int nStates, bool framesAreHorizontal, const char* name = "")
+      : mBitmap(bitmap), mN(nStates), mFramesAreHorizontal(framesAreHorizontal), mName(name != nullptr ? name : "") {
+    if (bitmap != nullptr && bitmap->GetScale() > 0.f) {
+      mW = static_cast<int>(static_cast<float>(bitmap->GetWidth()) / bitmap->GetScale());
+      mH = static_cast<int>(static_cast<float>(bitmap->GetHeight()) / bitmap->GetScale());
+    }
+  }
+
+  APIBitmap* GetAPIBitmap() const { return mBitmap; }
+  bool IsValid() const { return mBitmap != nullptr; }
+  int W() const { return mW; }
+  int H() const { return mH; }
+  int N() const { return mN; }
+  // The size of one frame.
+  int FW() const { return mFramesAreHorizontal && mN > 1 ? mW / mN : mW; }
+  int FH() const { return !mFramesAreHorizontal && mN > 1 ? mH / mN : mH; }
+  bool GetFramesAreHorizontal() const { return mFramesAreHorizontal; }
+  float GetScale() const { return mBitmap != nullptr ? mBitmap->GetScale() : 0.f; }
+  float GetDrawScale() const { return mBitmap != nullptr ? mBitmap->GetDrawScale() : 0.f; }
+  const char* GetResourceName() const { return mName.c_str(); }
+
+private:
+  APIBitmap* mBitmap = nullptr;
+  int mW = 0;
+  int mH = 0;
+  int mN = 0;
+  bool mFramesAreHorizontal = false;
+  std::string mName;
+};
+
+// A parsed SVG image handed to controls (owned by the SVG cache); null when loading failed.
+struct ISVG {
+  explicit ISVG(NSVGimage* image = nullptr) : mImage(image) {}
+  bool IsValid() const { return mImage != nullptr; }
+  float W() const { return mImage != nullptr ? mImage->width : 0.f; }
+  float H() const { return mImage != nullptr ? mImage->height : 0.f; }
+
+  NSVGimage* mImage = nullptr;
 };
 
 }  // namespace plugkit::canvas

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <memory>
 
 namespace sp::test {
 
@@ -152,14 +153,26 @@ std::vector<IRECT> TestCanvas::clips() const {
 // Drawing
 
 DrawOp& TestCanvas::record(DrawOp::Kind kind) {
+  // While not recording, callers fill a scratch record that nobody reads.
   static DrawOp scratch;
-  if (!mRecording) {
-    scratch = DrawOp{};
-    return scratch;
-  }
+  if (!mRecording) return scratch;
   mOps.push_back(DrawOp{});
-  mOps.back().kind = kind;
-  return mOps.back();
+  DrawOp& op = mOps.back();
+  op.kind = kind;
+  op.matrix = mBackendMatrix;
+  op.clip = mBackendClip;
+  return op;
+}
+
+std::vector<DrawOp> TestCanvas::opsOf(std::initializer_list<DrawOp::Kind> kinds) const {
+  std::vector<DrawOp> out;
+  for (const DrawOp& op : mOps)
+    for (DrawOp::Kind k : kinds)
+      if (op.kind == k) {
+        out.push_back(op);
+        break;
+      }
+  return out;
 }
 
 void TestCanvas::PathClear() { record(DrawOp::PathClear); }
@@ -192,8 +205,34 @@ void TestCanvas::PathFill(const IPattern& pattern, const IFillOptions& options, 
   op.hasBlend = blend != nullptr;
   if (blend != nullptr) op.blend = *blend;
 }
-void TestCanvas::PathTransformSetMatrix(const IMatrix& m) { record(DrawOp::SetTransform).matrix = m; }
-void TestCanvas::SetClipRegion(const IRECT& r) { record(DrawOp::SetClip).rect = r; }
+void TestCanvas::PathTransformSetMatrix(const IMatrix& m) {
+  mBackendMatrix = m;
+  record(DrawOp::SetTransform);
+}
+void TestCanvas::SetClipRegion(const IRECT& r) {
+  mBackendClip = r;
+  record(DrawOp::SetClip).rect = r;
+}
+
+void TestCanvas::DrawBitmap(const plugkit::canvas::IBitmap& bitmap, const IRECT& dest, int srcX, int srcY,
+                            const IBlend* blend) {
+  DrawOp& op = record(DrawOp::DrawBitmap);
+  op.rect = dest;
+  op.args = {static_cast<float>(srcX), static_cast<float>(srcY)};
+  op.bitmap = bitmap.GetAPIBitmap();
+  op.hasBlend = blend != nullptr;
+  if (blend != nullptr) op.blend = *blend;
+}
+
+void TestCanvas::DrawFastDropShadow(const IRECT& innerBounds, const IRECT& outerBounds, float xyDrop,
+                                    float roundness, float blur, const IBlend* blend) {
+  DrawOp& op = record(DrawOp::DropShadow);
+  op.rect = innerBounds;
+  op.rect2 = outerBounds;
+  op.args = {xyDrop, roundness, blur};
+  op.hasBlend = blend != nullptr;
+  if (blend != nullptr) op.blend = *blend;
+}
 
 float TestCanvas::DoMeasureText(const IText& text, const char* str, IRECT& bounds) const {
   const float w = 0.5f * text.size * static_cast<float>(codePoints(str));
@@ -209,8 +248,11 @@ float TestCanvas::DoMeasureText(const IText& text, const char* str, IRECT& bound
     case plugkit::canvas::ETextVAlign::Middle: t = bounds.CentreY() - h / 2.f; break;
     case plugkit::canvas::ETextVAlign::Bottom: t = bounds.B - h; break;
   }
+  const IRECT placed = bounds;
   bounds = IRECT(l, t, l + w, t + h);
-  return w;
+  // A rotated text measures as its rotated box, placed by its alignment.
+  DoMeasureTextRotation(text, placed, bounds);
+  return bounds.Width();
 }
 
 void TestCanvas::DoDrawText(const IText& text, const char* str, const IRECT& bounds, const IBlend* blend) {
@@ -233,6 +275,66 @@ void TestCanvas::BeginFrame() {
 }
 
 void TestCanvas::EndFrame() { record(DrawOp::EndFrame); }
+
+// ---------------------------------------------------------------------------------------
+// Fonts
+
+namespace {
+
+// A font the test platform found; tells the log when it is released.
+class TestFont : public plugkit::canvas::PlatformFont {
+public:
+  TestFont(std::vector<std::string>& log, std::string id, bool system)
+      : PlatformFont(system), mLog(log), mID(std::move(id)) {}
+  ~TestFont() override { mLog.push_back("release " + mID); }
+  std::unique_ptr<plugkit::canvas::IFontData> GetFontData() override {
+    static const char kBytes[] = "font";
+    return std::make_unique<plugkit::canvas::IFontData>(kBytes, 4, 0);
+  }
+
+private:
+  std::vector<std::string>& mLog;
+  std::string mID;
+};
+
+bool listed(const std::vector<std::string>& list, const std::string& name) {
+  for (const std::string& entry : list)
+    if (entry == name) return true;
+  return false;
+}
+
+}  // namespace
+
+plugkit::canvas::PlatformFontPtr TestCanvas::LoadPlatformFont(const char* fontID, const char* fileNameOrResID) {
+  const std::string id = fontID != nullptr ? fontID : "", file = fileNameOrResID != nullptr ? fileNameOrResID : "";
+  mPlatform.fontLog.push_back("platform " + id + " " + file);
+  if (!listed(mPlatform.fontFiles, file)) return nullptr;
+  return std::make_unique<TestFont>(mPlatform.fontLog, id, false);
+}
+
+plugkit::canvas::PlatformFontPtr TestCanvas::LoadPlatformFont(const char* fontID, const char* fontName,
+                                                              plugkit::canvas::ETextStyle style) {
+  const std::string id = fontID != nullptr ? fontID : "", family = fontName != nullptr ? fontName : "";
+  mPlatform.fontLog.push_back("platform " + id + " " + family + " style " + std::to_string(static_cast<int>(style)));
+  if (!listed(mPlatform.systemFonts, family)) return nullptr;
+  return std::make_unique<TestFont>(mPlatform.fontLog, id, true);
+}
+
+plugkit::canvas::PlatformFontPtr TestCanvas::LoadPlatformFont(const char* fontID, void* data, int size) {
+  const std::string id = fontID != nullptr ? fontID : "";
+  mPlatform.fontLog.push_back("platform " + id + " memory " + std::to_string(size));
+  if (data == nullptr || size <= 0) return nullptr;
+  return std::make_unique<TestFont>(mPlatform.fontLog, id, false);
+}
+
+void TestCanvas::CachePlatformFont(const char* fontID, const plugkit::canvas::PlatformFontPtr&) {
+  mPlatform.fontLog.push_back(std::string("cache ") + (fontID != nullptr ? fontID : ""));
+}
+
+bool TestCanvas::LoadAPIFont(const char* fontID, const plugkit::canvas::PlatformFontPtr& font) {
+  mPlatform.fontLog.push_back(std::string("backend ") + (fontID != nullptr ? fontID : ""));
+  return font != nullptr && !mPlatform.rejectFonts && font->GetFontData()->IsValid();
+}
 
 // ---------------------------------------------------------------------------------------
 // Window and cursor

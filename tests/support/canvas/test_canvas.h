@@ -21,6 +21,7 @@
 //   EXPECT_EQ(platform.messageBoxes.back().caption, "Save preset");
 #include <deque>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -63,11 +64,18 @@ struct DrawOp {
     SetClip,
     DrawText,
     DrawResize,
+    DrawBitmap,
+    DropShadow,
   };
   Kind kind;
-  std::vector<float> args;  // coordinates, radius and angles, winding, stroke thickness
-  IRECT rect;               // clip region, text bounds
-  IMatrix matrix;           // transform
+  std::vector<float> args;  // coordinates, radius and angles, winding, stroke thickness,
+                            // bitmap source offset, shadow drop, roundness and blur
+  IRECT rect;               // clip region, text bounds, bitmap destination, shadow inner box
+  IRECT rect2;              // shadow outer box
+  // The transform in force: the one sent last (for a SetTransform op, the one it sends).
+  IMatrix matrix;
+  IRECT clip;               // the clip region in force
+  const void* bitmap = nullptr;  // the backend bitmap drawn
   IPattern pattern;         // stroke and fill paint
   IStrokeOptions stroke;
   IFillOptions fill;
@@ -129,6 +137,16 @@ struct ShownTextEntry {
 
 class TestPlatform {
 public:
+  // Fonts the platform finds: by file name, and by family name and style (a family
+  // listed in systemFonts is found in every style). Memory fonts are found whenever they
+  // hold bytes. With rejectFonts the drawing backend refuses every font.
+  std::vector<std::string> fontFiles;
+  std::vector<std::string> systemFonts;
+  bool rejectFonts = false;
+  // The font calls in order: "platform <id> <source>", "backend <id>", "cache <id>" and
+  // "release <id>" when the platform font object is deleted.
+  std::vector<std::string> fontLog;
+
   TestPlatform() = default;
   // Fails the test when scripted answers were never used.
   ~TestPlatform();
@@ -223,8 +241,11 @@ public:
   bool tick();
   const plugkit::canvas::IRECTList& lastDirtyRects() const { return mDirtyRects; }
 
-  // Recorded drawing calls (recording can be switched off for benchmarks).
+  // Recorded drawing calls (recording can be switched off for benchmarks). Each holds the
+  // transform and the clip in force when it was made.
   const std::vector<DrawOp>& drawOps() const { return mOps; }
+  // The recorded calls of these kinds only, in order.
+  std::vector<DrawOp> opsOf(std::initializer_list<DrawOp::Kind> kinds) const;
   void clearDrawOps() { mOps.clear(); }
   void setRecording(bool on) { mRecording = on; }
   int count(DrawOp::Kind kind) const;
@@ -264,8 +285,21 @@ public:
   void SetClipRegion(const IRECT& r) override;
   float DoMeasureText(const IText& text, const char* str, IRECT& bounds) const override;
   void DoDrawText(const IText& text, const char* str, const IRECT& bounds, const IBlend* blend) override;
+  void DrawBitmap(const plugkit::canvas::IBitmap& bitmap, const IRECT& dest, int srcX, int srcY,
+                  const IBlend* blend = nullptr) override;
+  using plugkit::canvas::ICanvas::DrawBitmap;
+  void DrawFastDropShadow(const IRECT& innerBounds, const IRECT& outerBounds, float xyDrop = 5.f,
+                          float roundness = 0.f, float blur = 10.f, const IBlend* blend = nullptr) override;
   void DrawResize() override;
   void BeginFrame() override;
+
+  // Fonts, answered from the platform's lists.
+  plugkit::canvas::PlatformFontPtr LoadPlatformFont(const char* fontID, const char* fileNameOrResID) override;
+  plugkit::canvas::PlatformFontPtr LoadPlatformFont(const char* fontID, const char* fontName,
+                                                    plugkit::canvas::ETextStyle style) override;
+  plugkit::canvas::PlatformFontPtr LoadPlatformFont(const char* fontID, void* data, int size) override;
+  void CachePlatformFont(const char* fontID, const plugkit::canvas::PlatformFontPtr& font) override;
+  bool LoadAPIFont(const char* fontID, const plugkit::canvas::PlatformFontPtr& font) override;
   void EndFrame() override;
 
   // Platform operations.
@@ -303,6 +337,8 @@ private:
 
   TestPlatform& mPlatform;
   std::vector<DrawOp> mOps;
+  IMatrix mBackendMatrix;  // the transform sent last
+  IRECT mBackendClip;      // the clip sent last
   bool mRecording = true;
   bool mRemoveControlsOnDestroy = true;
   plugkit::canvas::IRECTList mDirtyRects;

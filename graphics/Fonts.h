@@ -1,0 +1,53 @@
+#pragma once
+// Fonts as the graphics context registers them: a platform font found by file, by family
+// and style, or from memory, and the bytes with the face index that the drawing backend
+// reads from it.
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace plugkit::canvas {
+
+// The style of a system font looked up by family name.
+enum class ETextStyle : int { Normal = 0, Bold = 1, Italic = 2 };
+
+// A font file's bytes (a copy) and the face to use inside it (0 for a single font).
+class IFontData {
+public:
+  IFontData() = default;
+  IFontData(const void* data, int size, int faceIdx)
+      : mBytes(static_cast<const uint8_t*>(data), static_cast<const uint8_t*>(data) + (size > 0 ? size : 0)),
+        mFaceIdx(faceIdx) {}
+  virtual ~IFontData() = default;
+
+  const uint8_t* Get() const { return mBytes.empty() ? nullptr : mBytes.data(); }
+  int GetSize() const { return static_cast<int>(mBytes.size()); }
+  int GetFaceIdx() const { return mFaceIdx; }
+  // Holds bytes and names a face.
+  virtual bool IsValid() const { return !mBytes.empty() && mFaceIdx >= 0; }
+
+private:
+  std::vector<uint8_t> mBytes;
+  int mFaceIdx = -1;
+};
+
+// A font as the platform found it. The graphics context keeps it only while registering.
+class PlatformFont {
+public:
+  explicit PlatformFont(bool isSystem) : mSystem(isSystem) {}
+  virtual ~PlatformFont() = default;
+  PlatformFont(const PlatformFont&) = delete;
+  PlatformFont& operator=(const PlatformFont&) = delete;
+
+  // The platform's descriptor of the font (null where the platform has none).
+  virtual const void* GetDescriptor() const { return nullptr; }
+  virtual std::unique_ptr<IFontData> GetFontData() = 0;
+  bool IsSystem() const { return mSystem; }
+
+private:
+  bool mSystem;
+};
+
+using PlatformFontPtr = std::unique_ptr<PlatformFont>;
+
+}  // namespace plugkit::canvas
