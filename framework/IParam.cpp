@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstring>
 #include <string>
+#include <typeinfo>
 
 namespace plugkit {
 
@@ -137,6 +138,15 @@ void IParam::InitDouble(const char* name, double defaultVal, double minVal, doub
   mDisplayPrecision = precisionForStep(step);
   mShape.reset(shape.Clone());
   mShape->Init(*this);
+  mFastShape = FastShape::kOther;
+  if (typeid(*mShape) == typeid(ShapeLinear)) {
+    mFastShape = FastShape::kLinear;
+  } else if (typeid(*mShape) == typeid(ShapeExp)) {
+    const auto& exp = static_cast<const ShapeExp&>(*mShape);
+    mExpMul = exp.mMul;
+    mExpAdd = exp.mAdd;
+    mFastShape = FastShape::kExp;
+  }
 }
 
 void IParam::InitSeconds(const char* name, double defaultVal, double minVal, double maxVal, double step, int flags,

@@ -138,18 +138,18 @@ public:
   // Rounds to the step when stepped (halves away from zero), then clamps to the range.
   // A NaN becomes the minimum.
   double Constrain(double value) const {
-    if (std::isnan(value)) return mMin;
     if ((mFlags & kFlagStepped) && mStep > 0.0) value = std::round(value / mStep) * mStep;
-    return value < mMin ? mMin : (value > mMax ? mMax : value);
+    value = value > mMin ? value : mMin;  // a NaN fails the test: the minimum
+    return value < mMax ? value : mMax;
   }
   // A NaN counts as 0; the normalised value is clamped to [0, 1].
   double FromNormalized(double normalized) const {
-    if (std::isnan(normalized)) normalized = 0.0;
-    normalized = normalized < 0.0 ? 0.0 : (normalized > 1.0 ? 1.0 : normalized);
-    return Constrain(mShape->NormalizedToValue(normalized, *this));
+    normalized = normalized > 0.0 ? normalized : 0.0;  // a NaN fails the test: 0
+    normalized = normalized < 1.0 ? normalized : 1.0;
+    return Constrain(ShapeToValue(normalized));
   }
   double ToNormalized(double value) const {
-    const double n = mShape->ValueToNormalized(Constrain(value), *this);
+    const double n = ValueToShape(Constrain(value));
     if (std::isnan(n)) return 0.0;
     return n < 0.0 ? 0.0 : (n > 1.0 ? 1.0 : n);
   }
@@ -214,6 +214,24 @@ public:
   const DisplayFunc& GetDisplayFunc() const { return mDisplayFunction; }
 
 private:
+  // The stock shapes are mapped inline (no virtual call on the audio thread); any other
+  // shape goes through its own functions.
+  enum class FastShape : unsigned char { kLinear, kExp, kOther };
+  double ShapeToValue(double n) const {
+    switch (mFastShape) {
+      case FastShape::kLinear: return mMin + n * (mMax - mMin);
+      case FastShape::kExp: return std::exp(n * mExpMul + mExpAdd);
+      default: return mShape->NormalizedToValue(n, *this);
+    }
+  }
+  double ValueToShape(double v) const {
+    switch (mFastShape) {
+      case FastShape::kLinear: return mMax != mMin ? (v - mMin) / (mMax - mMin) : 0.0;
+      case FastShape::kExp: return mExpMul != 0.0 ? (std::log(v) - mExpAdd) / mExpMul : 0.0;
+      default: return mShape->ValueToNormalized(v, *this);
+    }
+  }
+
   struct DisplayText {
     double mValue;
     char mText[kNameLen];
@@ -232,6 +250,9 @@ private:
   char mLabel[kNameLen] = {};
   char mParamGroup[kNameLen] = {};
   std::unique_ptr<Shape> mShape;
+  FastShape mFastShape = FastShape::kLinear;
+  double mExpMul = 1.0;
+  double mExpAdd = 1.0;
   DisplayFunc mDisplayFunction;
   std::vector<DisplayText> mDisplayTexts;
 };

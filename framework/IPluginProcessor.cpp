@@ -22,6 +22,12 @@ inline void convert(const From* __restrict in, To* __restrict out, int n) {
   for (; i < n; ++i) out[i] = static_cast<To>(in[i]);
 }
 
+// True when two buffers of `bytes` bytes do not overlap.
+inline bool apart(const void* a, const void* b, size_t bytes) {
+  const auto x = reinterpret_cast<uintptr_t>(a), y = reinterpret_cast<uintptr_t>(b);
+  return x + bytes <= y || y + bytes <= x;
+}
+
 inline void accumulate(const double* __restrict in, float* __restrict out, int n) {
   int i = 0;
   for (; i + 8 <= n; i += 8)
@@ -321,11 +327,12 @@ void IPluginProcessor::ProcessBlock(double** inputs, double** outputs, int nFram
     double* out = outputs[i];
     if (out == nullptr) continue;
     const double* in = (inputs != nullptr && i < nIn) ? inputs[i] : nullptr;
-    if (in != nullptr) {
-      if (in != out) std::memmove(out, in, bytes);
-    } else {
+    if (in == nullptr)
       std::memset(out, 0, bytes);
-    }
+    else if (apart(in, out, bytes))
+      convert(in, out, nFrames);
+    else if (in != out)
+      std::memmove(out, in, bytes);  // overlapping; in place needs no copy
   }
 }
 
