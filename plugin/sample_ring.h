@@ -8,7 +8,9 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
+#include <new>
 
 namespace spectrapoise::plugin {
 
@@ -16,7 +18,10 @@ class SampleRing {
 public:
   static constexpr std::uint64_t kCapacity = 65536;  // frames, a power of two
 
-  SampleRing() : frames_(new float[kCapacity * 2]()) {}
+  // Zero-filled: calloc hands over fresh zero pages without touching them.
+  SampleRing() : frames_(static_cast<float*>(std::calloc(kCapacity * 2, sizeof(float)))) {
+    if (!frames_) throw std::bad_alloc();
+  }
   SampleRing(const SampleRing&) = delete;
   SampleRing& operator=(const SampleRing&) = delete;
 
@@ -68,7 +73,10 @@ public:
   }
 
 private:
-  std::unique_ptr<float[]> frames_;
+  struct Free {
+    void operator()(float* p) const { std::free(p); }
+  };
+  std::unique_ptr<float, Free> frames_;
   std::atomic<std::uint64_t> write_{0};
   std::atomic<std::uint64_t> read_{0};
 };
