@@ -2,7 +2,10 @@
 // sub-path windings, fills and strokes with their options, colours, opacity and gradients.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
+#include <random>
 #include <limits>
 #include <string>
 #include <vector>
@@ -240,6 +243,63 @@ TEST_F(SvgTest, SubPathsInsideAnOddNumberOfOutlinesAreHoles) {
   EXPECT_EQ(paints(*g).at(0).fill.fillRule, EFillRule::Preserve);
 }
 
+// The crossing count written out plainly, for every path against every other one.
+std::vector<int> plainHoleParity(const NSVGshape& shape) {
+  std::vector<const NSVGpath*> paths;
+  for (const NSVGpath* p = shape.paths; p != nullptr; p = p->next) paths.push_back(p);
+  std::vector<int> out;
+  for (const NSVGpath* path : paths) {
+    const double p0x = path->pts[0], p0y = path->pts[1];
+    const double p1x = path->bounds[0] - 1.0, p1y = path->bounds[1] - 1.0;
+    int count = 0;
+    for (const NSVGpath* other : paths) {
+      if (other == path || other->npts < 4) continue;
+      std::vector<std::array<double, 2>> ends;
+      for (int j = 0; j < other->npts; j += 3) ends.push_back({other->pts[2 * j], other->pts[2 * j + 1]});
+      ends.push_back(ends.front());
+      for (size_t j = 0; j + 1 < ends.size(); ++j) {
+        const double dx = p1x - p0x, dy = p1y - p0y;
+        const double ex = ends[j + 1][0] - ends[j][0], ey = ends[j + 1][1] - ends[j][1];
+        const double m = dx * ey - dy * ex;
+        if (std::fabs(m) < 1e-8) continue;
+        const double bx = ends[j][0] - p0x, by = ends[j][1] - p0y;
+        const double c1 = -(dx * by - dy * bx) / m;
+        const double c2 = -(ex * -by - ey * -bx) / -m;
+        if (c1 >= 0 && c1 < 1 && c2 >= 0) ++count;
+      }
+    }
+    out.push_back(count % 2);
+  }
+  return out;
+}
+
+TEST_F(SvgTest, HoleParityOfManyOverlappingOutlinesMatchesThePlainCount) {
+  std::mt19937 random(7);
+  std::uniform_real_distribution<float> coord(0.f, 100.f), size(3.f, 40.f);
+  ImageBuilder b(100, 100);
+  NSVGshape* shape = b.AddShape();
+  ImageBuilder::SetColor(shape->fill, PackColor(0, 0, 0));
+  for (int i = 0; i < 60; ++i) {
+    // Triangles and quadrilaterals starting at any corner.
+    std::vector<svg::Point> corners;
+    const float x = coord(random), y = coord(random), w = size(random), h = size(random);
+    corners = {{x, y}, {x + w, y + 0.3f * h}, {x + 0.8f * w, y + h}};
+    if (i % 2 == 0) corners.push_back({x - 0.2f * w, y + 0.7f * h});
+    std::rotate(corners.begin(), corners.begin() + i % static_cast<int>(corners.size()), corners.end());
+    NSVGpath* path = b.AddPolyline(shape, corners, true);
+    if (i % 10 == 3) {  // a box that does not hold the points: the ray may run right or down
+      path->bounds[0] = x + w + 5;
+      path->bounds[1] = y + h + 5;
+    }
+  }
+  g->DoDrawSVG(ISVG(b.Get()));
+  std::vector<int> windings;
+  for (const DrawOp& op : g->opsOf({DrawOp::PathSetWinding})) windings.push_back(static_cast<int>(op.args[0]));
+  const std::vector<int> expected = plainHoleParity(*shape);
+  EXPECT_EQ(windings, expected);
+  EXPECT_GT(std::count(expected.begin(), expected.end(), 1), 5);  // the layout has holes
+}
+
 TEST_F(SvgTest, ShortAndBrokenPathsAndHiddenShapes) {
   ImageBuilder b(50, 50);
   NSVGshape* hidden = b.AddShape();
@@ -288,9 +348,25 @@ TEST_F(SvgTest, FillKeepsThePathForAStrokeThatFollowsWithTheShapesOptions) {
   ImageBuilder::SetColor(badDashes->stroke, PackColor(40, 50, 60));
   badDashes->strokeDashCount = -4;
 
+  // Numbers that are not numbers never reach the backend.
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  NSVGshape* nanDash = b.AddShape();
+  b.AddRect(nanDash, 0, 0, 5, 5);
+  ImageBuilder::SetColor(nanDash->stroke, PackColor(40, 50, 60));
+  nanDash->strokeDashCount = 2;
+  nanDash->strokeDashArray[0] = 1;
+  nanDash->strokeDashArray[1] = nan;
+  nanDash->strokeDashOffset = nan;
+  nanDash->miterLimit = nan;
+  NSVGshape* nanWidth = b.AddShape();
+  b.AddRect(nanWidth, 0, 0, 5, 5);
+  ImageBuilder::SetColor(nanWidth->fill, PackColor(10, 20, 30));
+  ImageBuilder::SetColor(nanWidth->stroke, PackColor(40, 50, 60));
+  nanWidth->strokeWidth = nan;
+
   g->DoDrawSVG(ISVG(b.Get()));
   const auto p = paints(*g);
-  ASSERT_EQ(p.size(), 5u);
+  ASSERT_EQ(p.size(), 7u);
   EXPECT_EQ(p[0].kind, DrawOp::PathFill);
   EXPECT_FALSE(p[0].fill.preserve);
   EXPECT_EQ(p[1].kind, DrawOp::PathFill);
@@ -308,6 +384,11 @@ TEST_F(SvgTest, FillKeepsThePathForAStrokeThatFollowsWithTheShapesOptions) {
   EXPECT_EQ(p[3].stroke.dashCount, 8);
   EXPECT_EQ(p[3].stroke.cap, ELineCap::Butt);
   EXPECT_EQ(p[4].stroke.dashCount, 0);
+  EXPECT_EQ(p[5].stroke.dashCount, 0);
+  EXPECT_FLOAT_EQ(p[5].stroke.dashOffset, 0);
+  EXPECT_FLOAT_EQ(p[5].stroke.miterLimit, 10);
+  EXPECT_EQ(p[6].kind, DrawOp::PathFill);
+  EXPECT_FALSE(p[6].fill.preserve);
 
   // Given colours replace the image's paints.
   g->clearDrawOps();
