@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <exception>
 #include <limits>
 
@@ -102,8 +103,13 @@ int CorrectionWorker::pass() {
     p.copyTargetCurve(curve);
     analyser_->setTargetCurve(curve);
 
+    // The frames present now: audio arriving meanwhile waits for the next pass, so a pass
+    // always ends and publishes even when audio comes faster than it is analysed.
+    const std::uint64_t end = p.workerRing_.writePosition();
     for (;;) {
-      const std::size_t n = p.workerRing_.read(left_.data(), right_.data(), kPieceFrames);
+      const std::uint64_t remaining = end - std::min(end, p.workerRing_.readPosition());
+      const std::size_t n = p.workerRing_.read(left_.data(), right_.data(),
+                                               static_cast<std::size_t>(std::min<std::uint64_t>(remaining, kPieceFrames)));
       if (n == 0) break;
       if (onDrainPiece) onDrainPiece(n);
       for (std::size_t i = 0; i < n; ++i) analyser_->push(left_[i], right_[i]);

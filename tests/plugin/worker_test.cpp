@@ -130,6 +130,22 @@ TEST(Worker, DrainsTheRingInPiecesOfAtMost4096Frames) {
   EXPECT_EQ(plug->workerRing().unread(), 0u);
 }
 
+TEST(Worker, APassEndsWhileAudioKeepsArriving) {
+  PlugPtr plug = makePlug();
+  CorrectionWorker worker(*plug);
+  hostSet(*plug, kCorrect, 1.0);
+  writeFrames(*plug, 10000);
+  std::vector<std::size_t> pieces;
+  // The audio thread writes another 4096 frames while each piece is analysed.
+  worker.onDrainPiece = [&](std::size_t n) {
+    pieces.push_back(n);
+    writeFrames(*plug, 4096);
+  };
+  worker.runPass();
+  EXPECT_EQ(pieces, (std::vector<std::size_t>{4096, 4096, 1808})) << "only what was there when the pass began";
+  EXPECT_EQ(plug->workerRing().unread(), 3u * 4096u);
+}
+
 TEST(Worker, AnalysesFromTheRingAndRestartsAtANewRate) {
   PlugPtr plug = makePlug();
   connect(*plug, 2, 2);
