@@ -7,10 +7,13 @@
 // TestCanvas objects for an editor delegate. Any box, prompt, menu or text entry without a
 // scripted answer fails the test, and so does a scripted answer left unused at the end.
 //
-// TestCanvas records every drawing primitive, measures text deterministically (width 0.5 x
-// size per UTF-8 code point, height = size) and behaves like the platform class for
-// windows, cursor, menus (shown on the next turn of the main queue), text entries (one at
-// a time, length and character limits) and dialogs.
+// TestCanvas records every drawing primitive (path commands, fills and strokes with their
+// paints and options, text, bitmaps, shadows), each with the transform and the clip in
+// force when it was made; measures text deterministically (width 0.5 x size per UTF-8
+// code point, height = size, rotated by the text's angle); finds fonts from the platform's
+// lists; and behaves like the platform class for windows, cursor, menus (shown on the next
+// turn of the main queue), text entries (one at a time, length and character limits) and
+// dialogs.
 //
 // Typical use:
 //   sp::test::TestPlatform platform;
