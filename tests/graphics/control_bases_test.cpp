@@ -12,10 +12,12 @@
 #include "graphics/IKnobControlBase.h"
 #include "graphics/IPanelControl.h"
 #include "graphics/ITextControl.h"
-#include "tests/graphics/draw_ops.h"
+#include "tests/graphics/fake_delegate.h"
+#include "tests/support/canvas/draw_ops.h"
 #include "tests/support/canvas/event_driver.h"
 
 using namespace gfxtest;
+using namespace sp::test;
 using Path = std::vector<std::string>;
 using sp::test::EventDriver;
 using sp::test::TestPlatform;

@@ -12,9 +12,11 @@
 
 #include "graphics/Constants.h"
 #include "shims/svg/svg_builder.h"
-#include "tests/graphics/draw_ops.h"
+#include "tests/graphics/fake_delegate.h"
+#include "tests/support/canvas/draw_ops.h"
 
 using namespace gfxtest;
+using namespace sp::test;
 using Path = std::vector<std::string>;
 using sp::test::TestPlatform;
 using svg::ImageBuilder;

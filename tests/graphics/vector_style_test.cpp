@@ -9,11 +9,13 @@
 
 #include "graphics/Constants.h"
 #include "graphics/IVectorBase.h"
-#include "tests/graphics/draw_ops.h"
+#include "tests/graphics/fake_delegate.h"
+#include "tests/support/canvas/draw_ops.h"
 #include "tests/support/canvas/event_driver.h"
 #include "tests/support/canvas/test_clock.h"
 
 using namespace gfxtest;
+using namespace sp::test;
 using Path = std::vector<std::string>;
 using sp::test::EventDriver;
 using sp::test::TestClock;

@@ -4,20 +4,16 @@
 // "C x1 y1 x2 y2 x y", "Q ...", "Z", "W 0|1", "F" (fill), "S t" (stroke of thickness t),
 // "T xx yx xy yy tx ty" (transform), "clip L T R B", "text <str> L T R B", "bitmap L T R B
 // sx sy". Numbers print with up to six significant digits; values within 1e-4 of a whole
-// number print as that number.
+// number print as that number. For suites that assert on what a control draws.
 #include <cmath>
 #include <cstdio>
 #include <initializer_list>
 #include <string>
 #include <vector>
 
-#include "tests/graphics/fake_delegate.h"
 #include "tests/support/canvas/test_canvas.h"
 
-namespace gfxtest {
-
-using sp::test::DrawOp;
-using sp::test::TestCanvas;
+namespace sp::test {
 
 inline std::string num(double v) {
   const double r = std::round(v);
@@ -82,9 +78,9 @@ inline std::vector<std::string> described(const TestCanvas& g, bool withStateCal
 inline std::vector<DrawOp> paints(const TestCanvas& g) { return g.opsOf({DrawOp::PathFill, DrawOp::PathStroke}); }
 
 // The first colour of a paint.
-inline IColor colorOf(const DrawOp& op) { return op.pattern.GetStop(0).color; }
+inline plugkit::canvas::IColor colorOf(const DrawOp& op) { return op.pattern.GetStop(0).color; }
 
 // Maps a point through a matrix.
-inline void mapPoint(const IMatrix& m, double& x, double& y) { m.TransformPoint(x, y); }
+inline void mapPoint(const plugkit::canvas::IMatrix& m, double& x, double& y) { m.TransformPoint(x, y); }
 
-}  // namespace gfxtest
+}  // namespace sp::test
