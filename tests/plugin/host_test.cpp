@@ -295,6 +295,37 @@ TEST(Hosted, OfflineRenderGivesTheWorkersGains) {
   EXPECT_NE(offline.plug->loadGains().tilt, 0.0);
 }
 
+TEST(Hosted, BlocksWithoutBusesOrChannelArraysAreHarmless) {
+  for (const Steinberg::int32 mode : {Steinberg::Vst::kRealtime, Steinberg::Vst::kOffline}) {
+    Hosted h(withWorker(), mode);
+    testhost::AudioBlock block(2, 2, kBlock, Steinberg::Vst::kSample32);
+    testhost::ParameterChanges changes;
+    changes.add(kCorrect, 0, 1.0);
+    block.fillIn(0.1);
+    h.host->process(block, &changes);
+    block.removeOutputBus();
+    h.host->process(block);
+    block.restoreBuses();
+    block.nullOutputArrays();
+    h.host->process(block);
+    block.restoreBuses();
+    block.removeInputBus();
+    block.fillOut(0.5);
+    h.host->process(block);
+    for (int i = 0; i < kBlock; ++i) ASSERT_EQ(block.out(0, i), 0.0) << "no input reads as silence";
+    block.restoreBuses();
+    block.nullInputArrays();
+    h.host->process(block);
+    block.restoreBuses();
+    block.setFrames(0);
+    h.host->process(block);
+    block.setFrames(kBlock);
+    h.host->process(block);
+    for (int i = 0; i < kBlock; ++i) ASSERT_TRUE(std::isfinite(block.out(1, i)));
+    EXPECT_GT(h.plug->meterReadings().truePeakSinceReset, -150.f);
+  }
+}
+
 TEST(Hosted, StateOfTheParametersRoundTrips) {
   Hosted a(withoutWorker());
   testhost::ParameterChanges changes;
