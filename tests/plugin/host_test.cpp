@@ -340,11 +340,11 @@ TEST(Hosted, StateOfTheParametersRoundTrips) {
   Hosted b(withoutWorker());
   ASSERT_EQ(b.host->setState(state), Steinberg::kResultOk);
   for (int i = 0; i < kParamCount; ++i) {
-    EXPECT_EQ(b.plug->GetParam(i)->Value(), a.plug->GetParam(i)->Value()) << i;
-    EXPECT_NE(b.plug->GetParam(i)->Value(), b.plug->GetParam(i)->GetDefault()) << i;
-    EXPECT_DOUBLE_EQ(b.host->controller()->getParamNormalized(static_cast<ParamID>(i)),
-                     a.plug->GetParam(i)->GetNormalized())
-        << i;
+    const plugkit::IParam& restored = *b.plug->GetParam(i);
+    const plugkit::IParam& saved = *a.plug->GetParam(i);
+    EXPECT_EQ(restored.Value(), saved.Value()) << i;
+    EXPECT_NE(restored.Value(), restored.GetDefault()) << i;
+    EXPECT_DOUBLE_EQ(b.host->controller()->getParamNormalized(static_cast<ParamID>(i)), saved.GetNormalized()) << i;
   }
 }
 
