@@ -9,7 +9,8 @@ elseif(NOT SP_SANITIZE STREQUAL "")
 endif()
 
 if(_sp_san_flags)
-  add_compile_options(${_sp_san_flags})
+  # -O1 keeps the sanitizer builds quick to compile while still optimising enough to run fast.
+  add_compile_options(${_sp_san_flags} -O1)
   add_link_options(${_sp_san_flags})
   add_compile_definitions(SP_SANITIZER_BUILD=1)
   if(SP_SANITIZE STREQUAL "thread")
