@@ -15,26 +15,13 @@ using sp::test::TestPlatform;
 
 namespace {
 
-class ControlListTest : public ::testing::Test {
+class ControlListTest : public EditorTest {
 protected:
-  void SetUp() override {
-    dlg.logUI = false;
-    dlg.SetMakeGraphicsFunc(platform.graphicsFactory(dlg));
-    dlg.OpenWindow(nullptr);
-    g = platform.canvas();
-    ASSERT_NE(g, nullptr);
-  }
-  void TearDown() override { dlg.CloseWindow(); }
-
   Probe* attach(const IRECT& r, int param = kNoLinkedParam, int tag = kNoTag, const char* group = "") {
     auto* p = new Probe(r, param);
     EXPECT_EQ(g->AttachControl(p, tag, group), p);
     return p;
   }
-
-  FakeDelegate dlg;
-  TestPlatform platform;
-  TestCanvas* g = nullptr;
 };
 
 // Counts live instances, to show that every control is deleted exactly once.

@@ -18,27 +18,14 @@ using sp::test::TestPlatform;
 
 namespace {
 
-class ControlTest : public ::testing::Test {
+class ControlTest : public EditorTest {
 protected:
-  void SetUp() override {
-    dlg.logUI = false;
-    dlg.SetMakeGraphicsFunc(platform.graphicsFactory(dlg));
-    dlg.OpenWindow(nullptr);
-    g = platform.canvas();
-    ASSERT_NE(g, nullptr);
-  }
-  void TearDown() override { dlg.CloseWindow(); }
-
   template <class... Args>
   Probe* attach(Args&&... args) {
     auto* p = new Probe(std::forward<Args>(args)...);
     g->AttachControl(p);
     return p;
   }
-
-  FakeDelegate dlg;
-  TestPlatform platform;
-  TestCanvas* g = nullptr;
 };
 
 }  // namespace

@@ -17,18 +17,12 @@ namespace vst = Steinberg::Vst;
 
 namespace {
 
-class DispatchTest : public ::testing::Test {
+class DispatchTest : public EditorTest {
 protected:
   void SetUp() override {
-    dlg.logUI = false;
-    dlg.SetMakeGraphicsFunc(platform.graphicsFactory(dlg));
-    dlg.OpenWindow(nullptr);
-    g = platform.canvas();
-    ASSERT_NE(g, nullptr);
+    EditorTest::SetUp();
+    if (HasFatalFailure()) return;
     bg = attach(IRECT(0, 0, 640, 400));  // index 0, the background
-  }
-  void TearDown() override {
-    if (dlg.GetGraphics() != nullptr) dlg.CloseWindow();
   }
 
   Probe* attach(const IRECT& r, int param = kNoLinkedParam) {
@@ -65,9 +59,6 @@ protected:
     for (const auto& [param, n] : open) EXPECT_EQ(n, 0) << "gesture left open for " << param;
   }
 
-  FakeDelegate dlg;
-  TestPlatform platform;
-  TestCanvas* g = nullptr;
   Probe* bg = nullptr;
 };
 

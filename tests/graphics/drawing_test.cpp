@@ -22,17 +22,13 @@ namespace {
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 constexpr float kInf = std::numeric_limits<float>::infinity();
 
-class DrawingTest : public ::testing::Test {
+class DrawingTest : public EditorTest {
 protected:
   void SetUp() override {
-    dlg.logUI = false;
-    dlg.SetMakeGraphicsFunc(platform.graphicsFactory(dlg));
-    dlg.OpenWindow(nullptr);
-    g = platform.canvas();
-    ASSERT_NE(g, nullptr);
+    EditorTest::SetUp();
+    if (HasFatalFailure()) return;
     g->clearDrawOps();
   }
-  void TearDown() override { dlg.CloseWindow(); }
 
   // The path calls of one operation run on a fresh record.
   Path pathOf(const std::function<void()>& draw) {
@@ -40,10 +36,6 @@ protected:
     draw();
     return described(*g, false);
   }
-
-  FakeDelegate dlg;
-  TestPlatform platform;
-  TestCanvas* g = nullptr;
 };
 
 const IColor kRed = COLOR_RED;

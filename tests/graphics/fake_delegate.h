@@ -5,9 +5,12 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "framework/ICanvasEditorDelegate.h"
 #include "graphics/ICanvas.h"
 #include "pluginterfaces/vst/ivstcontextmenu.h"
+#include "tests/support/canvas/test_canvas.h"
 
 namespace gfxtest {
 
@@ -174,6 +177,26 @@ public:
     return n;
   }
   std::vector<IRECT> drawClips;
+};
+
+// A fake delegate with its editor open on the headless test canvas. Suites derive from it
+// and add their own set-up after EditorTest::SetUp.
+class EditorTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    dlg.logUI = false;
+    dlg.SetMakeGraphicsFunc(platform.graphicsFactory(dlg));
+    dlg.OpenWindow(nullptr);
+    g = platform.canvas();
+    ASSERT_NE(g, nullptr);
+  }
+  void TearDown() override {
+    if (dlg.GetGraphics() != nullptr) dlg.CloseWindow();
+  }
+
+  FakeDelegate dlg;
+  sp::test::TestPlatform platform;
+  sp::test::TestCanvas* g = nullptr;
 };
 
 }  // namespace gfxtest

@@ -13,18 +13,12 @@ using sp::test::TestPlatform;
 
 namespace {
 
-class PromptTest : public ::testing::Test {
+class PromptTest : public EditorTest {
 protected:
   void SetUp() override {
-    dlg.logUI = false;
-    dlg.SetMakeGraphicsFunc(platform.graphicsFactory(dlg));
-    dlg.OpenWindow(nullptr);
-    g = platform.canvas();
-    ASSERT_NE(g, nullptr);
+    EditorTest::SetUp();
+    if (HasFatalFailure()) return;
     g->AttachControl(new Probe(g->GetBounds()));  // background at index 0
-  }
-  void TearDown() override {
-    if (dlg.GetGraphics() != nullptr) dlg.CloseWindow();
   }
 
   // A control linked to param that opens its prompt when pressed.
@@ -35,10 +29,6 @@ protected:
     g->AttachControl(p);
     return p;
   }
-
-  FakeDelegate dlg;
-  TestPlatform platform;
-  TestCanvas* g = nullptr;
 };
 
 }  // namespace

@@ -89,28 +89,20 @@ TEST(RectList, OptimiseFixtures) {
 
 namespace {
 
-class RedrawTest : public ::testing::Test {
+class RedrawTest : public EditorTest {
 protected:
   void SetUp() override {
-    dlg.logUI = false;
-    dlg.SetMakeGraphicsFunc(platform.graphicsFactory(dlg));
-    dlg.OpenWindow(nullptr);
-    g = platform.canvas();
-    ASSERT_NE(g, nullptr);
+    EditorTest::SetUp();
+    if (HasFatalFailure()) return;
     g->tick();
     g->clearDrawOps();
   }
-  void TearDown() override { dlg.CloseWindow(); }
 
   Probe* attach(const IRECT& r) {
     auto* p = new Probe(r);
     g->AttachControl(p);
     return p;
   }
-
-  FakeDelegate dlg;
-  TestPlatform platform;
-  TestCanvas* g = nullptr;
 };
 
 }  // namespace

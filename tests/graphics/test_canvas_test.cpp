@@ -14,23 +14,7 @@ using sp::test::TestPlatform;
 
 namespace {
 
-class TestCanvasTest : public ::testing::Test {
-protected:
-  void SetUp() override {
-    dlg.logUI = false;
-    dlg.SetMakeGraphicsFunc(platform.graphicsFactory(dlg));
-    dlg.OpenWindow(nullptr);
-    g = platform.canvas();
-    ASSERT_NE(g, nullptr);
-  }
-  void TearDown() override {
-    if (dlg.GetGraphics() != nullptr) dlg.CloseWindow();
-  }
-
-  FakeDelegate dlg;
-  TestPlatform platform;
-  TestCanvas* g = nullptr;
-};
+using TestCanvasTest = EditorTest;
 
 }  // namespace
 

@@ -24,21 +24,13 @@ using svg::PackColor;
 
 namespace {
 
-class CanvasTest : public ::testing::Test {
+class CanvasTest : public EditorTest {
 protected:
   void SetUp() override {
-    dlg.logUI = false;
-    dlg.SetMakeGraphicsFunc(platform.graphicsFactory(dlg));
-    dlg.OpenWindow(nullptr);
-    g = platform.canvas();
-    ASSERT_NE(g, nullptr);
+    EditorTest::SetUp();
+    if (HasFatalFailure()) return;
     g->clearDrawOps();
   }
-  void TearDown() override { dlg.CloseWindow(); }
-
-  FakeDelegate dlg;
-  TestPlatform platform;
-  TestCanvas* g = nullptr;
 };
 
 using TextRotationTest = CanvasTest;

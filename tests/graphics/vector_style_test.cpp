@@ -37,17 +37,13 @@ public:
   int appearanceChanges = 0;
 };
 
-class VectorTest : public ::testing::Test {
+class VectorTest : public EditorTest {
 protected:
   void SetUp() override {
-    dlg.logUI = false;
-    dlg.SetMakeGraphicsFunc(platform.graphicsFactory(dlg));
-    dlg.OpenWindow(nullptr);
-    g = platform.canvas();
-    ASSERT_NE(g, nullptr);
+    EditorTest::SetUp();
+    if (HasFatalFailure()) return;
     g->clearDrawOps();
   }
-  void TearDown() override { dlg.CloseWindow(); }
 
   VControl* attach(const IRECT& r, const char* label = "", const IVStyle& style = DEFAULT_STYLE) {
     auto* c = new VControl(r, label, style);
@@ -94,10 +90,6 @@ protected:
     }
     return out;
   }
-
-  FakeDelegate dlg;
-  TestPlatform platform;
-  TestCanvas* g = nullptr;
 };
 
 IVStyle styleWith(const std::function<void(IVStyle&)>& change) {
