@@ -13,6 +13,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -30,8 +31,11 @@
 #include "engine/dsp/true_peak_meter.h"
 #include "engine/targets/target_files.h"
 #include "framework/vst3/IPluginVST3.h"
+#include "graphics/Style.h"
+#include "plugin/host_track.h"
 #include "plugin/parameters.h"
 #include "plugin/sample_ring.h"
+#include "services/presets.h"
 
 namespace brightloom::updates {
 class UpdateCheck;
@@ -39,6 +43,7 @@ class UpdateCheck;
 
 namespace plugkit::canvas {
 class ICanvas;
+class IPopupMenu;
 }
 
 namespace spectrapoise::plugin {
@@ -73,13 +78,20 @@ public:
     float truePeakSinceReset = -150.f;  // dBTP
   };
 
-  // How an instance runs its correction worker. Hosts always get the defaults; tests use
-  // the others to drive the worker's passes themselves or to shorten its sleeps.
+  // Learns a target from a reference file: the engine's reader unless replaced.
+  using FileLearner = std::function<bool(const std::string& path, spectrapoise::dsp::LearnedTarget& result,
+                                         std::string& error, double maxSeconds, const std::atomic<bool>* cancel)>;
+
+  // How an instance runs its threads. Hosts always get the defaults; tests use the others
+  // to drive the worker's passes themselves, to shorten its sleeps, or to replace the
+  // reference-file reader.
   struct Options {
     bool startWorker = true;
     int busySleepMs = 10;   // after a working pass
     int idleSleepMs = 50;   // after an idle pass
     bool failWorkerStart = false;  // simulates a refused thread
+    FileLearner fileLearner;       // empty: the engine's reader
+    bool failLearningThreadStart = false;  // simulates a refused learning thread
   };
 
   // Makes the editor's graphics context (the platform's factory unless replaced).
@@ -103,6 +115,19 @@ public:
   void OnUIClose() override;
   void OnParamChange(int paramIdx, plugkit::EParamSource source, int sampleOffset) override;
   void OnIdle() override;
+  // Editor size: the size rule (480 x 300 up to 1280 x 800 points times the platform
+  // scale, aspect 1.6) and the host's resize of the window.
+  bool ConstrainEditorResize(int& width, int& height) const override;
+  void OnParentWindowResize(int width, int height) override;
+  // The state chunk with its four tagged blocks; a chunk without the header tag is read
+  // as the plain block of one double per parameter. A chunk that does not read whole is
+  // refused with -1 and changes nothing.
+  bool SerializeState(plugkit::IByteChunk& chunk) const override;
+  int UnserializeState(const plugkit::IByteChunk& chunk, int startPos) override;
+  // Finds REAPER's host functions on the context, then initialises the binding.
+  Steinberg::tresult PLUGIN_API initialize(Steinberg::FUnknown* context) override;
+  // Releases REAPER's interface and forgets its functions.
+  Steinberg::tresult PLUGIN_API terminate() override;
   void OnReset() override;
   void ProcessBlock(double** inputs, double** outputs, int nFrames) override;
   // Host text for the crossovers accepts "1.50 kHz", "1.5k" and "1500" alike.
@@ -158,6 +183,76 @@ public:
 
   // The panel's layout function (defined with the panel).
   void layout(plugkit::canvas::ICanvas* graphics);
+
+  // Target chip and menu (main thread). The menu is filled together with one action per
+  // item (empty for separators and items without one); the chip runs the action of the
+  // item picked. An action may rebuild the list: a copy runs.
+  std::string targetChipLabel() const;
+  void buildTargetMenu(plugkit::canvas::IPopupMenu& menu);
+  void runTargetMenuAction(int index);
+  std::size_t targetMenuActionCount() const { return targetMenuActions_.size(); }
+  // The user's saved targets, sorted by name; empty when the folder cannot be read.
+  std::vector<spectrapoise::offline::SavedTarget> savedTargets() const;
+  std::filesystem::path targetDirectory() const;
+
+  // Learning from the plug-in's input, which advances with the panel's analysis.
+  void startInputLearn();
+  void finishInputLearn();
+  void cancelInputLearn();
+  bool inputLearning() const { return inputLearning_; }
+  double inputLearnedSeconds() const { return inputLearner_.totalSeconds(); }
+
+  // Learning from a reference file on a thread of its own; OnIdle collects the result.
+  void promptForReference();
+  void learnFromFile(const std::string& path);
+  bool fileLearningBusy() const { return fileLearningBusy_.load(); }
+
+  // Saving the current target under a typed name and deleting the saved one in use.
+  // The chip's text handler hands the typed name to setPendingTargetName; the next idle
+  // tick saves it.
+  void openTargetNameEntry();
+  void saveTarget(const std::string& name);
+  void deleteSavedTarget();
+  void setPendingTargetName(std::string name) { pendingTargetName_ = std::move(name); }
+
+  // An OK box and a Yes/No question through the editor; nothing (No) while it is closed.
+  void tell(const std::string& text, const std::string& title);
+  bool ask(const std::string& text, const std::string& title);
+
+  // Presets (main thread). loadPreset, savePreset and removePreset report their failures
+  // themselves. The preset bar hands a name that needs the overwrite question to
+  // setPendingPresetName; the next idle tick saves it with the question.
+  std::filesystem::path presetDirectory() const;
+  std::vector<brightloom::presets::SavedPreset> savedPresets() const;
+  std::string presetName() const;
+  std::vector<double> soundSnapshot() const;
+  bool presetModified() const { return presetModified_ || modifiedCarry_; }
+  void retakePresetSnapshot(bool modified);
+  void loadPreset(const brightloom::presets::SavedPreset& preset);
+  void savePreset(const std::string& name, bool askBeforeReplacing);
+  void removePreset(const brightloom::presets::SavedPreset& preset);
+  void setPendingPresetName(std::string name) { pendingPresetName_ = std::move(name); }
+  // The editor size last read from a state chunk (points at scale 1).
+  int restoredEditorWidth() const { return restoredWidth_; }
+  int restoredEditorHeight() const { return restoredHeight_; }
+
+  // Editor size and scale (main thread).
+  float platformScale() const;
+  float editorScale() const;
+  void applyEditorScale(float scale);
+
+  // Track information and accent colour (main thread).
+  void trackLabel(StringBuf& label) const;
+  bool trackColour(int& r, int& g, int& b) const;
+  plugkit::canvas::IColor resolvedAccent(int alpha) const;
+  void setAccentIndex(int index);
+  // The track label the idle work saw last (the title shows it when not empty).
+  const char* keptTrackLabel() const { return keptTrackLabel_.Get(); }
+  // Forgets the footer written last, so the next idle tick writes it again (the layout
+  // calls it for new controls).
+  void forgetFooter() { keptFooter_.clear(); }
+  // The footer text: product, version and latency.
+  std::string footerText() const;
   // The draw scale a new editor opens at, from the stored editor size and the kept
   // platform scale; 1.0 unless that is a finite number above 0.
   float newEditorScale() const;
@@ -193,7 +288,29 @@ private:
   void stopWorker();
   bool sleepUnlessStopped(int milliseconds);
   void drainPanelRing(spectrapoise::plugin::SampleRing& ring, spectrapoise::dsp::SpectrumAnalysis& analysis);
-  void cancelInputLearn();
+
+  // Target actions.
+  void learningThreadBody(std::string path, FileLearner learner);
+  void installLearningResult();
+  void saveTargetFile(std::string name);
+  void deleteSavedTargetFile();
+  // Presets.
+  void loadPresetFile(const brightloom::presets::SavedPreset& preset);
+  void savePresetFile(const std::string& typed, bool askBeforeReplacing);
+  void removePresetFile(const brightloom::presets::SavedPreset& preset);
+  void trackPresetModified();
+  // Idle steps.
+  void idleTick();
+  void rebuildEditor();
+  void runPendingWork();
+  void refreshTrackLabel();
+  void refreshShades();
+  void refreshFooter();
+  bool editorBusy() const;
+  // The plain parameter block: one double per parameter.
+  int readPlainBlock(const plugkit::IByteChunk& chunk, int startPos);
+  // Sends every parameter's value to the editor's controls.
+  void sendAllParamsToEditor();
 
   // Meters.
   spectrapoise::dsp::ShortTermLoudness loudness_;
@@ -257,6 +374,16 @@ private:
   std::atomic<bool> fileLearningBusy_{false};
   std::thread learningThread_;
   std::atomic<bool> learningCancel_{false};
+  struct LearningResult {
+    bool ready = false;
+    bool success = false;
+    spectrapoise::dsp::LearnedTarget learned;
+    std::string source;
+    std::string error;
+  };
+  std::mutex learningResultMutex_;
+  LearningResult learningResult_;
+  std::optional<std::string> pendingTargetName_;
 
   // View.
   int resolutionIndex_ = 2;
@@ -264,6 +391,27 @@ private:
   Readouts readouts_{};
   float keptPlatformScale_ = 1.f;
   GraphicsMaker graphicsMaker_;
+
+  // Presets.
+  mutable std::mutex presetNameMutex_;
+  std::string presetName_;
+  bool presetModified_ = false;
+  bool modifiedCarry_ = false;
+  std::vector<double> snapshot_;
+  std::atomic<bool> snapshotRetake_{false};
+  int restoredWidth_ = 0;
+  int restoredHeight_ = 0;
+  std::optional<std::string> pendingPresetName_;
+
+  // Idle work.
+  bool idleRunning_ = false;
+  StringBuf keptTrackLabel_;
+  std::string keptFooter_;
+  int keptTrackColour_ = -1;
+  std::atomic<bool> accentRebuild_{false};
+
+  // REAPER's host functions (all empty outside REAPER).
+  spectrapoise::plugin::ReaperFunctions reaper_;
 
   std::shared_ptr<brightloom::updates::UpdateCheck> updateCheck_;
   std::atomic<int> accentIndex_{5};

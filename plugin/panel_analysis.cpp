@@ -69,13 +69,6 @@ void SpectraPoise::OnUIClose() {
   editorOpen_.store(false);
 }
 
-void SpectraPoise::cancelInputLearn() {
-  if (!inputLearning_) return;
-  panelInput_.hopCallback = nullptr;
-  inputLearning_ = false;
-  if (plugkit::canvas::ICanvas* ui = GetUI()) ui->SetAllControlsDirty();
-}
-
 void SpectraPoise::viewTarget() {
   const double rate = sampleRate();
   if (!(rate == panelSampleRate_)) {
