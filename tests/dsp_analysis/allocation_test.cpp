@@ -1,43 +1,22 @@
 // The audio thread and the correction worker run these paths: none of them may allocate.
-// Counts every operator new in this process while a path runs.
+// Counts every operator new on the calling thread while a path runs.
 
 #include <gtest/gtest.h>
-
-#include <atomic>
-#include <cstdlib>
-#include <new>
 
 #include "engine/dsp/correction_filters.h"
 #include "engine/dsp/correction_fit.h"
 #include "engine/dsp/spectrum_analysis.h"
+#include "tests/support/alloc_counter.h"
 #include "tests/dsp_analysis/test_signals.h"
-
-namespace {
-std::atomic<long> allocations{0};
-}
-
-// The replacements pair malloc with free on purpose.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-
-void* operator new(std::size_t size) {
-  allocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) { return ::operator new(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
 namespace dsp = spectrapoise::dsp;
 
 long allocationsDuring(auto&& work) {
-  const long before = allocations.load();
+  alloccount::start();
   work();
-  return allocations.load() - before;
+  return alloccount::stop();
 }
 
 TEST(NoAllocation, FiltersProcessAndRedesign) {

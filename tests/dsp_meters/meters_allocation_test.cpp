@@ -1,33 +1,14 @@
 // The meters run on the audio thread: metering, step ends with a full histogram and resets
-// must not allocate. Counts every global allocation while the meters work.
+// must not allocate. Counts every allocation on the calling thread while the meters work.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cmath>
-#include <cstdlib>
-#include <new>
+#include <memory>
 #include <vector>
 
 #include "engine/dsp/loudness_meter.h"
 #include "engine/dsp/true_peak_meter.h"
-
-namespace {
-std::atomic<long> allocations{0};
-}
-
-// The replacements below pair malloc with free on purpose.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-
-void* operator new(std::size_t size) {
-  allocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) { return ::operator new(size); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+#include "tests/support/alloc_counter.h"
 
 namespace {
 
@@ -58,7 +39,7 @@ TEST(MetersAllocation, ProcessingAndResetsAllocateNothing) {
   const double* ch[2] = {left.data(), right.data()};
   const float* chF[2] = {leftF.data(), rightF.data()};
 
-  const long before = allocations.load();
+  alloccount::start();
   for (int at = 0; at + 512 <= frames; at += 512) {
     const double* block[2] = {ch[0] + at, ch[1] + at};
     loudness->process(block, 2, 512);
@@ -72,7 +53,7 @@ TEST(MetersAllocation, ProcessingAndResetsAllocateNothing) {
   peak->process(chF, 1, 48000);
   loudness->process(ch, 0, 48000);
   peak->process(ch, 0, 48000);
-  const long during = allocations.load() - before;
+  const long during = alloccount::stop();
 
   EXPECT_EQ(during, 0);
   EXPECT_GT(loudness->integrated(), -150.0);

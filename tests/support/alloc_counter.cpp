@@ -1,4 +1,4 @@
-#include "tests/vst3/alloc_counter.h"
+#include "tests/support/alloc_counter.h"
 
 #include <cstdlib>
 #include <new>

@@ -5,7 +5,7 @@
 #include <random>
 #include <vector>
 
-#include "tests/vst3/alloc_counter.h"
+#include "tests/support/alloc_counter.h"
 #include "tests/vst3/vst3_fixture.h"
 
 namespace {
