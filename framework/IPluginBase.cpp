@@ -79,6 +79,35 @@ struct BigEndianIn {
   }
 };
 
+// The common head of an FXP or FXB file: "CcnK", byte size (not trusted), the kind of
+// file, version, unique id, plug-in version and the program or parameter count.
+struct FxHeader {
+  uint32_t kind = 0;
+  int32_t version = 0;
+  int32_t count = 0;
+};
+
+bool readFxHeader(BigEndianIn& in, FxHeader& header) {
+  if (in.u32() != fourCC("CcnK")) return false;
+  in.u32();
+  header.kind = in.u32();
+  header.version = in.i32();
+  in.u32();
+  in.u32();
+  header.count = in.i32();
+  return in.ok;
+}
+
+// The opaque state block of an "FPCh"/"FBCh" file: its size, then the chunk-magic-led state.
+bool readFxStateBlock(BigEndianIn& in, IByteChunk& state) {
+  const int32_t size = in.i32();
+  if (!in.ok || size < 8 || int64_t{in.pos} + size > in.chunk.Size()) return false;
+  if (!state.PutBytes(in.chunk.GetData() + in.pos, size)) return false;
+  int32_t magic = 0;
+  state.Get(&magic, 0);
+  return magic == kFXPChunkMagic;
+}
+
 // Writes bytes to a temporary file beside path, then renames it over path.
 bool writeFileReplacing(const char* path, const IByteChunk& bytes) {
   if (path == nullptr || *path == '\0') return false;
@@ -641,25 +670,17 @@ bool IPluginBase::LoadPresetFromFXP(const char* path) {
   IByteChunk file;
   if (!readWholeFile(path, file)) return false;
   BigEndianIn in{file};
-  if (in.u32() != fourCC("CcnK")) return false;
-  in.u32();  // byte size: not trusted
-  const uint32_t fxMagic = in.u32();
-  const int32_t version = in.i32();
-  in.u32();  // unique id
-  in.u32();  // plug-in version
-  const int32_t numParams = in.i32();
+  FxHeader header;
+  if (!readFxHeader(in, header)) return false;
+  const uint32_t fxMagic = header.kind;
+  const int32_t numParams = header.count;
   char name[kFXPNameLen + 1] = {};
   in.bytes(name, kFXPNameLen);
-  if (!in.ok || version != 1) return false;
+  if (!in.ok || header.version != 1) return false;
 
   if (fxMagic == fourCC("FPCh") && DoesStateChunks()) {
-    const int32_t size = in.i32();
-    if (!in.ok || size < 8 || int64_t{in.pos} + size > file.Size()) return false;
     IByteChunk state;
-    if (!state.PutBytes(file.GetData() + in.pos, size)) return false;
-    int32_t magic = 0;
-    state.Get(&magic, 0);
-    if (magic != kFXPChunkMagic) return false;
+    if (!readFxStateBlock(in, state)) return false;
     if (UnserializeState(state, 8) < 0) return false;
     ModifyCurrentPreset(name);
   } else if (fxMagic == fourCC("FxCk") && !DoesStateChunks()) {
@@ -680,26 +701,17 @@ bool IPluginBase::LoadBankFromFXB(const char* path) {
   IByteChunk file;
   if (!readWholeFile(path, file)) return false;
   BigEndianIn in{file};
-  if (in.u32() != fourCC("CcnK")) return false;
-  in.u32();  // byte size: not trusted
-  const uint32_t fxMagic = in.u32();
-  const int32_t version = in.i32();
-  in.u32();  // unique id
-  in.u32();  // plug-in version
-  const int32_t numPrograms = in.i32();
+  FxHeader header;
+  if (!readFxHeader(in, header)) return false;
+  const uint32_t fxMagic = header.kind;
+  const int32_t numPrograms = header.count;
   uint8_t future[128];
   in.bytes(future, sizeof(future));
-  if (!in.ok || version != 2) return false;
+  if (!in.ok || header.version != 2) return false;
 
   if (fxMagic == fourCC("FBCh") && DoesStateChunks()) {
-    const int32_t size = in.i32();
-    if (!in.ok || size < 8 || int64_t{in.pos} + size > file.Size()) return false;
     IByteChunk state;
-    if (!state.PutBytes(file.GetData() + in.pos, size)) return false;
-    int32_t magic = 0;
-    state.Get(&magic, 0);
-    if (magic != kFXPChunkMagic) return false;
-    return UnserializePresets(state, 8) >= 0;
+    return readFxStateBlock(in, state) && UnserializePresets(state, 8) >= 0;
   }
   if (fxMagic != fourCC("FxBk") || DoesStateChunks() || numPrograms < 0) return false;
 
