@@ -66,12 +66,14 @@ TEST_F(Presets, LoadTellsTheHostAboutEveryParameterInFourPasses) {
   EXPECT_EQ(panel.correctKnob->GetValue(), 1.0);
   ASSERT_EQ(handler->calls.size(), 3u * kParamCount);
   for (int i = 0; i < kParamCount; ++i) {
+    const plugkit::IParam* param = plug->GetParam(i);
+    ASSERT_NE(param, nullptr);
     const auto at = [&](int pass) { return handler->calls[static_cast<std::size_t>(pass * kParamCount + i)]; };
     EXPECT_EQ(at(0).kind, "begin");
     EXPECT_EQ(at(0).id, i);
     EXPECT_EQ(at(1).kind, "perform");
     EXPECT_EQ(at(1).id, i);
-    EXPECT_DOUBLE_EQ(at(1).value, plug->GetParam(i)->GetNormalized());
+    EXPECT_DOUBLE_EQ(at(1).value, param->GetNormalized());
     EXPECT_EQ(at(2).kind, "end");
     EXPECT_EQ(at(2).id, i);
   }

@@ -522,7 +522,9 @@ TEST(StateChunkFuzz, MutatedChunksAreRefusedOrReadWithinTheirBounds) {
     // Parameters always hold values inside their ranges.
     for (int i = 0; i < kParamCount; ++i) {
       const plugkit::IParam* p = plug->GetParam(i);
-      ASSERT_TRUE(p->Value() >= p->GetMin() && p->Value() <= p->GetMax()) << i;
+      ASSERT_NE(p, nullptr);
+      const double v = p->Value();
+      ASSERT_TRUE(v >= p->GetMin() && v <= p->GetMax()) << i;
     }
   }
   // The mutations reach both outcomes often.
