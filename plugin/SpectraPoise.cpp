@@ -111,6 +111,8 @@ SpectraPoise::~SpectraPoise() {
   stopWorker();
   learningCancel_.store(true);
   if (learningThread_.joinable()) learningThread_.join();
+  // A host that never called terminate still gets its interface back.
+  reaper_.release();
 }
 
 void SpectraPoise::stopWorker() {

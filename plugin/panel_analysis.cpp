@@ -57,6 +57,7 @@ dsp::BandCurve aligned(const dsp::BandCurve& powers, const dsp::BandCurve& targe
 void SpectraPoise::OnUIOpen() {
   inputPanelRing_.skipToWrite();
   panelSampleRate_ = 0.0;  // the panel analyses are prepared afresh on the next tick
+  forgetFooter();          // new controls: the next tick writes the footer
   editorOpen_.store(true);
   for (int i = 0; i < NParams(); ++i) {
     const plugkit::IParam& param = *GetParam(i);

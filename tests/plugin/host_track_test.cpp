@@ -158,6 +158,16 @@ TEST_F(HostTrack, InitializeLooksUpTheThreeFunctionsAndTerminateReleasesThem) {
   EXPECT_EQ(fake.nameCalls, calls);
 }
 
+TEST_F(HostTrack, DestroyingWithoutTerminateGivesTheInterfaceBack) {
+  ReaperContext context;
+  initializeIn(context);
+  const int held = context.refs;
+  plug->SingleComponentEffect::terminate();  // the binding's part only: REAPER's interface stays held
+  ASSERT_EQ(context.refs, held - 1);
+  plug.reset();
+  EXPECT_EQ(context.refs, 1);
+}
+
 TEST_F(HostTrack, ReaperLabels) {
   ReaperContext context;
   initializeIn(context);
