@@ -321,7 +321,12 @@ tresult PLUGIN_API IPluginVST3::setState(IBStream* state) {
     const int pos = UnserializeState(chunk, 0);
     int32 bypass = 0;
     if (pos < 0 || chunk.Get(&bypass, pos) < 0) {
-      if (canRollBack) UnserializeState(previous, 0);
+      // Put the old state back only when the refused one changed something: restoring an
+      // unchanged state would still run the reader's side effects.
+      IByteChunk now;
+      const bool unchanged = SerializeState(now) && now.Size() == previous.Size() &&
+                             std::memcmp(now.GetData(), previous.GetData(), static_cast<size_t>(now.Size())) == 0;
+      if (canRollBack && !unchanged) UnserializeState(previous, 0);
       return kResultFalse;
     }
     UpdateParams(this, bypass);

@@ -1,11 +1,11 @@
 // The shipped bundle through the test host, as a host loads it: the factory, an instance
 // with the product's parameters, a processing run over a WAV file, and the command.
 #include <gtest/gtest.h>
-
 #include <sndfile.h>
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -97,7 +97,13 @@ TEST(Bundle, ProcessingRunIsBitExactAndBypassPassesThrough) {
     ASSERT_EQ(b.channels, 2);
     EXPECT_EQ(b.format & SF_FORMAT_SUBMASK, sixtyFour ? SF_FORMAT_DOUBLE : SF_FORMAT_FLOAT);
     EXPECT_EQ(output, input);
-    EXPECT_EQ(sp::test::readFile(o.stateOut).size(), 18u * 8u + 4u);
+    // The product's tagged chunk (target "Balanced", no preset name), then the bypass word.
+    const std::string state = sp::test::readFile(o.stateOut);
+    ASSERT_EQ(state.size(), 3108u + 8u + 4u);
+    EXPECT_EQ(state.substr(0, 4), std::string("1SPS"));
+    int32_t bypass = 0;
+    std::memcpy(&bypass, state.data() + state.size() - 4, 4);
+    EXPECT_EQ(bypass, 1);
   }
 }
 

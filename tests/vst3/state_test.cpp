@@ -130,9 +130,13 @@ TEST(State, BadStreamsAreRefusedWithNothingChanged) {
   EXPECT_EQ(target.host->component()->setState(nullptr), kResultFalse);
 }
 
-// A plug-in whose own chunk reader refuses everything.
+// A plug-in whose own chunk reader refuses everything, and counts its runs.
 struct Refusing : sptest::TestPlugin {
-  int UnserializeState(const plugkit::IByteChunk&, int) override { return -1; }
+  int reads = 0;
+  int UnserializeState(const plugkit::IByteChunk&, int) override {
+    ++reads;
+    return -1;
+  }
 };
 
 TEST(State, RejectedChunkIsRefusedWithoutSeeking) {
@@ -143,6 +147,9 @@ TEST(State, RejectedChunkIsRefusedWithoutSeeking) {
   ScriptedStream stream(std::string(148, '\0'));
   EXPECT_EQ(host->component()->setState(&stream), kResultFalse);
   EXPECT_EQ(stream.seeks, 0);
+  // A reader that refused the chunk whole changed nothing: the old state is not re-applied
+  // (that would run the reader's side effects for nothing).
+  EXPECT_EQ(plug->reads, 1);
 }
 
 TEST(State, FailingOrShortWritesAreReported) {
