@@ -11,6 +11,7 @@
 #include "shims/vst3sdk/reaper_host.h"
 #include "shims/vst3sdk/utf_convert.h"
 #include "tests/plugin/editor_fixture.h"
+#include "tools/testhost/host_objects.h"
 
 namespace {
 
@@ -61,51 +62,19 @@ void fakeColorFromNative(int native, int* r, int* g, int* b) {
   *b = (native >> 16) & 0xFF;
 }
 
-// One object answering FUnknown, IHostApplication and REAPER's interface.
-class ReaperContext : public Steinberg::Vst::IHostApplication, public IReaperHostApplication {
-public:
-  std::map<std::string, void*> functions{{"GetSetMediaTrackInfo_String", reinterpret_cast<void*>(&fakeGetSetString)},
-                                         {"GetMediaTrackInfo_Value", reinterpret_cast<void*>(&fakeGetValue)},
-                                         {"ColorFromNative", reinterpret_cast<void*>(&fakeColorFromNative)}};
-  bool hasTrack = true;
-  std::vector<std::string> lookups;
-  int parentLookups = 0;
-
-  Steinberg::tresult PLUGIN_API getName(Steinberg::Vst::String128 name) override {
-    vst3shim::utf8ToUtf16("REAPER", 6, reinterpret_cast<char16_t*>(name), 128);
-    return Steinberg::kResultOk;
+// The test host's context as REAPER: its name, the three functions above, and the track.
+struct ReaperContext {
+  testhost::HostContext* host = new testhost::HostContext("REAPER");
+  ReaperContext() {
+    host->setReaperFunctions({{"GetSetMediaTrackInfo_String", reinterpret_cast<void*>(&fakeGetSetString)},
+                              {"GetMediaTrackInfo_Value", reinterpret_cast<void*>(&fakeGetValue)},
+                              {"ColorFromNative", reinterpret_cast<void*>(&fakeColorFromNative)}});
+    host->setReaperTrack(kTrack);
   }
-  Steinberg::tresult PLUGIN_API createInstance(Steinberg::TUID, Steinberg::TUID, void** obj) override {
-    *obj = nullptr;
-    return Steinberg::kResultFalse;
-  }
-  void* PLUGIN_API getReaperApi(Steinberg::CStringA name) override {
-    lookups.emplace_back(name);
-    const auto it = functions.find(name);
-    return it == functions.end() ? nullptr : it->second;
-  }
-  void* PLUGIN_API getReaperParent(Steinberg::uint32 w) override {
-    ++parentLookups;
-    return w == 1 && hasTrack ? kTrack : nullptr;
-  }
-  void* PLUGIN_API reaperExtended(Steinberg::uint32, void*, void*, void*) override { return nullptr; }
-
-  Steinberg::tresult PLUGIN_API queryInterface(const Steinberg::TUID iid, void** obj) override {
-    using Steinberg::FUnknownPrivate::iidEqual;
-    if (iidEqual(iid, Steinberg::FUnknown::iid) || iidEqual(iid, Steinberg::Vst::IHostApplication::iid)) {
-      *obj = static_cast<Steinberg::Vst::IHostApplication*>(this);
-    } else if (iidEqual(iid, IReaperHostApplication::iid)) {
-      *obj = static_cast<IReaperHostApplication*>(this);
-    } else {
-      *obj = nullptr;
-      return Steinberg::kNoInterface;
-    }
-    addRef();
-    return Steinberg::kResultOk;
-  }
-  Steinberg::uint32 PLUGIN_API addRef() override { return static_cast<Steinberg::uint32>(++refs); }
-  Steinberg::uint32 PLUGIN_API release() override { return static_cast<Steinberg::uint32>(--refs); }
-  int refs = 1;
+  ~ReaperContext() { host->release(); }
+  ReaperContext(const ReaperContext&) = delete;
+  ReaperContext& operator=(const ReaperContext&) = delete;
+  int refs() const { return host->refCount(); }
 };
 
 std::string labelOf(const SpectraPoise& plug) {
@@ -134,25 +103,25 @@ protected:
     EditorFixture::SetUp();
   }
   void initializeIn(ReaperContext& context) {
-    ASSERT_EQ(plug->initialize(static_cast<Steinberg::Vst::IHostApplication*>(&context)), Steinberg::kResultOk);
+    ASSERT_EQ(plug->initialize(static_cast<Steinberg::Vst::IHostApplication*>(context.host)), Steinberg::kResultOk);
   }
 };
 
 TEST_F(HostTrack, InitializeLooksUpTheThreeFunctionsAndTerminateReleasesThem) {
   ReaperContext context;
   initializeIn(context);
-  EXPECT_EQ(context.lookups,
+  EXPECT_EQ(context.host->reaperLookups,
             (std::vector<std::string>{"GetSetMediaTrackInfo_String", "GetMediaTrackInfo_Value", "ColorFromNative"}));
   EXPECT_EQ(std::string(plug->GetHostName()), "REAPER");
   // The binding keeps the host context and the plug-in REAPER's interface on it.
-  EXPECT_EQ(context.refs, 3);
+  EXPECT_EQ(context.refs(), 3);
 
   fake.name = "Bass";
   fake.number = 3;
   EXPECT_EQ(labelOf(*plug), "#3: Bass");
 
   EXPECT_EQ(plug->terminate(), Steinberg::kResultOk);
-  EXPECT_EQ(context.refs, 1);
+  EXPECT_EQ(context.refs(), 1);
   const int calls = fake.nameCalls;
   EXPECT_EQ(labelOf(*plug), "");
   EXPECT_EQ(fake.nameCalls, calls);
@@ -161,11 +130,11 @@ TEST_F(HostTrack, InitializeLooksUpTheThreeFunctionsAndTerminateReleasesThem) {
 TEST_F(HostTrack, DestroyingWithoutTerminateGivesTheInterfaceBack) {
   ReaperContext context;
   initializeIn(context);
-  const int held = context.refs;
+  const int held = context.refs();
   plug->SingleComponentEffect::terminate();  // the binding's part only: REAPER's interface stays held
-  ASSERT_EQ(context.refs, held - 1);
+  ASSERT_EQ(context.refs(), held - 1);
   plug.reset();
-  EXPECT_EQ(context.refs, 1);
+  EXPECT_EQ(context.refs(), 1);
 }
 
 TEST_F(HostTrack, ReaperLabels) {
@@ -209,11 +178,11 @@ TEST_F(HostTrack, LongReaperNamesAreCutOnACharacterBoundary) {
 
 TEST_F(HostTrack, WithoutAReaperTrackTheChannelContextNamesIt) {
   ReaperContext context;
-  context.hasTrack = false;
+  context.host->setReaperTrack(nullptr);
   initializeIn(context);
   setChannel(*plug, "Keys", 2, 0);
   EXPECT_EQ(labelOf(*plug), "#2: Keys");
-  context.hasTrack = true;
+  context.host->setReaperTrack(kTrack);
   fake.nameAnswers = false;
   EXPECT_EQ(labelOf(*plug), "#2: Keys");
   plug->terminate();

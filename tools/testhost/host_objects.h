@@ -91,12 +91,18 @@ public:
     reaper_ = true;
     reaperFunctions_ = std::move(functions);
   }
+  // The track getReaperParent(1) answers (null: the plug-in sits on no track).
+  void setReaperTrack(void* track) { reaperTrack_ = track; }
   std::vector<std::string> reaperLookups;  // names the plug-in asked for
+  int reaperParentLookups = 0;
 
   Steinberg::tresult PLUGIN_API getName(Steinberg::Vst::String128 name) override;
   Steinberg::tresult PLUGIN_API createInstance(Steinberg::TUID cid, Steinberg::TUID iid, void** obj) override;
   void* PLUGIN_API getReaperApi(Steinberg::CStringA funcname) override;
-  void* PLUGIN_API getReaperParent(Steinberg::uint32 w) override { return nullptr; }
+  void* PLUGIN_API getReaperParent(Steinberg::uint32 w) override {
+    ++reaperParentLookups;
+    return w == 1 ? reaperTrack_ : nullptr;
+  }
   void* PLUGIN_API reaperExtended(Steinberg::uint32 call, void* parm1, void* parm2, void* parm3) override {
     return nullptr;
   }
@@ -110,6 +116,7 @@ private:
   RunLoop* loop_ = nullptr;
   bool reaper_ = false;
   std::map<std::string, void*> reaperFunctions_;
+  void* reaperTrack_ = nullptr;
 };
 
 // Records begin, perform and end edits, group edits, restarts and dirty marks.
