@@ -1,9 +1,9 @@
 # SP_SANITIZE=address: AddressSanitizer + UndefinedBehaviorSanitizer (with float-cast-overflow).
 # SP_SANITIZE=thread:  ThreadSanitizer.
 if(SP_SANITIZE STREQUAL "address")
-  set(_sp_san_flags -fsanitize=address,undefined,float-cast-overflow -fno-sanitize-recover=undefined,float-cast-overflow -fno-omit-frame-pointer -g)
+  set(_sp_san_flags -fsanitize=address,undefined,float-cast-overflow -fno-sanitize-recover=undefined,float-cast-overflow -fno-omit-frame-pointer -g1)
 elseif(SP_SANITIZE STREQUAL "thread")
-  set(_sp_san_flags -fsanitize=thread -fno-omit-frame-pointer -g)
+  set(_sp_san_flags -fsanitize=thread -fno-omit-frame-pointer -g1)
 elseif(NOT SP_SANITIZE STREQUAL "")
   message(FATAL_ERROR "SP_SANITIZE must be empty, 'address' or 'thread' (got '${SP_SANITIZE}')")
 endif()
