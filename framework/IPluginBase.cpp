@@ -2,10 +2,14 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
+
+#include "framework/FileWrite.h"
 
 namespace plugkit {
 
@@ -108,20 +112,13 @@ bool readFxStateBlock(BigEndianIn& in, IByteChunk& state) {
   return magic == kFXPChunkMagic;
 }
 
-// Writes bytes to a temporary file beside path, then renames it over path.
+// Writes bytes to a unique temporary file beside path, then renames it over path.
 bool writeFileReplacing(const char* path, const IByteChunk& bytes) {
   if (path == nullptr || *path == '\0') return false;
-  const std::string temp = std::string(path) + ".partial";
-  FILE* f = std::fopen(temp.c_str(), "wb");
-  if (f == nullptr) return false;
-  bool ok = bytes.Size() == 0 || std::fwrite(bytes.GetData(), 1, static_cast<size_t>(bytes.Size()), f) ==
-                                     static_cast<size_t>(bytes.Size());
-  ok = std::fflush(f) == 0 && ok;
-  ok = fsync(fileno(f)) == 0 && ok;
-  ok = std::fclose(f) == 0 && ok;
-  if (ok) ok = std::rename(temp.c_str(), path) == 0;
-  if (!ok) std::remove(temp.c_str());
-  return ok;
+  static std::atomic<unsigned long long> counter{0};
+  const std::string base = std::string(path) + ".partial-" + std::to_string(::getpid()) + "-";
+  const std::string_view text(reinterpret_cast<const char*>(bytes.GetData()), static_cast<size_t>(bytes.Size()));
+  return WriteThroughTemporary(path, text, [&] { return base + std::to_string(counter.fetch_add(1)); });
 }
 
 bool readWholeFile(const char* path, IByteChunk& bytes) {

@@ -5,7 +5,7 @@
 #include <atomic>
 #include <system_error>
 
-#include "services/file_write.h"
+#include "framework/FileWrite.h"
 
 namespace brightloom::files {
 
@@ -71,7 +71,7 @@ bool replaceFile(const std::filesystem::path& path, std::string_view text, std::
   // target never share a temporary file.
   static std::atomic<unsigned long long> counter{0};
   const std::string base = path.native() + ".partial-" + std::to_string(::getpid()) + "-";
-  const bool ok = detail::writeThroughTemporary(path, text, [&] {
+  const bool ok = plugkit::WriteThroughTemporary(path, text, [&] {
     return base + std::to_string(counter.fetch_add(1, std::memory_order_relaxed));
   });
   if (!ok) error = "could not write " + path.string();

@@ -14,7 +14,7 @@
 
 #include "framework/Paths.h"
 #include "framework/StringBuf.h"
-#include "services/file_write.h"
+#include "framework/FileWrite.h"
 #include "services/json.h"
 
 namespace brightloom::updates {
@@ -184,7 +184,7 @@ bool UpdateCheck::writeFile(const std::filesystem::path& path, std::string_view 
   if (path.filename().empty()) return false;
   std::error_code ec;
   if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path(), ec);
-  return files::detail::writeThroughTemporary(
+  return plugkit::WriteThroughTemporary(
       path, text, [&] { return path.native() + ".tmp-" + std::to_string(randomNumber()); });
 }
 

@@ -1,6 +1,8 @@
 // Framework presets: filling, restoring, the preset list chunk, program files and dumps.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <string>
 
 #include "tests/framework_core/test_plugin.h"
@@ -130,6 +132,19 @@ TEST(ProgramFiles, DamagedFilesChangeNothing) {
   }
   EXPECT_FALSE(plug.LoadPresetFromFXP((dir / "missing.fxp").c_str()));
   EXPECT_FALSE(plug.SavePresetAsFXP(""));
+}
+
+TEST(ProgramFiles, SavingNeverWritesThroughALinkBesideTheTarget) {
+  sp::test::TempDir dir;
+  const auto victim = dir / "victim.txt";
+  ASSERT_TRUE(sp::test::writeFile(victim, "keep me"));
+  const auto fxp = dir / "a.fxp";
+  std::filesystem::create_symlink(victim, fxp.string() + ".partial");
+  sptest::TestPlugin plug(configWithPresets(1, true));
+  ASSERT_TRUE(plug.SavePresetAsFXP(fxp.c_str()));
+  EXPECT_EQ(sp::test::readFile(victim), "keep me");
+  sptest::TestPlugin other(configWithPresets(1, true));
+  EXPECT_TRUE(other.LoadPresetFromFXP(fxp.c_str()));
 }
 
 TEST(PresetDumps, SourceTextCallsTheFillingOperations) {

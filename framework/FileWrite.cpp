@@ -1,4 +1,4 @@
-#include "services/file_write.h"
+#include "framework/FileWrite.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 
-namespace brightloom::files::detail {
+namespace plugkit {
 
 namespace {
 
@@ -29,7 +29,7 @@ bool writeAll(int fd, std::string_view text) {
 
 }  // namespace
 
-bool writeThroughTemporary(const std::filesystem::path& target, std::string_view text,
+bool WriteThroughTemporary(const std::filesystem::path& target, std::string_view text,
                            const std::function<std::string()>& nextTemporaryPath) {
   std::string tempPath;
   int fd = -1;
@@ -52,4 +52,4 @@ bool writeThroughTemporary(const std::filesystem::path& target, std::string_view
   return ok;
 }
 
-}  // namespace brightloom::files::detail
+}  // namespace plugkit

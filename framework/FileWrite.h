@@ -1,18 +1,19 @@
 #pragma once
-// Internal: whole-file replacement through an exclusively created temporary file. Shared by
-// replaceFile and the update record, which differ only in how they name the temporary file.
+// Whole-file replacement through an exclusively created temporary file. Shared by every
+// writer of files (presets, targets, the update record, framework preset files), which differ
+// only in how they name the temporary file.
 #include <filesystem>
 #include <functional>
 #include <string>
 #include <string_view>
 
-namespace brightloom::files::detail {
+namespace plugkit {
 
 // Creates a file that did not exist before at nextTemporaryPath() (a new name is asked for
 // when one is taken, at most 100 times), writes all of `text`, syncs it to disk, closes it and
 // renames it onto `target`. On any failure removes that temporary file and returns false;
 // `target` is then untouched.
-bool writeThroughTemporary(const std::filesystem::path& target, std::string_view text,
+bool WriteThroughTemporary(const std::filesystem::path& target, std::string_view text,
                            const std::function<std::string()>& nextTemporaryPath);
 
-}  // namespace brightloom::files::detail
+}  // namespace plugkit
