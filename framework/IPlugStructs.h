@@ -7,6 +7,12 @@
 
 namespace plugkit {
 
+// A four-character code as a 32-bit word, first character in the most significant byte.
+constexpr uint32_t FourCC(const char (&code)[5]) {
+  return (uint32_t{static_cast<unsigned char>(code[0])} << 24) | (uint32_t{static_cast<unsigned char>(code[1])} << 16) |
+         (uint32_t{static_cast<unsigned char>(code[2])} << 8) | uint32_t{static_cast<unsigned char>(code[3])};
+}
+
 // Where a parameter change came from.
 enum EParamSource { kReset = 0, kHost = 1, kPresetRecall = 2, kUI = 3, kDelegate = 4 };
 

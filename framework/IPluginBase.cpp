@@ -20,11 +20,6 @@ constexpr int32_t kFXPChunkVersion = 0x10000;
 constexpr int kFXPNameLen = 28;
 constexpr long kMaxPresetFileBytes = 64L * 1024 * 1024;
 
-constexpr uint32_t fourCC(const char (&c)[5]) {
-  return (static_cast<uint32_t>(static_cast<uint8_t>(c[0])) << 24) |
-         (static_cast<uint32_t>(static_cast<uint8_t>(c[1])) << 16) |
-         (static_cast<uint32_t>(static_cast<uint8_t>(c[2])) << 8) | static_cast<uint32_t>(static_cast<uint8_t>(c[3]));
-}
 
 // Copies at most size - 1 bytes of text and terminates.
 void copyCut(char* dst, size_t size, const char* text) {
@@ -92,7 +87,7 @@ struct FxHeader {
 };
 
 bool readFxHeader(BigEndianIn& in, FxHeader& header) {
-  if (in.u32() != fourCC("CcnK")) return false;
+  if (in.u32() != FourCC("CcnK")) return false;
   in.u32();
   header.kind = in.u32();
   header.version = in.i32();
@@ -585,12 +580,12 @@ bool IPluginBase::SavePresetAsFXP(const char* path) const {
   BigEndianOut out{file};
   char name[kFXPNameLen] = {};
   copyCut(name, kFXPNameLen, GetPresetName(mCurrentPresetIdx));
-  out.u32(fourCC("CcnK"));
+  out.u32(FourCC("CcnK"));
   if (DoesStateChunks()) {
     IByteChunk state;
     if (!SerializeFXPState(state)) return false;
     out.u32(static_cast<uint32_t>(state.Size() + 60));
-    out.u32(fourCC("FPCh"));
+    out.u32(FourCC("FPCh"));
     out.u32(1);
     out.u32(static_cast<uint32_t>(GetUniqueID()));
     out.u32(static_cast<uint32_t>(GetPluginVersion(true)));
@@ -600,7 +595,7 @@ bool IPluginBase::SavePresetAsFXP(const char* path) const {
     out.bytes(state.GetData(), state.Size());
   } else {
     out.u32(0);
-    out.u32(fourCC("FxCk"));
+    out.u32(FourCC("FxCk"));
     out.u32(1);
     out.u32(static_cast<uint32_t>(GetUniqueID()));
     out.u32(static_cast<uint32_t>(GetPluginVersion(true)));
@@ -619,12 +614,12 @@ bool IPluginBase::SaveBankAsFXB(const char* path) const {
   IByteChunk file;
   BigEndianOut out{file};
   const uint8_t future[128] = {};
-  out.u32(fourCC("CcnK"));
+  out.u32(FourCC("CcnK"));
   if (DoesStateChunks()) {
     IByteChunk state;
     if (!state.Put(&kFXPChunkMagic) || !state.Put(&kFXPChunkVersion) || !SerializePresets(state)) return false;
     out.u32(static_cast<uint32_t>(state.Size() + 160));
-    out.u32(fourCC("FBCh"));
+    out.u32(FourCC("FBCh"));
     out.u32(2);
     out.u32(static_cast<uint32_t>(GetUniqueID()));
     out.u32(static_cast<uint32_t>(GetPluginVersion(true)));
@@ -634,7 +629,7 @@ bool IPluginBase::SaveBankAsFXB(const char* path) const {
     out.bytes(state.GetData(), state.Size());
   } else {
     out.u32(0);
-    out.u32(fourCC("FxBk"));
+    out.u32(FourCC("FxBk"));
     out.u32(2);
     out.u32(static_cast<uint32_t>(GetUniqueID()));
     out.u32(static_cast<uint32_t>(GetPluginVersion(true)));
@@ -644,9 +639,9 @@ bool IPluginBase::SaveBankAsFXB(const char* path) const {
       const IPreset* preset = mPresets.Get(p);
       char name[kFXPNameLen] = {};
       copyCut(name, kFXPNameLen, preset->mName);
-      out.u32(fourCC("CcnK"));
+      out.u32(FourCC("CcnK"));
       out.u32(0);
-      out.u32(fourCC("FxCk"));
+      out.u32(FourCC("FxCk"));
       out.u32(1);
       out.u32(static_cast<uint32_t>(GetUniqueID()));
       out.u32(static_cast<uint32_t>(GetPluginVersion(true)));
@@ -675,12 +670,12 @@ bool IPluginBase::LoadPresetFromFXP(const char* path) {
   in.bytes(name, kFXPNameLen);
   if (!in.ok || header.version != 1) return false;
 
-  if (fxMagic == fourCC("FPCh") && DoesStateChunks()) {
+  if (fxMagic == FourCC("FPCh") && DoesStateChunks()) {
     IByteChunk state;
     if (!readFxStateBlock(in, state)) return false;
     if (UnserializeState(state, 8) < 0) return false;
     ModifyCurrentPreset(name);
-  } else if (fxMagic == fourCC("FxCk") && !DoesStateChunks()) {
+  } else if (fxMagic == FourCC("FxCk") && !DoesStateChunks()) {
     if (numParams != NParams()) return false;
     std::vector<float> values(static_cast<size_t>(NParams()));
     for (float& value : values) value = in.f32();
@@ -706,11 +701,11 @@ bool IPluginBase::LoadBankFromFXB(const char* path) {
   in.bytes(future, sizeof(future));
   if (!in.ok || header.version != 2) return false;
 
-  if (fxMagic == fourCC("FBCh") && DoesStateChunks()) {
+  if (fxMagic == FourCC("FBCh") && DoesStateChunks()) {
     IByteChunk state;
     return readFxStateBlock(in, state) && UnserializePresets(state, 8) >= 0;
   }
-  if (fxMagic != fourCC("FxBk") || DoesStateChunks() || numPrograms < 0) return false;
+  if (fxMagic != FourCC("FxBk") || DoesStateChunks() || numPrograms < 0) return false;
 
   // Read every program record first: a damaged bank changes nothing.
   struct Program {
@@ -720,9 +715,9 @@ bool IPluginBase::LoadBankFromFXB(const char* path) {
   std::vector<Program> programs;
   for (int p = 0; p < numPrograms && p < NPresets(); ++p) {
     Program program{};
-    if (in.u32() != fourCC("CcnK")) return false;
+    if (in.u32() != FourCC("CcnK")) return false;
     in.u32();
-    if (in.u32() != fourCC("FxCk")) return false;
+    if (in.u32() != FourCC("FxCk")) return false;
     in.u32();
     in.u32();
     in.u32();

@@ -10,8 +10,6 @@ namespace plugkit {
 
 namespace {
 
-constexpr int fourCC(char a, char b, char c, char d) { return (a << 24) | (b << 16) | (c << 8) | d; }
-
 // Conversions between the host's 32-bit samples and the processor's 64-bit ones, in runs
 // of eight so the compiler turns the inner loop into vector code.
 template <class From, class To>
@@ -384,11 +382,11 @@ double IPluginProcessor::GetSamplesPerBeat() const {
 
 int IPluginProcessor::GetAUPluginType() const {
   switch (mPluginKind) {
-    case 0: return mTakesMidi ? fourCC('a', 'u', 'm', 'f') : fourCC('a', 'u', 'f', 'x');
-    case 1: return fourCC('a', 'u', 'm', 'u');
-    case 2: return fourCC('a', 'u', 'm', 'i');
-    case 3: return fourCC('a', 'u', 'g', 'n');
-    default: return fourCC('a', 'u', 'f', 'x');
+    case 0: return mTakesMidi ? static_cast<int>(FourCC("aumf")) : static_cast<int>(FourCC("aufx"));
+    case 1: return static_cast<int>(FourCC("aumu"));
+    case 2: return static_cast<int>(FourCC("aumi"));
+    case 3: return static_cast<int>(FourCC("augn"));
+    default: return static_cast<int>(FourCC("aufx"));
   }
 }
 

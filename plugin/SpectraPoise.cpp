@@ -14,10 +14,6 @@ using spectrapoise::plugin::kParamCount;
 
 namespace {
 
-constexpr int fourCC(const char (&code)[5]) {
-  return (code[0] << 24) | (code[1] << 16) | (code[2] << 8) | code[3];
-}
-
 // A refused thread start, reported with the same text whichever thread it was.
 class ThreadStartError : public std::system_error {
 public:
@@ -37,8 +33,8 @@ const plugkit::Config& SpectraPoise::config() {
     k.product = "SpectraPoise";
     k.maker = "Brightloom";
     k.version = 0x040A;
-    k.pluginCode = fourCC("BrSp");
-    k.makerCode = fourCC("Brlm");
+    k.pluginCode = static_cast<int>(plugkit::FourCC("BrSp"));
+    k.makerCode = static_cast<int>(plugkit::FourCC("Brlm"));
     k.latency = 0;
     k.takesMidi = false;
     k.sendsMidi = false;

@@ -16,21 +16,15 @@
 #include <string>
 
 #include "engine/dsp/engine_types.h"
+#include "framework/IPlugStructs.h"
 #include "plugin/parameters.h"
 
 namespace spectrapoise::plugin {
 
-constexpr std::int32_t fourcc(const char (&code)[5]) {
-  return static_cast<std::int32_t>((static_cast<std::uint32_t>(static_cast<unsigned char>(code[0])) << 24) |
-                                   (static_cast<std::uint32_t>(static_cast<unsigned char>(code[1])) << 16) |
-                                   (static_cast<std::uint32_t>(static_cast<unsigned char>(code[2])) << 8) |
-                                   static_cast<std::uint32_t>(static_cast<unsigned char>(code[3])));
-}
-
-inline constexpr std::int32_t kHeaderTag = fourcc("SPS1");
-inline constexpr std::int32_t kTargetTag = fourcc("SPT1");
-inline constexpr std::int32_t kResolutionTag = fourcc("SPR1");
-inline constexpr std::int32_t kLoudnessTag = fourcc("SPL1");
+inline constexpr std::int32_t kHeaderTag = static_cast<std::int32_t>(plugkit::FourCC("SPS1"));
+inline constexpr std::int32_t kTargetTag = static_cast<std::int32_t>(plugkit::FourCC("SPT1"));
+inline constexpr std::int32_t kResolutionTag = static_cast<std::int32_t>(plugkit::FourCC("SPR1"));
+inline constexpr std::int32_t kLoudnessTag = static_cast<std::int32_t>(plugkit::FourCC("SPL1"));
 inline constexpr std::int32_t kStateVersion = 1;
 // The plain parameter block: one double per parameter.
 inline constexpr std::int64_t kPlainBlockBytes = 8 * kParamCount;

@@ -7,7 +7,6 @@ namespace sptest {
 
 namespace {
 
-constexpr int fourCC(const char (&code)[5]) { return (code[0] << 24) | (code[1] << 16) | (code[2] << 8) | code[3]; }
 
 void loudnessText(double value, StringBuf& out) { out.SetFormatted(32, "%.1f LUFS", value); }
 void frequencyText(double value, StringBuf& out) {
@@ -36,8 +35,8 @@ plugkit::Config productConfig() {
   k.product = "SpectraPoise";
   k.maker = "Brightloom";
   k.version = 0x040A;
-  k.pluginCode = fourCC("BrSp");
-  k.makerCode = fourCC("Brlm");
+  k.pluginCode = static_cast<int>(plugkit::FourCC("BrSp"));
+  k.makerCode = static_cast<int>(plugkit::FourCC("Brlm"));
   k.stateIsChunk = true;
   k.hasEditor = true;
   k.editorWidth = 640;

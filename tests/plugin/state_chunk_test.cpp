@@ -142,9 +142,9 @@ TEST(StateChunk, WritesTheKnownStateByteForByte) {
 
   const std::size_t p = spec.P();
   const std::size_t pts = p + spec.TS();
-  EXPECT_EQ(int32At(bytes, 180 + p), fourcc("SPT1"));
-  EXPECT_EQ(int32At(bytes, 3084 + pts), fourcc("SPR1"));
-  EXPECT_EQ(int32At(bytes, 3096 + pts), fourcc("SPL1"));
+  EXPECT_EQ(int32At(bytes, 180 + p), static_cast<std::int32_t>(plugkit::FourCC("SPT1")));
+  EXPECT_EQ(int32At(bytes, 3084 + pts), static_cast<std::int32_t>(plugkit::FourCC("SPR1")));
+  EXPECT_EQ(int32At(bytes, 3096 + pts), static_cast<std::int32_t>(plugkit::FourCC("SPL1")));
   for (const std::size_t f : {176 + p, 3080 + pts, 3092 + pts, 3104 + pts}) EXPECT_EQ(int32At(bytes, f), 0) << f;
 }
 
@@ -466,7 +466,7 @@ TEST(StateChunkFuzz, MutatedChunksAreRefusedOrReadWithinTheirBounds) {
     seeds.push_back(s.build());
   }
   const std::int32_t interesting[] = {0,          1,   -1, 2, 3, 4, 5, 6, 18, 179, 180, 181, 0x7FFFFFFF,
-                                      INT32_MIN, 3000, fourcc("SPS1"), fourcc("SPT1"), fourcc("SPR1"), fourcc("SPL1")};
+                                      INT32_MIN, 3000, static_cast<std::int32_t>(plugkit::FourCC("SPS1")), static_cast<std::int32_t>(plugkit::FourCC("SPT1")), static_cast<std::int32_t>(plugkit::FourCC("SPR1")), static_cast<std::int32_t>(plugkit::FourCC("SPL1"))};
   std::mt19937 rng(20240611);
 #if defined(SP_ASAN_BUILD) || defined(SP_TSAN_BUILD)
   const int rounds = 3000;
