@@ -1,10 +1,9 @@
 #include "services/json.h"
 
-#include <locale.h>
-
 #include <charconv>
-#include <cstdlib>
 #include <system_error>
+
+#include "framework/StringBuf.h"
 
 namespace brightloom::json {
 
@@ -15,10 +14,8 @@ bool isDigit(char c) { return c >= '0' && c <= '9'; }
 // Overflow and underflow of the exact conversion: redone with strtod in the "C" locale, which
 // gives the infinity or the zero (or denormal) that JSON's decimal text stands for.
 double convertOutOfRange(std::string_view matched) {
-  static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
   const std::string copy(matched);
-  if (cLocale == static_cast<locale_t>(0)) return std::strtod(copy.c_str(), nullptr);
-  return strtod_l(copy.c_str(), nullptr, cLocale);
+  return ParseDoubleCLocale(copy.c_str(), nullptr);
 }
 
 }  // namespace
