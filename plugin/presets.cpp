@@ -10,6 +10,7 @@
 #include "framework/Paths.h"
 #include "graphics/ICanvas.h"
 #include "plugin/SpectraPoise.h"
+#include "plugin/file_names.h"
 #include "plugin/preset_format.h"
 #include "plugin/state_chunk.h"
 #include "services/files.h"
@@ -23,23 +24,6 @@ namespace {
 constexpr const char* kLoadTitle = "Load preset";
 constexpr const char* kSaveTitle = "Save preset";
 constexpr const char* kDeleteTitle = "Delete preset";
-
-// Spaces and tabs off both ends.
-std::string trimmed(const std::string& text) {
-  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-  std::size_t first = 0;
-  std::size_t last = text.size();
-  while (first < last && blank(text[first])) ++first;
-  while (last > first && blank(text[last - 1])) --last;
-  return text.substr(first, last - first);
-}
-
-bool existsAt(const std::filesystem::path& path) {
-  std::error_code ec;
-  const std::filesystem::file_status status = std::filesystem::status(path, ec);
-  return !ec && status.type() != std::filesystem::file_type::none &&
-         status.type() != std::filesystem::file_type::not_found;
-}
 
 }  // namespace
 
@@ -147,7 +131,7 @@ void SpectraPoise::loadPresetFile(const presets::SavedPreset& listed) {
 }
 
 void SpectraPoise::savePresetFile(const std::string& typed, bool askBeforeReplacing) {
-  const std::string name = trimmed(typed);
+  const std::string name = trimmedName(typed);
   if (name.empty()) return;
   const std::filesystem::path dir = presetDirectory();
 

@@ -9,6 +9,7 @@
 #include "framework/Paths.h"
 #include "graphics/ICanvas.h"
 #include "plugin/SpectraPoise.h"
+#include "plugin/file_names.h"
 #include "plugin/panel_roles.h"
 #include "services/files.h"
 
@@ -30,23 +31,6 @@ constexpr int kNameEntryLength = 16;
 
 constexpr int kChecked = IPopupMenu::Item::kChecked;
 constexpr int kDisabled = IPopupMenu::Item::kDisabled;
-
-// Spaces and tabs off both ends.
-std::string trimmed(const std::string& text) {
-  const auto blank = [](char c) { return c == ' ' || c == '\t'; };
-  std::size_t first = 0;
-  std::size_t last = text.size();
-  while (first < last && blank(text[first])) ++first;
-  while (last > first && blank(text[last - 1])) --last;
-  return text.substr(first, last - first);
-}
-
-bool existsAt(const std::filesystem::path& path) {
-  std::error_code ec;
-  const std::filesystem::file_status status = std::filesystem::status(path, ec);
-  return !ec && status.type() != std::filesystem::file_type::none &&
-         status.type() != std::filesystem::file_type::not_found;
-}
 
 }  // namespace
 
@@ -302,7 +286,7 @@ void SpectraPoise::saveTarget(const std::string& name) {
 }
 
 void SpectraPoise::saveTargetFile(std::string name) {
-  name = trimmed(name);
+  name = trimmedName(name);
   if (name.empty()) return;
   if (name == "Balanced") {
     tell("“Balanced” is the built-in target. Choose another name.", kSaveTargetTitle);
