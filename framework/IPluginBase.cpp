@@ -107,6 +107,18 @@ bool readFxStateBlock(BigEndianIn& in, IByteChunk& state) {
   return magic == kFXPChunkMagic;
 }
 
+// The head readFxHeader reads: "CcnK", byte size, kind, version, ids, count.
+void writeFxHeader(BigEndianOut& out, uint32_t byteSize, uint32_t kind, uint32_t version, uint32_t uniqueId,
+                   uint32_t pluginVersion, uint32_t count) {
+  out.u32(FourCC("CcnK"));
+  out.u32(byteSize);
+  out.u32(kind);
+  out.u32(version);
+  out.u32(uniqueId);
+  out.u32(pluginVersion);
+  out.u32(count);
+}
+
 // Writes bytes to a unique temporary file beside path, then renames it over path.
 bool writeFileReplacing(const char* path, const IByteChunk& bytes) {
   if (path == nullptr || *path == '\0') return false;
@@ -580,26 +592,18 @@ bool IPluginBase::SavePresetAsFXP(const char* path) const {
   BigEndianOut out{file};
   char name[kFXPNameLen] = {};
   copyCut(name, kFXPNameLen, GetPresetName(mCurrentPresetIdx));
-  out.u32(FourCC("CcnK"));
+  const auto id = static_cast<uint32_t>(GetUniqueID());
+  const auto version = static_cast<uint32_t>(GetPluginVersion(true));
   if (DoesStateChunks()) {
     IByteChunk state;
     if (!SerializeFXPState(state)) return false;
-    out.u32(static_cast<uint32_t>(state.Size() + 60));
-    out.u32(FourCC("FPCh"));
-    out.u32(1);
-    out.u32(static_cast<uint32_t>(GetUniqueID()));
-    out.u32(static_cast<uint32_t>(GetPluginVersion(true)));
-    out.u32(static_cast<uint32_t>(NParams()));
+    writeFxHeader(out, static_cast<uint32_t>(state.Size() + 60), FourCC("FPCh"), 1, id, version,
+                  static_cast<uint32_t>(NParams()));
     out.bytes(name, kFXPNameLen);
     out.u32(static_cast<uint32_t>(state.Size()));
     out.bytes(state.GetData(), state.Size());
   } else {
-    out.u32(0);
-    out.u32(FourCC("FxCk"));
-    out.u32(1);
-    out.u32(static_cast<uint32_t>(GetUniqueID()));
-    out.u32(static_cast<uint32_t>(GetPluginVersion(true)));
-    out.u32(static_cast<uint32_t>(NParams()));
+    writeFxHeader(out, 0, FourCC("FxCk"), 1, id, version, static_cast<uint32_t>(NParams()));
     out.bytes(name, kFXPNameLen);
     for (int i = 0; i < NParams(); ++i) {
       const IParam* param = GetParam(i);
@@ -614,26 +618,18 @@ bool IPluginBase::SaveBankAsFXB(const char* path) const {
   IByteChunk file;
   BigEndianOut out{file};
   const uint8_t future[128] = {};
-  out.u32(FourCC("CcnK"));
+  const auto id = static_cast<uint32_t>(GetUniqueID());
+  const auto version = static_cast<uint32_t>(GetPluginVersion(true));
   if (DoesStateChunks()) {
     IByteChunk state;
     if (!state.Put(&kFXPChunkMagic) || !state.Put(&kFXPChunkVersion) || !SerializePresets(state)) return false;
-    out.u32(static_cast<uint32_t>(state.Size() + 160));
-    out.u32(FourCC("FBCh"));
-    out.u32(2);
-    out.u32(static_cast<uint32_t>(GetUniqueID()));
-    out.u32(static_cast<uint32_t>(GetPluginVersion(true)));
-    out.u32(static_cast<uint32_t>(NPresets()));
+    writeFxHeader(out, static_cast<uint32_t>(state.Size() + 160), FourCC("FBCh"), 2, id, version,
+                  static_cast<uint32_t>(NPresets()));
     out.bytes(future, sizeof(future));
     out.u32(static_cast<uint32_t>(state.Size()));
     out.bytes(state.GetData(), state.Size());
   } else {
-    out.u32(0);
-    out.u32(FourCC("FxBk"));
-    out.u32(2);
-    out.u32(static_cast<uint32_t>(GetUniqueID()));
-    out.u32(static_cast<uint32_t>(GetPluginVersion(true)));
-    out.u32(static_cast<uint32_t>(NPresets()));
+    writeFxHeader(out, 0, FourCC("FxBk"), 2, id, version, static_cast<uint32_t>(NPresets()));
     out.bytes(future, sizeof(future));
     for (int p = 0; p < NPresets(); ++p) {
       const IPreset* preset = mPresets.Get(p);

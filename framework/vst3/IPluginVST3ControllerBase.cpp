@@ -13,9 +13,6 @@ namespace plugkit {
 
 namespace {
 
-void toString128(const char* text, String128 out) {
-  vst3shim::utf8ToUtf16(text, 4096, reinterpret_cast<char16_t*>(out), 128);
-}
 
 // Reads a text attribute. A given length is clamped to 1..4096 units, without one 256
 // units are read; the text is always terminated and converted without throwing.
@@ -42,7 +39,7 @@ void IPluginVST3ControllerBase::Initialize(IPluginAPIBase* plug, EditControllerE
   UnitInfo rootInfo{};
   rootInfo.id = kRootUnitId;
   rootInfo.parentUnitId = kNoParentUnitId;
-  toString128("Root", rootInfo.name);
+  vst3shim::utf8ToString128("Root", rootInfo.name);
   rootInfo.programListId = kNoProgramListId;
 
   if (!isInstrument) {
@@ -71,7 +68,7 @@ void IPluginVST3ControllerBase::Initialize(IPluginAPIBase* plug, EditControllerE
         UnitInfo info{};
         info.id = unitID;
         info.parentUnitId = kRootUnitId;
-        toString128(group, info.name);
+        vst3shim::utf8ToString128(group, info.name);
         info.programListId = kNoProgramListId;
         controller.addUnit(new Unit(info));
       }
@@ -84,7 +81,7 @@ void IPluginVST3ControllerBase::Initialize(IPluginAPIBase* plug, EditControllerE
     UnitInfo ccInfo{};
     ccInfo.id = ccUnit;
     ccInfo.parentUnitId = kRootUnitId;
-    toString128("MIDI CCs", ccInfo.name);
+    vst3shim::utf8ToString128("MIDI CCs", ccInfo.name);
     ccInfo.programListId = kNoProgramListId;
     controller.addUnit(new Unit(ccInfo));
 
@@ -94,13 +91,13 @@ void IPluginVST3ControllerBase::Initialize(IPluginAPIBase* plug, EditControllerE
     channelInfo.parentUnitId = ccUnit;
     StringBuf name;
     name.SetFormatted(32, "CH%i", 1);
-    toString128(name.Get(), channelInfo.name);
+    vst3shim::utf8ToString128(name.Get(), channelInfo.name);
     channelInfo.programListId = kNoProgramListId;
     controller.addUnit(new Unit(channelInfo));
 
     String128 title;
     for (int cc = 0; cc < 128; ++cc) {
-      toString128(IMidiMsg::CCNameStr(cc), title);
+      vst3shim::utf8ToString128(IMidiMsg::CCNameStr(cc), title);
       mParameters.addParameter(title, nullptr, 0, 0.0, 0, static_cast<int32>(kMIDICCParamStartIdx + cc), channelUnit);
     }
     mParameters.addParameter(STR16("Channel Aftertouch"), nullptr, 0, 0.0, 0,

@@ -9,17 +9,9 @@ using namespace Steinberg::Vst;
 
 namespace plugkit {
 
-namespace {
-
-void toString128(const char* text, String128 out) {
-  vst3shim::utf8ToUtf16(text, 4096, reinterpret_cast<char16_t*>(out), 128);
-}
-
-}  // namespace
-
 IPluginVST3Parameter::IPluginVST3Parameter(IParam* param, ParamID tag, UnitID unitID) : mIPlugParam(param) {
-  toString128(param->GetName(), info.title);
-  toString128(param->GetCustomUnit(), info.units);
+  vst3shim::utf8ToString128(param->GetName(), info.title);
+  vst3shim::utf8ToString128(param->GetCustomUnit(), info.units);
   info.shortTitle[0] = 0;
   precision = param->GetDisplayPrecision();
   info.stepCount = param->Type() != IParam::kTypeDouble
@@ -39,7 +31,7 @@ IPluginVST3Parameter::IPluginVST3Parameter(IParam* param, ParamID tag, UnitID un
 void IPluginVST3Parameter::toString(ParamValue valueNormalized, String128 string) const {
   StringBuf display;
   mIPlugParam->GetDisplay(valueNormalized, true, display, true);
-  toString128(display.Get(), string);
+  vst3shim::utf8ToString128(display.Get(), string);
 }
 
 bool IPluginVST3Parameter::fromString(const TChar* string, ParamValue& valueNormalized) const {

@@ -23,9 +23,6 @@ const AudioBusBuffers* usableBus(const AudioBusBuffers* buses, int32 count, int3
   return &bus;
 }
 
-void toString128(const char* text, String128 out) {
-  vst3shim::utf8ToUtf16(text, 4096, reinterpret_cast<char16_t*>(out), 128);
-}
 
 uint8_t midiByte(double value) { return static_cast<uint8_t>(std::clamp(static_cast<int>(value * 127.0), 0, 127)); }
 
@@ -70,7 +67,7 @@ void IPluginVST3ProcessorBase::AddBusesForConfig(SingleComponentEffect& componen
     const int nBuses = inputs->NBuses(kInput);
     for (int b = 0; b < nBuses; ++b) {
       GetBusName(kInput, b, nBuses, name);
-      toString128(name.Get(), name16);
+      vst3shim::utf8ToString128(name.Get(), name16);
       component.addAudioInput(name16, SpeakerArrangementForChannelCount(inputs->NChansOnBusSAFE(kInput, b)),
                               b == 0 ? kMain : kAux, b == 0 ? BusInfo::kDefaultActive : 0);
     }
@@ -79,7 +76,7 @@ void IPluginVST3ProcessorBase::AddBusesForConfig(SingleComponentEffect& componen
     const int nBuses = outputs->NBuses(kOutput);
     for (int b = 0; b < nBuses; ++b) {
       GetBusName(kOutput, b, nBuses, name);
-      toString128(name.Get(), name16);
+      vst3shim::utf8ToString128(name.Get(), name16);
       component.addAudioOutput(name16, SpeakerArrangementForChannelCount(outputs->NChansOnBusSAFE(kOutput, b)),
                                b == 0 ? kMain : kAux, b == 0 ? BusInfo::kDefaultActive : 0);
     }

@@ -20,4 +20,9 @@ std::string utf16ToUtf8(const char16_t* in, std::size_t maxUnits) noexcept;
 // units written before the terminator.
 std::size_t utf8ToUtf16(const char* in, std::size_t inBytes, char16_t* out, std::size_t outUnits) noexcept;
 
+// A NUL-terminated UTF-8 text into a host string of 128 units (VST3's String128).
+inline std::size_t utf8ToString128(const char* in, char16_t* out) noexcept {
+  return utf8ToUtf16(in, static_cast<std::size_t>(-1), out, 128);
+}
+
 }  // namespace vst3shim
