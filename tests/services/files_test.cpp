@@ -1,7 +1,9 @@
 // Safe file names, whole-file replacement, deletion and folder listing.
 #include <gtest/gtest.h>
 
+#include <linux/capability.h>
 #include <signal.h>
+#include <sys/syscall.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -142,16 +144,45 @@ TEST(ReplaceFile, FailuresReportTargetPathAndKeepOldFile) {
   EXPECT_EQ(entryNames(dir.path()), (std::vector<std::string>{"blocker", "folder.txt"}));
 }
 
+// Root writes anywhere through CAP_DAC_OVERRIDE; without it, root is bound by the permission
+// bits like any owner.
+namespace {
+
+bool dropPermissionOverride() {
+  __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+  __user_cap_data_struct data[2] = {};
+  if (::syscall(SYS_capget, &header, data) != 0) return false;
+  for (const int cap : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH}) {
+    data[0].effective &= ~(1u << cap);
+    data[0].permitted &= ~(1u << cap);
+  }
+  return ::syscall(SYS_capset, &header, data) == 0;
+}
+
+}  // namespace
+
 TEST(ReplaceFile, ReadOnlyFolderFailsWithoutTouchingOldFile) {
-  if (::geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
   TempDir dir;
   const fs::path folder = dir / "ro";
   ASSERT_TRUE(writeFile(folder / "x.txt", "old"));
   fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
-  std::string error;
-  EXPECT_FALSE(replaceFile(folder / "x.txt", "new", error));
-  EXPECT_EQ(error, "could not write " + (folder / "x.txt").string());
+  // The write runs in a child, so the dropped capability stays there.
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (!dropPermissionOverride()) ::_exit(3);
+    std::string error;
+    const bool ok = replaceFile(folder / "x.txt", "new", error);
+    const bool messageOk = error == "could not write " + (folder / "x.txt").string();
+    ::_exit(ok ? 1 : (messageOk ? 0 : 2));
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
   EXPECT_EQ(readFile(folder / "x.txt"), "old");
+  EXPECT_EQ(entryNames(folder), std::vector<std::string>{"x.txt"});
+  fs::permissions(folder, fs::perms::owner_all);
 }
 
 TEST(ReplaceFile, FullDeviceFailsKeepsOldFileAndRemovesTemporary) {
