@@ -1,10 +1,11 @@
 #pragma once
-// Helpers for driving a SpectrumAnalysis with test signals.
+// Helpers for driving a SpectrumAnalysis with test signals, and for building gains.
 
 #include <cmath>
 #include <cstddef>
 #include <vector>
 
+#include "engine/dsp/correction_filters.h"
 #include "engine/dsp/spectrum_analysis.h"
 #include "tests/dsp_analysis/test_signals.h"
 
@@ -38,6 +39,18 @@ inline double slopePerOctave(const spectrapoise::dsp::BandCurve& db, std::size_t
     sxy += x * db[k];
   }
   return (n * sxy - sx * sy) / (n * sxx - sx * sx);
+}
+
+// The five correction gains in dB, in their order.
+inline spectrapoise::dsp::CorrectionGains gainsOf(double tilt, double low, double loMid,
+                                                  double hiMid, double high) {
+  spectrapoise::dsp::CorrectionGains g;
+  g.tilt = tilt;
+  g.low = low;
+  g.loMid = loMid;
+  g.hiMid = hiMid;
+  g.high = high;
+  return g;
 }
 
 // Seconds of simulated audio for long statistical runs: shorter under the sanitizers, where the

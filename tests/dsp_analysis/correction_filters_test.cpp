@@ -12,21 +12,14 @@
 
 #include "engine/dsp/band_grid.h"
 #include "engine/dsp/correction_filters.h"
+#include "tests/dsp_analysis/analysis_helpers.h"
 
 namespace {
 
 namespace dsp = spectrapoise::dsp;
 namespace detail = spectrapoise::dsp::correction_detail;
 
-dsp::CorrectionGains gainsOf(double tilt, double low, double loMid, double hiMid, double high) {
-  dsp::CorrectionGains g;
-  g.tilt = tilt;
-  g.low = low;
-  g.loMid = loMid;
-  g.hiMid = hiMid;
-  g.high = high;
-  return g;
-}
+using sp::test::gainsOf;
 
 std::vector<double> randomSignal(std::size_t n, std::uint32_t seed) {
   std::mt19937 random(seed);

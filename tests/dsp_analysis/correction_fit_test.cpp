@@ -19,15 +19,7 @@ namespace {
 namespace dsp = spectrapoise::dsp;
 namespace detail = spectrapoise::dsp::correction_detail;
 
-dsp::CorrectionGains gainsOf(double tilt, double low, double loMid, double hiMid, double high) {
-  dsp::CorrectionGains g;
-  g.tilt = tilt;
-  g.low = low;
-  g.loMid = loMid;
-  g.hiMid = hiMid;
-  g.high = high;
-  return g;
-}
+using sp::test::gainsOf;
 
 dsp::BandCurve curveOf(double (*shape)(double f)) {
   dsp::BandCurve c{};
