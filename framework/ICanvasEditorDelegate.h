@@ -85,8 +85,4 @@ protected:
   bool mClosing = false;
 };
 
-// The graphics factory: makes the platform's graphics context for the editor. Declared
-// here, defined by the platform layer; tests install their own make-graphics function.
-ICanvas* MakeGraphics(ICanvasEditorDelegate& dlg, int w, int h, int fps = 60, float scale = 1.f);
-
 }  // namespace plugkit::canvas

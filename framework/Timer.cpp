@@ -2,8 +2,8 @@
 
 #include <new>
 
-#include "shims/corefoundation/CFHostRunLoop.h"
-#include "shims/corefoundation/CoreFoundation.h"
+#include "shims/apple/corefoundation/CFHostRunLoop.h"
+#include "shims/apple/corefoundation/CoreFoundation.h"
 
 namespace plugkit {
 

@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "shims/svg/nanosvg.h"
+#include "graphics/svg/nanosvg.h"
 
 namespace plugkit::canvas {
 

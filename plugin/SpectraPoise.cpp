@@ -23,38 +23,7 @@ public:
 
 }  // namespace
 
-const plugkit::Config& SpectraPoise::config() {
-  static const plugkit::Config c = [] {
-    plugkit::Config k;
-    k.paramCount = kParamCount;
-    k.presetCount = 1;
-    k.channelIO = "1-1 2-2";
-    k.name = "SpectraPoise";
-    k.product = "SpectraPoise";
-    k.maker = "Brightloom";
-    k.version = 0x040A;
-    k.pluginCode = static_cast<int>(plugkit::FourCC("BrSp"));
-    k.makerCode = static_cast<int>(plugkit::FourCC("Brlm"));
-    k.latency = 0;
-    k.takesMidi = false;
-    k.sendsMidi = false;
-    k.takesMpe = false;
-    k.stateIsChunk = true;
-    k.pluginKind = 0;
-    k.hasEditor = true;
-    k.editorWidth = kEditorWidth;
-    k.editorHeight = kEditorHeight;
-    k.minWidth = 480;
-    k.maxWidth = 1280;
-    k.minHeight = 300;
-    k.maxHeight = 800;
-    k.hostResizes = true;
-    k.bundleId = "com.Brightloom.vst3.SpectraPoise";
-    k.appGroupId = "group.com.Brightloom.SpectraPoise";
-    return k;
-  }();
-  return c;
-}
+const plugkit::Config& SpectraPoise::config() { return spectrapoise::plugin::productConfig(); }
 
 SpectraPoise::SpectraPoise(const plugkit::InstanceInfo& info) : SpectraPoise(info, Options{}) {}
 
@@ -85,8 +54,9 @@ void SpectraPoise::construct(const Options& options) {
     throw ThreadStartError(e.code());
   }
 
+  // The panel's layout and the platform's graphics maker are handed in by the program
+  // that composes the product (the module's entry); see setGraphicsMaker.
   SetMakeGraphicsFunc([this] { return makeEditorGraphics(); });
-  SetLayoutFunc([this](plugkit::canvas::ICanvas* graphics) { layout(graphics); });
 
   // Last: the worker reads members that must all exist.
   if (options.startWorker) {
@@ -136,8 +106,9 @@ float SpectraPoise::newEditorScale() const {
 
 plugkit::canvas::ICanvas* SpectraPoise::makeEditorGraphics() {
   const float scale = newEditorScale();
-  if (graphicsMaker_) return graphicsMaker_(*this, kEditorWidth, kEditorHeight, kEditorFps, scale);
-  return plugkit::canvas::MakeGraphics(*this, kEditorWidth, kEditorHeight, kEditorFps, scale);
+  // Without a maker (no platform layer in this program) no editor opens.
+  if (!graphicsMaker_) return nullptr;
+  return graphicsMaker_(*this, kEditorWidth, kEditorHeight, kEditorFps, scale);
 }
 
 Steinberg::tresult PLUGIN_API SpectraPoise::getParamValueByString(Steinberg::Vst::ParamID tag,

@@ -94,7 +94,8 @@ public:
     bool failLearningThreadStart = false;  // simulates a refused learning thread
   };
 
-  // Makes the editor's graphics context (the platform's factory unless replaced).
+  // Makes the editor's graphics context. The program that composes the product hands in
+  // the platform's maker; without one no editor opens.
   using GraphicsMaker = std::function<plugkit::canvas::ICanvas*(plugkit::canvas::ICanvasEditorDelegate& delegate,
                                                                  int width, int height, int fps, float scale)>;
 
@@ -181,7 +182,9 @@ public:
   std::shared_ptr<brightloom::updates::UpdateCheck> updateCheck() const { return updateCheck_; }
   int accentIndex() const { return accentIndex_.load(); }
 
-  // The panel's layout function (defined with the panel).
+  // Builds the panel on a new graphics context. Defined with the panel's files (ui/), so
+  // only programs that link the panel reference it; the composing program registers it
+  // as the layout function (see plugin_entry.cpp).
   void layout(plugkit::canvas::ICanvas* graphics);
 
   // Target chip and menu (main thread). The menu is filled together with one action per

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "plugin/SpectraPoise.h"
-#include "shims/vst3sdk/reaper_host.h"
+#include "shims/reaper/reaper_host.h"
 
 using namespace spectrapoise::plugin;
 

@@ -87,4 +87,37 @@ double normalizedForEdit(const plugkit::IParam& param, double value) {
   return n < 0.0 ? 0.0 : (n > 1.0 ? 1.0 : n);
 }
 
+const plugkit::Config& productConfig() {
+  static const plugkit::Config c = [] {
+    plugkit::Config k;
+    k.paramCount = kParamCount;
+    k.presetCount = 1;
+    k.channelIO = "1-1 2-2";
+    k.name = "SpectraPoise";
+    k.product = "SpectraPoise";
+    k.maker = "Brightloom";
+    k.version = 0x040A;
+    k.pluginCode = static_cast<int>(plugkit::FourCC("BrSp"));
+    k.makerCode = static_cast<int>(plugkit::FourCC("Brlm"));
+    k.latency = 0;
+    k.takesMidi = false;
+    k.sendsMidi = false;
+    k.takesMpe = false;
+    k.stateIsChunk = true;
+    k.pluginKind = 0;
+    k.hasEditor = true;
+    k.editorWidth = 640;
+    k.editorHeight = 400;
+    k.minWidth = 480;
+    k.maxWidth = 1280;
+    k.minHeight = 300;
+    k.maxHeight = 800;
+    k.hostResizes = true;
+    k.bundleId = "com.Brightloom.vst3.SpectraPoise";
+    k.appGroupId = "group.com.Brightloom.SpectraPoise";
+    return k;
+  }();
+  return c;
+}
+
 }  // namespace spectrapoise::plugin

@@ -3,6 +3,7 @@
 // are declared from, their display texts, and the step rule the plug-in's own edits use.
 #include <array>
 
+#include "framework/Config.h"
 #include "framework/IEditorDelegate.h"
 #include "framework/IParam.h"
 
@@ -56,6 +57,10 @@ struct ParamSpec {
 extern const std::array<ParamSpec, kParamCount> kParamTable;
 // The order in which the constructor declares them.
 inline constexpr std::array<int, kParamCount> kDeclarationOrder{0, 1, 2, 3, 15, 4, 5, 6, 7, 8, 16, 9, 10, 11, 12, 13, 17, 14};
+
+// The product's configuration: 18 parameters, one preset, "1-1 2-2", a 640 x 400 editor
+// within 480..1280 x 300..800, state chunks, an effect without MIDI.
+const plugkit::Config& productConfig();
 
 // Declares all 18 parameters on the plug-in's parameter list.
 void declareParameters(plugkit::IEditorDelegate& plug);

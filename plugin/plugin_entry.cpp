@@ -1,4 +1,8 @@
-// What this module's factory registers and creates.
+// What this module's factory registers and creates: the composition of the product. The
+// plug-in gets the panel's layout here; the platform's graphics maker joins it when the
+// platform layer is part of the build (until then every editor type is declined).
+#include <memory>
+
 #include "framework/vst3/PluginEntry.h"
 #include "plugin/SpectraPoise.h"
 
@@ -22,7 +26,10 @@ const ModuleInfo& GetModuleInfo() {
 // host as a failed creation, never as an exception.
 IPluginVST3* MakePlug(const InstanceInfo& info) {
   try {
-    return new SpectraPoise(info);
+    auto plug = std::make_unique<SpectraPoise>(info);
+    SpectraPoise* product = plug.get();
+    plug->SetLayoutFunc([product](canvas::ICanvas* graphics) { product->layout(graphics); });
+    return plug.release();
   } catch (...) {
     return nullptr;
   }

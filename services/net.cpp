@@ -1,7 +1,7 @@
 #include "services/net.h"
 
-#include "shims/foundation/URLSession.h"
-#include "shims/security/SecTask.h"
+#include "shims/apple/foundation/URLSession.h"
+#include "shims/apple/security/SecTask.h"
 
 namespace brightloom::net {
 

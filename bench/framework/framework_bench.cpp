@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "framework/IPluginProcessor.h"
-#include "tests/framework_core/test_plugin.h"
+#include "tests/support/test_plugin/test_plugin.h"
 
 namespace {
 

@@ -10,12 +10,10 @@
 
 #include "framework/ICanvasEditorDelegate.h"
 #include "graphics/ICanvas.h"
-#include "shims/svg/svg_builder.h"
+#include "graphics/svg/svg_builder.h"
 #include "tests/support/canvas/test_canvas.h"
 
-#ifdef SP_HAVE_NANOVG
 #include "nanovg.h"
-#endif
 
 namespace {
 
@@ -86,7 +84,6 @@ void BM_DoDrawSVG(benchmark::State& state) {
 }
 BENCHMARK(BM_DoDrawSVG);
 
-#ifdef SP_HAVE_NANOVG
 // Render callbacks that do nothing: what is measured is the library's own path work.
 int noCreate(void*, void*) { return 1; }
 int noCreateTexture(void*, int, int, int, int, const unsigned char*) { return 1; }
@@ -140,6 +137,5 @@ void BM_NanoVGFillSamePaths(benchmark::State& state) {
   nvgDeleteInternal(vg);
 }
 BENCHMARK(BM_NanoVGFillSamePaths);
-#endif
 
 }  // namespace

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/framework_core/test_plugin.h"
+#include "tests/support/test_plugin/test_plugin.h"
 #include "tools/testhost/plugin_host.h"
 
 namespace {

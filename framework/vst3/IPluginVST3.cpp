@@ -6,7 +6,7 @@
 #include "framework/Paths.h"
 #include "framework/vst3/IPluginVST3View.h"
 #include "framework/vst3/PluginEntry.h"
-#include "shims/corefoundation/CFHostRunLoop.h"
+#include "shims/apple/corefoundation/CFHostRunLoop.h"
 #include "shims/vst3sdk/utf_convert.h"
 
 using namespace Steinberg;

@@ -12,5 +12,3 @@ DEF_CLASS_IID(IEventHandler)
 }  // namespace Linux
 }  // namespace Steinberg
 
-#include "reaper_host.h"
-DEF_CLASS_IID(IReaperHostApplication)

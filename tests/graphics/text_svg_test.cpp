@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "graphics/Constants.h"
-#include "shims/svg/svg_builder.h"
+#include "graphics/svg/svg_builder.h"
 #include "tests/graphics/fake_delegate.h"
 #include "tests/support/canvas/draw_ops.h"
 

@@ -9,7 +9,7 @@
 
 #include "engine/dsp/band_grid.h"
 #include "engine/dsp/correction_filters.h"
-#include "tests/plugin/plugin_harness.h"
+#include "tests/support/plugin/plugin_harness.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <limits>
 #include <new>
 
-#include "tests/plugin/plugin_harness.h"
+#include "tests/support/plugin/plugin_harness.h"
 
 namespace {
 thread_local bool counting = false;

@@ -7,7 +7,7 @@
 
 #include "framework/vst3/IPluginVST3View.h"
 #include "plugin/state_chunk.h"
-#include "tests/plugin/editor_fixture.h"
+#include "tests/support/plugin/editor_fixture.h"
 
 namespace {
 

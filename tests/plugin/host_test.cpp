@@ -13,8 +13,8 @@
 #include "engine/dsp/spectrum_analysis.h"
 #include "framework/vst3/IPluginVST3Parameter.h"
 #include "plugin/worker.h"
-#include "tests/dsp_analysis/test_signals.h"
-#include "tests/plugin/plugin_harness.h"
+#include "tests/support/signals/test_signals.h"
+#include "tests/support/plugin/plugin_harness.h"
 #include "tools/testhost/host_objects.h"
 #include "tools/testhost/plugin_host.h"
 

@@ -7,9 +7,9 @@
 #include <string>
 
 #include "public.sdk/source/vst/hosting/hostclasses.h"
-#include "shims/vst3sdk/reaper_host.h"
+#include "shims/reaper/reaper_host.h"
 #include "shims/vst3sdk/utf_convert.h"
-#include "tests/plugin/editor_fixture.h"
+#include "tests/support/plugin/editor_fixture.h"
 #include "tools/testhost/host_objects.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "engine/targets/target_files.h"
-#include "tests/plugin/editor_fixture.h"
+#include "tests/support/plugin/editor_fixture.h"
 #include "tests/support/canvas/event_driver.h"
 
 namespace {

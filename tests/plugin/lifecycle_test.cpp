@@ -10,7 +10,7 @@
 
 #include "graphics/ICanvas.h"
 #include "graphics/IControl.h"
-#include "tests/plugin/plugin_harness.h"
+#include "tests/support/plugin/plugin_harness.h"
 #include "tests/support/canvas/test_canvas.h"
 
 namespace {

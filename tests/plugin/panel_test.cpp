@@ -6,7 +6,7 @@
 #include <cmath>
 
 #include "engine/dsp/band_grid.h"
-#include "tests/plugin/plugin_harness.h"
+#include "tests/support/plugin/plugin_harness.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "shims/vst3sdk/utf_convert.h"
-#include "tests/plugin/plugin_harness.h"
+#include "tests/support/plugin/plugin_harness.h"
 
 namespace {
 

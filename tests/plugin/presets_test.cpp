@@ -8,7 +8,7 @@
 #include "plugin/preset_format.h"
 #include "plugin/state_chunk.h"
 #include "services/presets.h"
-#include "tests/plugin/editor_fixture.h"
+#include "tests/support/plugin/editor_fixture.h"
 #include "tests/support/temp_dir.h"
 #include "tools/testhost/host_objects.h"
 

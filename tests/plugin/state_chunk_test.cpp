@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "plugin/state_chunk.h"
-#include "tests/plugin/plugin_harness.h"
+#include "tests/support/plugin/plugin_harness.h"
 #include "tools/testhost/plugin_host.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "tests/plugin/plugin_harness.h"
+#include "tests/support/plugin/plugin_harness.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 
 #include "engine/targets/reference_files.h"
 #include "engine/targets/target_files.h"
-#include "tests/plugin/editor_fixture.h"
+#include "tests/support/plugin/editor_fixture.h"
 #include "tests/support/temp_dir.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <cmath>
 
 #include "engine/targets/target_files.h"
-#include "tests/plugin/editor_fixture.h"
+#include "tests/support/plugin/editor_fixture.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include "graphics/ICanvas.h"
 #include "graphics/IControl.h"
 #include "plugin/typed_value.h"
-#include "tests/plugin/plugin_harness.h"
+#include "tests/support/plugin/plugin_harness.h"
 #include "tests/support/canvas/test_canvas.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "plugin/worker.h"
-#include "tests/plugin/plugin_harness.h"
+#include "tests/support/plugin/plugin_harness.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "services/net.h"
-#include "shims/security/SecTask.h"
+#include "shims/apple/security/SecTask.h"
 #include "tests/services/loopback_server.h"
 
 using namespace brightloom::net;

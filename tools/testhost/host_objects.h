@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "shims/vst3sdk/reaper_host.h"
+#include "shims/reaper/reaper_host.h"
 
 namespace testhost {
 

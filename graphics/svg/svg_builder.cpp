@@ -1,0 +1,150 @@
+#include "graphics/svg/svg_builder.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+void freePaint(NSVGpaint& paint) {
+  if ((paint.type == NSVG_PAINT_LINEAR_GRADIENT || paint.type == NSVG_PAINT_RADIAL_GRADIENT) &&
+      paint.gradient != nullptr) {
+    delete[] paint.gradient->stops;
+    delete paint.gradient;
+  }
+  paint.type = NSVG_PAINT_NONE;
+  paint.gradient = nullptr;
+}
+
+}  // namespace
+
+void nsvgDelete(NSVGimage* image) {
+  if (image == nullptr) return;
+  NSVGshape* shape = image->shapes;
+  while (shape != nullptr) {
+    NSVGshape* nextShape = shape->next;
+    NSVGpath* path = shape->paths;
+    while (path != nullptr) {
+      NSVGpath* nextPath = path->next;
+      delete[] path->pts;
+      delete path;
+      path = nextPath;
+    }
+    freePaint(shape->fill);
+    freePaint(shape->stroke);
+    delete shape;
+    shape = nextShape;
+  }
+  delete image;
+}
+
+namespace svg {
+
+unsigned PackColor(int r, int g, int b, int a) {
+  return (static_cast<unsigned>(r) & 0xFFu) | ((static_cast<unsigned>(g) & 0xFFu) << 8) |
+         ((static_cast<unsigned>(b) & 0xFFu) << 16) | ((static_cast<unsigned>(a) & 0xFFu) << 24);
+}
+
+ImageBuilder::ImageBuilder(float width, float height) : mImage(new NSVGimage{width, height, nullptr}) {}
+
+ImageBuilder::~ImageBuilder() { nsvgDelete(mImage); }
+
+NSVGimage* ImageBuilder::Release() {
+  NSVGimage* image = mImage;
+  mImage = nullptr;
+  mLastShape = nullptr;
+  return image;
+}
+
+NSVGshape* ImageBuilder::AddShape() {
+  if (mImage == nullptr) return nullptr;
+  auto* shape = new NSVGshape{};
+  shape->fill.type = NSVG_PAINT_NONE;
+  shape->stroke.type = NSVG_PAINT_NONE;
+  shape->opacity = 1.f;
+  shape->strokeWidth = 1.f;
+  shape->miterLimit = 4.f;
+  shape->strokeLineJoin = NSVG_JOIN_MITER;
+  shape->strokeLineCap = NSVG_CAP_BUTT;
+  shape->flags = NSVG_FLAGS_VISIBLE;
+  if (mLastShape == nullptr) {
+    NSVGshape** tail = &mImage->shapes;
+    while (*tail != nullptr) tail = &(*tail)->next;
+    *tail = shape;
+  } else {
+    mLastShape->next = shape;
+  }
+  mLastShape = shape;
+  return shape;
+}
+
+NSVGpath* ImageBuilder::AddPath(NSVGshape* shape, const std::vector<Point>& points, bool closed) {
+  if (shape == nullptr) return nullptr;
+  auto* path = new NSVGpath{};
+  path->npts = static_cast<int>(points.size());
+  path->closed = closed ? 1 : 0;
+  if (!points.empty()) {
+    path->pts = new float[points.size() * 2];
+    float minX = points[0].x, minY = points[0].y, maxX = minX, maxY = minY;
+    for (size_t i = 0; i < points.size(); ++i) {
+      path->pts[2 * i] = points[i].x;
+      path->pts[2 * i + 1] = points[i].y;
+      minX = std::min(minX, points[i].x);
+      minY = std::min(minY, points[i].y);
+      maxX = std::max(maxX, points[i].x);
+      maxY = std::max(maxY, points[i].y);
+    }
+    path->bounds[0] = minX;
+    path->bounds[1] = minY;
+    path->bounds[2] = maxX;
+    path->bounds[3] = maxY;
+  }
+  NSVGpath** tail = &shape->paths;
+  while (*tail != nullptr) tail = &(*tail)->next;
+  *tail = path;
+  return path;
+}
+
+NSVGpath* ImageBuilder::AddPolyline(NSVGshape* shape, const std::vector<Point>& corners, bool closed) {
+  std::vector<Point> pts;
+  if (!corners.empty()) {
+    pts.push_back(corners[0]);
+    auto segment = [&pts](Point a, Point b) {
+      pts.push_back({a.x + (b.x - a.x) / 3.f, a.y + (b.y - a.y) / 3.f});
+      pts.push_back({a.x + (b.x - a.x) * 2.f / 3.f, a.y + (b.y - a.y) * 2.f / 3.f});
+      pts.push_back(b);
+    };
+    for (size_t i = 1; i < corners.size(); ++i) segment(corners[i - 1], corners[i]);
+    if (closed && corners.size() > 1) segment(corners.back(), corners[0]);
+  }
+  return AddPath(shape, pts, closed);
+}
+
+NSVGpath* ImageBuilder::AddRect(NSVGshape* shape, float x, float y, float w, float h) {
+  return AddPolyline(shape, {{x, y}, {x + w, y}, {x + w, y + h}, {x, y + h}}, true);
+}
+
+void ImageBuilder::SetColor(NSVGpaint& paint, unsigned color) {
+  freePaint(paint);
+  paint.type = NSVG_PAINT_COLOR;
+  paint.color = color;
+}
+
+void ImageBuilder::SetNone(NSVGpaint& paint) { freePaint(paint); }
+
+NSVGgradient* ImageBuilder::SetGradient(NSVGpaint& paint, signed char type, const float xform[6], signed char spread,
+                                        const std::vector<NSVGgradientStop>& stops) {
+  freePaint(paint);
+  auto* gradient = new NSVGgradient{};
+  std::memcpy(gradient->xform, xform, sizeof gradient->xform);
+  gradient->spread = spread;
+  gradient->nstops = static_cast<int>(stops.size());
+  if (!stops.empty()) {
+    gradient->stops = new NSVGgradientStop[stops.size()];
+    std::copy(stops.begin(), stops.end(), gradient->stops);
+  }
+  paint.type = type;
+  paint.gradient = gradient;
+  return gradient;
+}
+
+}  // namespace svg
