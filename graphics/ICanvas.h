@@ -213,7 +213,8 @@ public:
   double GetPrevFrameTime() const { return mPrevTimestamp; }
 
   // ---------------------------------------------------------------------------------
-  // Events (logical editor coordinates)
+  // Events (logical editor coordinates). A control's handler may close the editor (delete
+  // this context); the dispatch then stops at once and touches nothing more.
 
   int GetMouseControlIdx(float x, float y, bool mouseOver = false);
   IControl* GetMouseControl(float x, float y, bool capture, bool mouseOver = false, uint64_t touchID = 0);
