@@ -154,13 +154,21 @@ void ICanvas::ForStandardControlsFunc(const ControlFunc& func) {
   for (int i = 0; i < NControls(); ++i) func(mControls[static_cast<size_t>(i)]);
 }
 
-void ICanvas::ForAllControlsFunc(const ControlFunc& func) {
-  ForStandardControlsFunc(func);
-  if (mFPSDisplay != nullptr) func(mFPSDisplay);
-  if (mCornerResizer != nullptr) func(mCornerResizer);
-  if (mTextEntryControl != nullptr) func(mTextEntryControl);
-  if (mPopupControl != nullptr) func(mPopupControl);
-  for (size_t i = 0; i < mBubbleControls.size(); ++i) func(mBubbleControls[i]);
+void ICanvas::ForAllControlsFunc(const ControlFunc& func) { forAllControlsWhileAlive(func); }
+
+bool ICanvas::forAllControlsWhileAlive(const ControlFunc& func) {
+  const std::weak_ptr<const int> alive = mAlive;
+  auto visit = [&](IControl* c) {
+    func(c);
+    return !alive.expired();
+  };
+  for (int i = 0; i < NControls(); ++i)
+    if (!visit(mControls[static_cast<size_t>(i)])) return false;
+  for (IControl* const* slot : {&mFPSDisplay, &mCornerResizer, &mTextEntryControl, &mPopupControl})
+    if (*slot != nullptr && !visit(*slot)) return false;
+  for (size_t i = 0; i < mBubbleControls.size(); ++i)
+    if (!visit(mBubbleControls[i])) return false;
+  return true;
 }
 
 void ICanvas::ForControlWithParam(int paramIdx, const ControlFunc& func) {
@@ -257,14 +265,21 @@ void ICanvas::forgetControl(IControl* control) {
     mMouseOver = nullptr;
     mMouseOverIdx = -1;
   }
-  if (mInTextEntry == control) mInTextEntry = nullptr;
+  if (mInTextEntry == control) {
+    mInTextEntry = nullptr;
+    ++mTextEntryGeneration;  // a queued commit of this control's box delivers nothing
+  }
+  if (mInColorPrompt == control) {
+    mInColorPrompt = nullptr;
+    ++mColorGeneration;  // later colours of its chooser go nowhere
+  }
   if (mInPopupMenu == control) {
     mInPopupMenu = nullptr;
     ++mPopupGeneration;  // a queued menu of this control answers no one
   }
   if (mDragDispatch == control) mDragDispatch = nullptr;
-  for (IControl*& delivering : mDelivering)
-    if (delivering == control) delivering = nullptr;
+  for (std::vector<IControl*>* list : {&mDelivering, &mReportedInScan, &mMarkedInScan})
+    std::replace(list->begin(), list->end(), control, static_cast<IControl*>(nullptr));
   EndParamGesturesOf(control);
   // No pointer between a container and its child outlives either.
   if (IContainerBase* parent = control->GetParent()) parent->DetachChild(control);
@@ -343,9 +358,12 @@ void ICanvas::RemoveAllControls() {
     forgetControl(c);
     delete c;
   }
+  if (mInTextEntry != nullptr) ++mTextEntryGeneration;
   mInTextEntry = nullptr;
   if (mInPopupMenu != nullptr) ++mPopupGeneration;
   mInPopupMenu = nullptr;
+  if (mInColorPrompt != nullptr) ++mColorGeneration;
+  mInColorPrompt = nullptr;
   mDragDispatch = nullptr;
 }
 

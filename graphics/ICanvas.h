@@ -4,8 +4,9 @@
 // routes mouse and key events to controls, resizes the editor, opens value prompts and
 // keeps the record of the host edit gestures it opened.
 //
-// Abstract: the drawing primitives belong to the drawing backend, the window, cursor,
-// dialog and prompt operations to the platform class. Everything runs on the main thread.
+// Abstract: it inherits its two seams, the drawing primitives (ICanvasDrawingAPI.h, done by
+// the drawing class) and the platform operations (ICanvasPlatformAPI.h, done by the
+// platform class). Everything runs on the main thread.
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
@@ -20,6 +21,8 @@
 #include "graphics/Events.h"
 #include "graphics/Fonts.h"
 #include "graphics/Geometry.h"
+#include "graphics/ICanvasDrawingAPI.h"
+#include "graphics/ICanvasPlatformAPI.h"
 #include "graphics/IControl.h"
 #include "graphics/IPopupMenu.h"
 #include "graphics/IRECTList.h"
@@ -34,13 +37,10 @@ namespace plugkit::canvas {
 
 class ICanvasEditorDelegate;
 
-class ICanvas {
+class ICanvas : public ICanvasDrawingAPI, public ICanvasPlatformAPI {
 public:
   using KeyHandlerFunc = std::function<bool(const IKeyPress& key, bool isUp)>;
   using ControlFunc = std::function<void(IControl*)>;
-  using MsgBoxCompletion = std::function<void(EMsgBoxResult)>;
-  using FileCompletion = std::function<void(const StringBuf& fileName, const StringBuf& path)>;
-  using ColorCompletion = std::function<void(const IColor&)>;
 
   ICanvas(ICanvasEditorDelegate& dlg, int w, int h, int fps = 60, float scale = 1.f);
   // Makes no virtual call. A concrete class calls RemoveAllControls in its own destructor,
@@ -79,7 +79,7 @@ public:
   void EnableMultiTouch(bool enable) { mEnableMultiTouch = enable; }
   bool MultiTouchEnabled() const { return mEnableMultiTouch; }
   void SetKeyHandlerFunc(KeyHandlerFunc func) { mKeyHandlerFunc = std::move(func); }
-  // Installs a key handler that plays notes from letter keys (see ICanvasQwerty.cpp).
+  // Installs a key handler that plays notes from letter keys (see ICanvasHostMenu.cpp).
   void SetQwertyMidiKeyHandlerFunc(std::function<void(const IMidiMsg&)> func = nullptr);
   void SetDisplayTickFunc(std::function<void()> func) { mDisplayTickFunc = std::move(func); }
   void SetUIAppearanceChangedFunc(std::function<void(EUIAppearance)> func) { mAppearanceChangedFunc = std::move(func); }
@@ -191,8 +191,13 @@ public:
   // ---------------------------------------------------------------------------------
   // Redraw
 
-  // Runs the display tick, animates, and appends the rectangle of every dirty control.
+  // Runs the display tick, animates, and appends the rectangle of every dirty control,
+  // including controls marked dirty during the scan itself (by another control's IsDirty).
   bool IsDirty(IRECTList& rects);
+  // Told by IControl::SetDirty: a mark made while IsDirty scans is kept for this frame.
+  void NoteDirtyMark(IControl* control) {
+    if (mInDirtyScan) mMarkedInScan.push_back(control);
+  }
   // Draws the dirty rectangles: aligned, optimised, every control clipped to each.
   void Draw(IRECTList& rects);
   void Draw(const IRECT& bounds, float scale);
@@ -208,7 +213,8 @@ public:
   double GetPrevFrameTime() const { return mPrevTimestamp; }
 
   // ---------------------------------------------------------------------------------
-  // Events (logical editor coordinates)
+  // Events (logical editor coordinates). A control's handler may close the editor (delete
+  // this context); the dispatch then stops at once and touches nothing more.
 
   int GetMouseControlIdx(float x, float y, bool mouseOver = false);
   IControl* GetMouseControl(float x, float y, bool capture, bool mouseOver = false, uint64_t touchID = 0);
@@ -266,6 +272,8 @@ public:
   // A menu of the display texts (enum parameters, bool parameters with texts) or a text
   // box holding the display value, for the parameter linked at valIdx.
   void PromptUserInput(IControl& control, const IRECT& bounds, int valIdx = 0);
+  // Opens a text box for the control. Refused while a text box is open: the open one keeps
+  // its control and value index.
   void CreateTextEntry(IControl& control, const IText& text, const IRECT& bounds, const char* str = "",
                        int valIdx = 0);
   void CreatePopupMenu(IControl& control, IPopupMenu& menu, const IRECT& bounds, int valIdx = 0);
@@ -277,6 +285,12 @@ public:
   void SetControlValueAfterTextEdit(const char* str);
   // A text box closed without a commit: the control is forgotten.
   void ClearInTextEntryControl() { mInTextEntry = nullptr; }
+  // The colour chooser for a control: the answers go to completion, each inside its own
+  // host gestures, while the control is still there and no later colour request replaced
+  // this one. False when the platform showed nothing (the request is then forgotten).
+  using ICanvasPlatformAPI::PromptForColor;
+  bool PromptForColor(IControl& control, IColor& color, const char* str, ColorCompletion completion);
+  IControl* GetControlInColorPrompt() const { return mInColorPrompt; }
 
   IControl* GetControlInTextEntry() const { return mInTextEntry; }
   IControl* GetControlInPopupMenu() const { return mInPopupMenu; }
@@ -286,9 +300,28 @@ public:
   bool PlatformTextEntryInProgress() const { return mInTextEntry != nullptr && mTextEntryControl == nullptr; }
   IPopupMenu& GetPromptMenu() { return mPromptPopupMenu; }
 
-  // How many prompt answers are being delivered right now (a control's menu, text or
-  // context callback). Work that would delete controls waits while it is not 0.
+  // How many prompt answers are being delivered right now (a control's menu, text, colour
+  // or context callback). Work that would delete controls waits while it is not 0.
   int PromptCallbacksRunning() const { return mPromptCallbacks; }
+
+  // A modal run of the platform (a message box, menu tracking, a modal panel): the
+  // platform class enters one for the run's whole length. A control whose handler opened
+  // the run is still on the stack, so work that would delete controls waits while
+  // ModalRunDepth() is not 0. Runs nest; the scope outlives the context safely (a host
+  // may close the editor inside the run).
+  class ModalScope {
+  public:
+    explicit ModalScope(ICanvas& canvas);
+    ~ModalScope();
+    ModalScope(const ModalScope&) = delete;
+    ModalScope& operator=(const ModalScope&) = delete;
+
+  private:
+    ICanvas& mCanvas;
+    std::weak_ptr<const int> mAlive;
+  };
+  int ModalRunDepth() const { return mModalRuns; }
+
   // Alive exactly as long as this context: a queued platform job keeps a copy and does
   // nothing once it has expired.
   std::weak_ptr<const int> GetLivenessToken() const { return mAlive; }
@@ -298,40 +331,16 @@ public:
   bool IsPopupRequestLive(uint64_t generation) const {
     return generation == mPopupGeneration && mInPopupMenu != nullptr;
   }
+  // Moves with every text box opened and with the removal of its control. A commit queued
+  // by the platform checks that its box is still the open one before it delivers.
+  uint64_t GetTextEntryGeneration() const { return mTextEntryGeneration; }
+  bool IsTextEntryLive(uint64_t generation) const {
+    return generation == mTextEntryGeneration && mInTextEntry != nullptr;
+  }
 
-  // ---------------------------------------------------------------------------------
-  // Drawing primitives (the drawing backend). Angles are in degrees: arcs start at
-  // 12 o'clock and grow clockwise on screen. Points are transformed by the current path
-  // transform when they are added.
-
-  virtual void PathClear() = 0;
-  virtual void PathClose() = 0;
-  virtual void PathArc(float cx, float cy, float r, float a1, float a2, EWinding winding = EWinding::CW) = 0;
-  virtual void PathMoveTo(float x, float y) = 0;
-  virtual void PathLineTo(float x, float y) = 0;
-  // Winds the last sub-path: clockwise makes it a hole under the kept-windings fill rule.
-  virtual void PathSetWinding(bool clockwise) = 0;
-  virtual void PathCubicBezierTo(float c1x, float c1y, float c2x, float c2y, float x2, float y2) = 0;
-  virtual void PathQuadraticBezierTo(float cx, float cy, float x2, float y2) = 0;
-  virtual void PathStroke(const IPattern& pattern, float thickness, const IStrokeOptions& options = IStrokeOptions(),
-                          const IBlend* blend = nullptr) = 0;
-  virtual void PathFill(const IPattern& pattern, const IFillOptions& options = IFillOptions(),
-                        const IBlend* blend = nullptr) = 0;
-  virtual void PathTransformSetMatrix(const IMatrix& m) = 0;
-  virtual void SetClipRegion(const IRECT& r) = 0;
-  // Sets bounds to the text's extent (placed by its alignment inside bounds) and returns
-  // its width.
-  virtual float DoMeasureText(const IText& text, const char* str, IRECT& bounds) const = 0;
-  virtual void DoDrawText(const IText& text, const char* str, const IRECT& bounds, const IBlend* blend) = 0;
-  // Draws the part of the bitmap that starts at (srcX, srcY), at its natural size,
-  // through dest.
-  virtual void DrawBitmap(const IBitmap& bitmap, const IRECT& dest, int srcX, int srcY,
-                          const IBlend* blend = nullptr) = 0;
-  // A soft box shadow of inner, offset by xyDrop, filling outer.
-  virtual void DrawFastDropShadow(const IRECT& innerBounds, const IRECT& outerBounds, float xyDrop = 5.f,
-                                  float roundness = 0.f, float blur = 10.f, const IBlend* blend = nullptr) = 0;
-  // The surface follows a new size or scale.
-  virtual void DrawResize() = 0;
+  // The drawing primitives are ICanvasDrawingAPI's; the bitmap primitive shares its name
+  // with the frame-drawing convenience below.
+  using ICanvasDrawingAPI::DrawBitmap;
 
   // ---------------------------------------------------------------------------------
   // Paths built from the primitives; each appends to the current path.
@@ -475,11 +484,6 @@ public:
   virtual bool LoadFont(const char* fontID, const char* fileNameOrResID);
   virtual bool LoadFont(const char* fontID, void* data, int size);
   bool LoadFont(const char* fontID, const char* fontName, ETextStyle style);
-  virtual PlatformFontPtr LoadPlatformFont(const char* fontID, const char* fileNameOrResID) = 0;
-  virtual PlatformFontPtr LoadPlatformFont(const char* fontID, const char* fontName, ETextStyle style) = 0;
-  virtual PlatformFontPtr LoadPlatformFont(const char* fontID, void* data, int size) = 0;
-  virtual void CachePlatformFont(const char* fontID, const PlatformFontPtr& font) = 0;
-  virtual bool LoadAPIFont(const char* fontID, const PlatformFontPtr& font) = 0;
 
   // rect enters as the measured, unrotated text box and leaves as the bounding box of it
   // rotated by the text's angle; (tx, ty) is the offset that aligns that box inside
@@ -500,33 +504,13 @@ public:
   static IPattern GetSVGPattern(const NSVGpaint& paint, float opacity);
 
   // ---------------------------------------------------------------------------------
-  // Platform operations
+  // Platform hooks with a base answer (the platform operations themselves are
+  // ICanvasPlatformAPI's)
 
-  virtual void* OpenWindow(void* parent) = 0;
-  virtual void CloseWindow() = 0;
-  virtual void* GetWindow() = 0;
   virtual bool WindowIsOpen() { return GetWindow() != nullptr; }
-  virtual void GetMouseLocation(float& x, float& y) const = 0;
-  virtual void HideMouseCursor(bool hide = true, bool lock = true) = 0;
-  virtual void MoveMouseCursor(float x, float y) = 0;
   // Stores the kind and returns the previous one.
   virtual ECursor SetMouseCursor(ECursor cursor = ECursor::Arrow);
-  // Closes an open platform text box without committing it.
-  virtual void ForceEndUserEdit() = 0;
-  virtual EMsgBoxResult ShowMessageBox(const char* str, const char* caption, EMsgBoxType type,
-                                       MsgBoxCompletion completion = nullptr) = 0;
-  virtual void PromptForFile(StringBuf& fileName, StringBuf& path, EFileAction action = EFileAction::Open,
-                             const char* ext = "", FileCompletion completion = nullptr) = 0;
-  virtual void PromptForDirectory(StringBuf& dir, FileCompletion completion = nullptr) = 0;
-  virtual bool PromptForColor(IColor& color, const char* str = "", ColorCompletion completion = nullptr) = 0;
-  virtual bool OpenURL(const char* url, const char* msgWindowTitle = nullptr, const char* confirmMsg = nullptr,
-                       const char* errMsgOnFailure = nullptr) = 0;
-  virtual bool RevealPathInExplorerOrFinder(StringBuf& path, bool select = false) = 0;
-  virtual bool GetTextFromClipboard(StringBuf& str) = 0;
-  virtual bool SetTextInClipboard(const char* str) = 0;
-  virtual bool SetFilePathInClipboard(const char* path) = 0;
   virtual bool InitiateExternalFileDragDrop(const char* path, const IRECT& iconBounds) { return false; }
-  virtual void UpdateTooltips() = 0;
   virtual const char* GetPlatformAPIStr() { return ""; }
   virtual const char* GetBundleID() const { return ""; }
   virtual const char* GetAppGroupID() const { return ""; }
@@ -536,12 +520,6 @@ public:
   virtual void ActivateGLContext() {}
   virtual void DeactivateGLContext() {}
   virtual EUIAppearance GetUIAppearance() const { return EUIAppearance::Light; }
-  virtual void CreatePlatformTextEntry(int paramIdx, const IText& text, const IRECT& bounds, int length,
-                                       const char* str) = 0;
-  // Shows the menu, or queues it: isAsync true means the answer comes later through
-  // SetControlValueAfterPopupMenu.
-  virtual IPopupMenu* CreatePlatformPopupMenu(IPopupMenu& menu, const IRECT& bounds, bool& isAsync) = 0;
-  virtual void PlatformResize(bool parentHasResized) = 0;
   virtual void AfterResize() {}
   // Registers a gesture type (once).
   virtual void AttachGestureRecognizer(EGestureType type);
@@ -603,6 +581,12 @@ private:
   };
 
   void attachCommon(IControl* control);
+  // Calls func on every control and special control (ForAllControlsFunc's order); stops
+  // as soon as a call deleted this context. Answers whether it is still alive.
+  bool forAllControlsWhileAlive(const ControlFunc& func);
+  // The pointer is over c now: the old control hears OnMouseOut, c OnMouseOver.
+  void moveMouseOverTo(IControl* c, float x, float y, const IMouseMod& mod);
+  bool dispatchKey(float x, float y, const IKeyPress& key, bool isUp);
   // M = M * m and hand it to the backend; nothing when m or the result is not finite.
   void multiplyTransform(const IMatrix& m);
   bool registerFont(const char* fontID, const PlatformFontPtr& font);
@@ -658,6 +642,13 @@ private:
   int mGestureScope = 0;      // the delivery running now (0: none)
   int mNextGestureScope = 0;
   int mPromptCallbacks = 0;
+  int mModalRuns = 0;
+  IControl* mInColorPrompt = nullptr;
+  uint64_t mColorGeneration = 0;
+  // The dirty scan: controls reported dirty, and controls marked during it (null once removed).
+  bool mInDirtyScan = false;
+  std::vector<IControl*> mReportedInScan;
+  std::vector<IControl*> mMarkedInScan;
   std::vector<IControl*> mDelivering;  // controls whose prompt answer runs now (null once removed)
   uint64_t mPopupGeneration = 0;
   uint64_t mTextEntryGeneration = 0;

@@ -51,7 +51,12 @@ IControl* ICanvas::GetMouseControl(float x, float y, bool capture, bool mouseOve
   return control;
 }
 
+// Every dispatch function keeps the liveness token from its entry: a control's handler may
+// close the editor (a host does so while a modal box of that handler is open), and then
+// nothing of this object may be touched after the call returns.
+
 void ICanvas::OnMouseDown(const std::vector<IMouseInfo>& points) {
+  const std::weak_ptr<const int> alive = mAlive;
   if (points.size() == 1) {
     mMouseDownX = points[0].x;
     mMouseDownY = points[0].y;
@@ -63,6 +68,7 @@ void ICanvas::OnMouseDown(const std::vector<IMouseInfo>& points) {
     if (IControl* stale = GetCapturedControl(p.mod.touchID)) {
       mCapturedMap.erase(p.mod.touchID);
       EndParamGesturesOf(stale);
+      if (alive.expired()) return;
     }
     IControl* c = GetMouseControl(p.x, p.y, true, false, p.mod.touchID);
     if (c == nullptr) continue;
@@ -70,39 +76,43 @@ void ICanvas::OnMouseDown(const std::vector<IMouseInfo>& points) {
     const int paramIdx = c->GetParamIdx(std::max(c->GetValIdxForPos(p.x, p.y), 0));
     if (p.mod.R && paramIdx >= 0) {
       ReleaseMouseCapture();
+      if (alive.expired()) return;
       PopupHostContextMenuForParam(c, paramIdx, p.x, p.y);
       return;
     }
     for (int v = 0; v < c->NVals(); ++v) {
       const int linked = c->GetParamIdx(v);
       if (linked >= 0) BeginParamGesture(c, linked);
+      if (alive.expired()) return;
     }
     c->OnMouseDown(p.x, p.y, p.mod);
+    if (alive.expired()) return;
   }
 }
 
 void ICanvas::OnMouseUp(const std::vector<IMouseInfo>& points) {
+  const std::weak_ptr<const int> alive = mAlive;
   for (const IMouseInfo& p : points) {
     IControl* c = GetCapturedControl(p.mod.touchID);
     if (c == nullptr) continue;
     c->OnMouseUp(p.x, p.y, p.mod);
+    if (alive.expired()) return;
     // The handler may have removed the control (its gestures ended with it).
     if (GetCapturedControl(p.mod.touchID) == c) {
       mCapturedMap.erase(p.mod.touchID);
       EndParamGesturesOf(c);
+      if (alive.expired()) return;
     }
   }
 
-  if (mResizingInProcess) EndDragResize();
+  if (mResizingInProcess) {
+    EndDragResize();
+    if (alive.expired()) return;
+  }
 
   if (points.size() == 1 && points[0].mod.touchID == 0) {
     const IMouseInfo& p = points[0];
-    IControl* c = GetMouseControl(p.x, p.y, false, true);
-    if (c != mMouseOver) {
-      if (mMouseOver != nullptr) mMouseOver->OnMouseOut();
-      mMouseOver = c;
-    }
-    if (mMouseOver != nullptr) mMouseOver->OnMouseOver(p.x, p.y, p.mod);
+    moveMouseOverTo(GetMouseControl(p.x, p.y, false, true), p.x, p.y, p.mod);
   }
 }
 
@@ -115,6 +125,7 @@ void ICanvas::OnMouseDrag(const std::vector<IMouseInfo>& points) {
   // A platform text box takes the keyboard; drags behind it are dropped.
   if (mInTextEntry != nullptr && mTextEntryControl == nullptr) return;
 
+  const std::weak_ptr<const int> alive = mAlive;
   for (const IMouseInfo& p : points) {
     if (!finite(p) || (p.dX == 0.f && p.dY == 0.f)) continue;
     IControl* c = GetCapturedControl(p.mod.touchID);
@@ -123,6 +134,7 @@ void ICanvas::OnMouseDrag(const std::vector<IMouseInfo>& points) {
     IControl* outer = mDragDispatch;
     mDragDispatch = c;  // a resize from inside this drag keeps this capture
     c->OnMouseDrag(p.x, p.y, p.dX, p.dY, p.mod);
+    if (alive.expired()) return;
     mDragDispatch = outer;
   }
 }
@@ -149,58 +161,67 @@ bool ICanvas::OnMouseDblClick(float x, float y, const IMouseMod& mod) {
 bool ICanvas::OnMouseWheel(float x, float y, const IMouseMod& mod, float d) {
   IControl* c = GetMouseControl(x, y, false);
   if (c == nullptr) return false;
+  // Nothing of this object is touched after the call.
   if (std::isfinite(d)) withOwnGestures([&] { c->OnMouseWheel(x, y, mod, d); });
   return true;
 }
 
 bool ICanvas::OnMouseOver(float x, float y, const IMouseMod& mod) {
   IControl* c = GetMouseControl(x, y, false, true);
+  moveMouseOverTo(c, x, y, mod);
+  return c != nullptr;
+}
+
+void ICanvas::moveMouseOverTo(IControl* c, float x, float y, const IMouseMod& mod) {
+  const std::weak_ptr<const int> alive = mAlive;
   if (c != mMouseOver) {
-    if (mMouseOver != nullptr) mMouseOver->OnMouseOut();
+    if (mMouseOver != nullptr) {
+      mMouseOver->OnMouseOut();
+      if (alive.expired()) return;
+    }
     mMouseOver = c;
   }
   if (mMouseOver != nullptr) mMouseOver->OnMouseOver(x, y, mod);
-  return c != nullptr;
 }
 
 void ICanvas::OnMouseOut() {
   // The kind kept is the one active before leaving, re-applied when the pointer enters.
   mCursorType = SetMouseCursor(ECursor::Arrow);
-  ForAllControlsFunc([](IControl* c) { c->OnMouseOut(); });
+  if (!forAllControlsWhileAlive([](IControl* c) { c->OnMouseOut(); })) return;
   mMouseOver = nullptr;
   mMouseOverIdx = -1;
 }
 
 void ICanvas::OnTouchCancelled(const std::vector<IMouseInfo>& points) {
+  const std::weak_ptr<const int> alive = mAlive;
   for (const IMouseInfo& p : points) {
     IControl* c = GetCapturedControl(p.mod.touchID);
     if (c == nullptr) continue;
     c->OnTouchCancelled(p.x, p.y, p.mod);
+    if (alive.expired()) return;
     if (GetCapturedControl(p.mod.touchID) == c) {
       mCapturedMap.erase(p.mod.touchID);
       EndParamGesturesOf(c);  // a cancelled touch leaves no host gesture open
+      if (alive.expired()) return;
     }
   }
 }
 
-bool ICanvas::OnKeyDown(float x, float y, const IKeyPress& key) {
-  IControl* c = GetMouseControl(x, y, false);
-  if (c != nullptr && c != GetControl(0)) {
-    bool handled = false;
-    withOwnGestures([&] { handled = c->OnKeyDown(x, y, key); });
-    if (handled) return true;
-  }
-  return mKeyHandlerFunc ? mKeyHandlerFunc(key, false) : false;
-}
+bool ICanvas::OnKeyDown(float x, float y, const IKeyPress& key) { return dispatchKey(x, y, key, false); }
 
-bool ICanvas::OnKeyUp(float x, float y, const IKeyPress& key) {
+bool ICanvas::OnKeyUp(float x, float y, const IKeyPress& key) { return dispatchKey(x, y, key, true); }
+
+bool ICanvas::dispatchKey(float x, float y, const IKeyPress& key, bool isUp) {
+  const std::weak_ptr<const int> alive = mAlive;
   IControl* c = GetMouseControl(x, y, false);
   if (c != nullptr && c != GetControl(0)) {
     bool handled = false;
-    withOwnGestures([&] { handled = c->OnKeyUp(x, y, key); });
-    if (handled) return true;
+    withOwnGestures([&] { handled = isUp ? c->OnKeyUp(x, y, key) : c->OnKeyDown(x, y, key); });
+    if (handled || alive.expired()) return handled;
   }
-  return mKeyHandlerFunc ? mKeyHandlerFunc(key, true) : false;
+  if (!mKeyHandlerFunc) return false;
+  const KeyHandlerFunc handler = mKeyHandlerFunc;  // the handler may replace itself
+  return handler(key, isUp);
 }
 
 void ICanvas::OnDrop(const char* str, float x, float y) {

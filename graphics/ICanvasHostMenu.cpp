@@ -61,7 +61,11 @@ Steinberg::int32 toViewCoordinate(float v) {
 void ICanvas::PopupHostContextMenuForParam(IControl* control, int paramIdx, float x, float y) {
   mPromptPopupMenu.RemoveAllItems();
   mPromptPopupMenu.SetChosenItemIdx(-1);
-  if (control != nullptr) control->CreateContextMenu(mPromptPopupMenu);
+  if (control != nullptr) {
+    const std::weak_ptr<const int> alive = mAlive;
+    control->CreateContextMenu(mPromptPopupMenu);
+    if (alive.expired()) return;  // the control closed the editor
+  }
 
   Steinberg::Vst::IComponentHandler* handler = mDelegate->GetHostComponentHandler();
   Steinberg::IPlugView* view = mDelegate->GetHostPlugView();

@@ -38,6 +38,9 @@ void ICanvas::PromptUserInput(IControl& control, const IRECT& bounds, int valIdx
 }
 
 void ICanvas::CreateTextEntry(IControl& control, const IText& text, const IRECT& bounds, const char* str, int valIdx) {
+  // One text box at a time: a second request must not take the open box's target, or the
+  // text typed for one control would go to another.
+  if (mInTextEntry != nullptr) return;
   mInTextEntry = &control;
   mTextEntryValIdx = valIdx;
   ++mTextEntryGeneration;
@@ -54,10 +57,18 @@ void ICanvas::DoCreatePopupMenu(IControl& control, IPopupMenu& menu, const IRECT
                                 bool isContext) {
   // The menu takes the pointer; gestures opened by the press stay open until the answer.
   releaseCaptures(false);
+  // A different control's pending menu is overtaken and will get no answer: the gestures
+  // its press opened end now.
+  IControl* overtaken = mInPopupMenu != &control ? mInPopupMenu : nullptr;
   mInPopupMenu = &control;
   mPopupMenuValIdx = valIdx;
   mIsContextMenu = isContext;
   ++mPopupGeneration;
+  if (overtaken != nullptr) {
+    const std::weak_ptr<const int> alive = mAlive;
+    EndParamGesturesOf(overtaken);
+    if (alive.expired() || mInPopupMenu != &control) return;
+  }
 
   bool isAsync = false;
   IPopupMenu* chosen = CreatePlatformPopupMenu(menu, bounds, isAsync);
@@ -93,10 +104,11 @@ void ICanvas::SetControlValueAfterTextEdit(const char* str) {
   IControl* control = mInTextEntry;
   if (control == nullptr) return;
   if (str == nullptr) str = "";
-  const uint64_t generation = mTextEntryGeneration;
   const int valIdx = mTextEntryValIdx;
+  // The box is closed once committed: the answer may open the next one.
+  mInTextEntry = nullptr;
 
-  const Delivery outcome = deliverPrompt(control, [&] {
+  deliverPrompt(control, [&] {
     const IParam* param = valIdx >= 0 ? control->GetParam(valIdx) : nullptr;
     if (param != nullptr) {
       double v = param->StringToValue(str);
@@ -108,9 +120,28 @@ void ICanvas::SetControlValueAfterTextEdit(const char* str) {
       control->OnTextEntryCompletion(str, valIdx);
     }
   });
-  if (outcome == Delivery::ContextGone) return;
+}
 
-  if (generation == mTextEntryGeneration && mInTextEntry == control) mInTextEntry = nullptr;
+bool ICanvas::PromptForColor(IControl& control, IColor& color, const char* str, ColorCompletion completion) {
+  mInColorPrompt = &control;
+  const uint64_t generation = ++mColorGeneration;
+  const std::weak_ptr<const int> alive = mAlive;
+  // The chooser may answer many times, long after the request: each answer finds its
+  // requester again, or is dropped.
+  ColorCompletion answer = [this, alive, generation, completion = std::move(completion)](const IColor& picked) {
+    if (alive.expired() || generation != mColorGeneration || mInColorPrompt == nullptr || !completion) return;
+    const ColorCompletion run = completion;  // the platform may drop this function while it runs
+    deliverPrompt(mInColorPrompt, [&] { run(picked); });
+  };
+  const bool shown = PromptForColor(color, str, std::move(answer));
+  if (!shown && !alive.expired() && generation == mColorGeneration) mInColorPrompt = nullptr;
+  return shown;
+}
+
+ICanvas::ModalScope::ModalScope(ICanvas& canvas) : mCanvas(canvas), mAlive(canvas.mAlive) { ++canvas.mModalRuns; }
+
+ICanvas::ModalScope::~ModalScope() {
+  if (!mAlive.expired()) --mCanvas.mModalRuns;
 }
 
 ICanvas::Delivery ICanvas::deliverPrompt(IControl* control, const std::function<void()>& callback) {

@@ -1,5 +1,6 @@
 // The redraw loop: dirty rectangles of the dirty controls, then every control drawn
 // against each optimised rectangle, clipped to it and to its containers.
+#include <algorithm>
 #include <cmath>
 
 #include "graphics/Clock.h"
@@ -33,15 +34,33 @@ bool ICanvas::IsDirty(IRECTList& rects) {
   if (mDisplayTickFunc) mDisplayTickFunc();
   ForAllControlsFunc([](IControl* c) { c->Animate(); });
 
+  // A control partly outside its container only needs its visible part redrawn; one
+  // wholly outside needs nothing.
+  auto report = [&](IControl* c) {
+    mReportedInScan.push_back(c);
+    const IRECT r = visibleArea(*c, 1.f, false);
+    if (!r.IsEmpty()) rects.Add(r);
+  };
+  mReportedInScan.clear();
+  mMarkedInScan.clear();
+  mInDirtyScan = true;
   bool dirty = false;
   ForAllControlsFunc([&](IControl* c) {
     if (!c->IsDirty()) return;
     dirty = true;
-    // A control partly outside its container only needs its visible part redrawn; one
-    // wholly outside needs nothing.
-    const IRECT r = visibleArea(*c, 1.f, false);
-    if (!r.IsEmpty()) rects.Add(r);
+    report(c);
   });
+  mInDirtyScan = false;
+
+  // A control's IsDirty may mark others (a relayout of its neighbour). The caller cleans
+  // every control after this scan, so a mark on a control the scan had passed would be
+  // lost: it is drawn in this frame.
+  for (IControl* c : mMarkedInScan) {
+    if (c == nullptr || std::find(mReportedInScan.begin(), mReportedInScan.end(), c) != mReportedInScan.end())
+      continue;
+    dirty = true;
+    report(c);
+  }
   return dirty;
 }
 

@@ -181,6 +181,7 @@ void IControl::SetDirty(bool triggerAction, int valIdx) {
     valIdx = -2;  // an index outside the list concerns no value
   }
   mDirty = true;
+  if (mGraphics != nullptr) mGraphics->NoteDirtyMark(this);
 
   // Nothing reaches the plug-in or the action before the control is attached.
   if (!triggerAction || mGraphics == nullptr || mDelegate == nullptr) return;
@@ -300,7 +301,7 @@ void IControl::StartAnimation(double duration) {
   mAnimationDuration = duration;
 }
 
-void IControl::SetAnimation(AnimationFunc func, double duration) {
+void IControl::SetAnimationFunction(AnimationFunc func, double duration) {
   mAnimationFunc = std::move(func);
   StartAnimation(duration);
 }
@@ -343,7 +344,7 @@ void DefaultAnimationFunc(IControl* control) {
 void EmptyClickActionFunc(IControl*) {}
 
 void DefaultClickActionFunc(IControl* control) {
-  if (control != nullptr) control->SetAnimation(DefaultAnimationFunc, 100.0);
+  if (control != nullptr) control->SetAnimationFunction(DefaultAnimationFunc, 100.0);
 }
 
 namespace {

@@ -182,9 +182,10 @@ public:
   const ActionFunc& GetAnimationEndActionFunction() const { return mAnimationEndActionFunc; }
   void SetAnimationEndActionFunction(ActionFunc func) { mAnimationEndActionFunc = std::move(func); }
   const AnimationFunc& GetAnimationFunction() const { return mAnimationFunc; }
-  void SetAnimationFunction(AnimationFunc func) { mAnimationFunc = std::move(func); }
-  // Stores the animation function and starts it for duration milliseconds.
-  void SetAnimation(AnimationFunc func, double duration);
+  // Stores the animation function and starts the animation: it runs for duration
+  // milliseconds from now (StartAnimation), called once per display tick.
+  void SetAnimationFunction(AnimationFunc func, double duration);
+  // Restarts the clock of the animation: start = now, for duration milliseconds.
   void StartAnimation(double duration);
   // (now - start) / duration; 0 while no animation runs. May exceed 1.
   double GetAnimationProgress() const;

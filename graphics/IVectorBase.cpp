@@ -338,7 +338,7 @@ void SplashClickActionFunc(IControl* control) {
     vector->SetSplashPoint(x, y);
   }
   vector->OnAppearanceChanged();
-  control->SetAnimation(SplashAnimationFunc, 100.0);
+  control->SetAnimationFunction(SplashAnimationFunc, 100.0);
 }
 
 }  // namespace plugkit::canvas

@@ -114,7 +114,8 @@ void SpectraPoise::runPendingWork() {
 bool SpectraPoise::editorBusy() const {
   const plugkit::canvas::ICanvas* ui = GetUI();
   return ui != nullptr && (ui->ControlIsCaptured() || ui->GetControlInPopupMenu() != nullptr ||
-                           ui->GetControlInTextEntry() != nullptr || ui->PromptCallbacksRunning() > 0);
+                           ui->GetControlInTextEntry() != nullptr || ui->PromptCallbacksRunning() > 0 ||
+                           ui->ModalRunDepth() > 0);
 }
 
 void SpectraPoise::sendAllParamsToEditor() {

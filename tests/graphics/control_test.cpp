@@ -270,3 +270,20 @@ TEST_F(ControlTest, ContextMenuTargetAnswersThroughOneReferenceCount) {
   EXPECT_FALSE(p->isTypeOf(nullptr, true));
   EXPECT_STREQ(p->isA(), "IControl");
 }
+
+TEST_F(ControlTest, SetAnimationFunctionStoresTheFunctionAndStartsTheAnimation) {
+  sp::test::TestClock clock;
+  clock.addTimer(1000, 60, [this] { g->tick(); });
+  Probe* p = attach(IRECT(0, 0, 10, 10));
+  clock.advance(500);  // the clock has run for a while: a function stored without a start is long over
+  p->calls.clear();
+  p->SetAnimationFunction(DefaultAnimationFunc, 200);
+  EXPECT_DOUBLE_EQ(p->GetAnimationProgress(), 0.0);
+  EXPECT_DOUBLE_EQ(p->GetAnimationDuration(), 200.0);
+  clock.advance(100);
+  EXPECT_TRUE(p->GetAnimationFunction());
+  EXPECT_NEAR(p->GetAnimationProgress(), 0.5, 1e-9);
+  EXPECT_GE(p->count("Draw"), 5);  // redrawn on every tick (one per 16.7 ms) while it runs
+  clock.advance(120);
+  EXPECT_FALSE(p->GetAnimationFunction());
+}

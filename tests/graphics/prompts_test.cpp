@@ -229,3 +229,103 @@ TEST_F(PromptTest, ChoiceThatOpensAnotherPromptEndsItsOwnGestureAndKeepsTheNewOn
   EXPECT_EQ(dlg.gestures(), (Log{"Begin 2", "End 2", "Begin 0", "Send 0 1", "End 0"}));
   EXPECT_EQ(g->GetControlInPopupMenu(), nullptr);
 }
+
+TEST_F(PromptTest, SecondTextEntryWhileOneIsOpenIsRefused) {
+  Probe* a = prompter(IRECT(10, 10, 110, 40), 4);
+  Probe* b = prompter(IRECT(10, 50, 110, 80), 5);
+  platform.leaveTextOpen();
+  g->CreateTextEntry(*a, a->GetText(), a->GetRECT(), "", 0);
+  const uint64_t generation = g->GetTextEntryGeneration();
+  EXPECT_TRUE(g->IsTextEntryLive(generation));
+
+  g->CreateTextEntry(*b, b->GetText(), b->GetRECT(), "", 0);
+  EXPECT_EQ(g->GetControlInTextEntry(), a);
+  EXPECT_EQ(g->GetTextEntryGeneration(), generation);
+  EXPECT_EQ(platform.textEntries.size(), 1u);
+
+  // What the user typed into a's box goes to a's parameter, never to b's.
+  g->commitTextEntry("2");
+  EXPECT_DOUBLE_EQ(dlg.GetParam(4)->Value(), 2.0);
+  EXPECT_DOUBLE_EQ(dlg.GetParam(5)->Value(), 0.0);
+  EXPECT_FALSE(g->IsTextEntryLive(generation));
+
+  // A box whose control went before its commit delivers nothing; the next request opens.
+  platform.leaveTextOpen();
+  g->CreateTextEntry(*a, a->GetText(), a->GetRECT(), "", 0);
+  const uint64_t removed = g->GetTextEntryGeneration();
+  g->RemoveControl(a);
+  EXPECT_FALSE(g->IsTextEntryLive(removed));
+  platform.commitText("-1");
+  g->CreateTextEntry(*b, b->GetText(), b->GetRECT(), "", 0);
+  platform.queue.drain();
+  EXPECT_DOUBLE_EQ(dlg.GetParam(5)->Value(), -1.0);
+  EXPECT_EQ(platform.textEntries.size(), 3u);
+}
+
+TEST_F(PromptTest, OvertakenMenuRequestEndsTheFirstPressGestures) {
+  prompter(IRECT(10, 10, 110, 40), 2);
+  Probe* second = prompter(IRECT(10, 50, 110, 80), 0);
+  EventDriver mouse(*g);
+  mouse.click(50, 20);  // the first menu is requested and not shown yet
+  mouse.click(50, 60);  // the second request overtakes it
+  platform.chooseMenuItem({1});
+  EXPECT_EQ(platform.queue.drain(), 2);
+  ASSERT_EQ(platform.menus.size(), 1u);
+  EXPECT_TRUE(second->called("OnPopupMenuSelection 1"));
+  // The first press's gesture ends when its request is overtaken, not never.
+  EXPECT_EQ(dlg.gestures(), (Log{"Begin 2", "Begin 0", "End 2", "Send 0 1", "End 0"}));
+}
+
+TEST_F(PromptTest, ColourAnswersReachOnlyALiveRequesterEachInItsOwnGesture) {
+  auto* swatch = new Probe(IRECT(10, 10, 110, 40), 6);
+  g->AttachControl(swatch);
+  std::vector<IColor> seen;
+  int runningInside = -1;
+  auto pick = [&](Probe* p) {
+    IColor start(255, 0, 0, 0);
+    return g->PromptForColor(*p, start, "Choose a color", [&seen, &runningInside, this, p](const IColor& c) {
+      seen.push_back(c);
+      runningInside = g->PromptCallbacksRunning();
+      p->SetValue(c.R / 255.0);
+      p->SetDirty(true);
+    });
+  };
+
+  platform.pickColor(IColor(255, 51, 0, 0));
+  platform.pickColor(IColor(255, 102, 0, 0));
+  ASSERT_TRUE(pick(swatch));
+  EXPECT_EQ(g->GetControlInColorPrompt(), swatch);
+  ASSERT_TRUE(pick(swatch));  // a second request replaces the first: only its answer counts
+  platform.queue.drain();
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0].R, 102);
+  EXPECT_EQ(runningInside, 1);
+  EXPECT_EQ(dlg.gestures(), (Log{"Begin 6", "Send 6 0.4", "End 6"}));
+
+  // The requester removed before the chooser answers: the answer goes nowhere.
+  platform.pickColor(IColor(255, 255, 0, 0));
+  ASSERT_TRUE(pick(swatch));
+  g->RemoveControl(swatch);
+  EXPECT_EQ(g->GetControlInColorPrompt(), nullptr);
+  platform.queue.drain();
+  EXPECT_EQ(seen.size(), 1u);
+  EXPECT_EQ(dlg.gestures().size(), 3u);
+}
+
+TEST_F(PromptTest, ModalRunsAreCountedAndSurviveTheEditorClosingInsideThem) {
+  std::vector<int> depths;
+  platform.answerMessageBox("OK", [&] {
+    depths.push_back(g->ModalRunDepth());
+    platform.answerMessageBox("OK", [&] { depths.push_back(g->ModalRunDepth()); });
+    g->ShowMessageBox("Inner", "Nested", EMsgBoxType::OK);
+    depths.push_back(g->ModalRunDepth());
+  });
+  g->ShowMessageBox("Outer", "Nested", EMsgBoxType::OK);
+  EXPECT_EQ(depths, (std::vector<int>{1, 2, 1}));
+  EXPECT_EQ(g->ModalRunDepth(), 0);
+
+  // The host closes the editor while a box is up: the run ends without touching it.
+  platform.answerMessageBox("OK", [&] { dlg.CloseWindow(); });
+  g->ShowMessageBox("Closing", "Nested", EMsgBoxType::OK);
+  EXPECT_EQ(dlg.GetGraphics(), nullptr);
+}

@@ -256,3 +256,53 @@ TEST_F(RedrawTest, AnimatingControlsRedrawEveryTickUntilTheirAnimationEnds) {
   EXPECT_EQ(p->count("Draw"), 0);
   EXPECT_GT(displayTicks, 10);
 }
+
+namespace {
+
+// A control that, once armed, marks other controls from its IsDirty, as the panel's update
+// pill relayouts its neighbour there.
+class Relayouter : public Probe {
+public:
+  using Probe::Probe;
+  std::function<void()> onScan;
+  bool IsDirty() override {
+    if (onScan) {
+      auto mark = std::move(onScan);
+      onScan = nullptr;
+      mark();
+      return true;
+    }
+    return Probe::IsDirty();
+  }
+};
+
+}  // namespace
+
+TEST_F(RedrawTest, MarksMadeDuringTheDirtyScanAreNeverLost) {
+  struct Case {
+    const char* name;
+    std::function<void(ICanvas&, Probe& earlier)> mark;
+  } cases[] = {
+      {"every control marked", [](ICanvas& g, Probe&) { g.SetAllControlsDirty(); }},
+      {"one scanned control marked", [](ICanvas&, Probe& earlier) { earlier.SetDirty(false); }},
+      {"scanned control moved", [](ICanvas& g, Probe& earlier) { g.SetControlBounds(&earlier, IRECT(300, 10, 340, 30)); }},
+  };
+  for (const Case& c : cases) {
+    Probe* earlier = attach(IRECT(10, 10, 50, 30));
+    auto* pill = new Relayouter(IRECT(100, 10, 200, 30));
+    g->AttachControl(pill);
+    g->tick();
+    earlier->calls.clear();
+    earlier->drawClips.clear();
+
+    pill->onScan = [&] { c.mark(*g, *earlier); };
+    g->tick();
+    g->tick();
+    // Drawn in this frame or the next, where it is now, and clean afterwards.
+    ASSERT_GE(earlier->count("Draw"), 1) << c.name;
+    EXPECT_TRUE(earlier->drawClips.back().Contains(earlier->GetRECT())) << c.name;
+    EXPECT_FALSE(earlier->IsDirty()) << c.name;
+    g->RemoveAllControls();
+    g->tick();
+  }
+}

@@ -212,7 +212,7 @@ TEST_F(VectorTest, EllipseHandleInEveryState) {
 TEST_F(VectorTest, PressedHandleOfAnAnimatingControlShowsTheSplashInsideIt) {
   VControl* v = attach(IRECT(0, 0, 40, 40));
   g->PrepareRegion(IRECT(0, 0, 100, 100));
-  v->SetAnimation([](IControl*) {}, 100);
+  v->SetAnimationFunction([](IControl*) {}, 100);
   v->SetSplashPoint(10, 12);
   v->SetSplashRadius(0.1f);  // 5 units
   g->clearDrawOps();
@@ -336,7 +336,7 @@ TEST_F(VectorTest, SplashGrowsFromTheClickPointForItsHundredMilliseconds) {
   g->AttachControl(probe);
   SplashClickActionFunc(probe);
   EXPECT_FALSE(probe->GetAnimationFunction());
-  probe->SetAnimation(SplashAnimationFunc, 100);
+  probe->SetAnimationFunction(SplashAnimationFunc, 100);
   clock.advance(50);
   probe->Animate();
   EXPECT_TRUE(probe->GetAnimationFunction());

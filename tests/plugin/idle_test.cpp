@@ -144,6 +144,37 @@ TEST_F(Idle, RebuildWaitsWhileATextEntryIsOpen) {
   EXPECT_EQ(layouts, before + 1);
 }
 
+TEST_F(Idle, RebuildWaitsForAMessageBoxOpenedByAPress) {
+  // A control whose press shows a box; an accent change arrives while the box is up (the
+  // idle timer keeps firing inside the modal loop). The box took the pointer's capture.
+  struct BoxOnPress : Probe {
+    using Probe::Probe;
+    int pressesDone = 0;
+    void OnMouseDown(float, float, const plugkit::canvas::IMouseMod&) override {
+      GetUI()->ShowMessageBox("Applied.", "Test", plugkit::canvas::EMsgBoxType::OK);
+      ++pressesDone;  // still alive: the rebuild did not delete it under its own handler
+    }
+  };
+  tick();
+  auto* control = new BoxOnPress(plugkit::canvas::IRECT(500, 300, 600, 340));
+  ui()->AttachControl(control);
+  const int before = layouts;
+  int layoutsInside = -1;
+  platform.answerMessageBox("OK", [&] {
+    plug->setAccentIndex(3);
+    tick();
+    tick();
+    layoutsInside = layouts;
+  });
+  EventDriver mouse(*platform.canvas());
+  mouse.press(550, 320);
+  EXPECT_EQ(layoutsInside, before);
+  EXPECT_EQ(control->pressesDone, 1);
+  mouse.release();
+  tick();
+  EXPECT_EQ(layouts, before + 1);
+}
+
 TEST_F(Idle, AccentChangeWhileClosedLeavesNoRequest) {
   closeEditor();
   plug->setAccentIndex(4);

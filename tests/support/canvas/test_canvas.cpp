@@ -406,8 +406,11 @@ EMsgBoxResult TestCanvas::ShowMessageBox(const char* str, const char* caption, E
   }
   mPlatform.messageBoxes.push_back({str != nullptr ? str : "", caption != nullptr ? caption : "", type, result});
   // Timers keep firing inside the modal loop: the test's code runs while the box is open
-  // (it may even close the editor).
-  if (whileOpen) whileOpen();
+  // (it may even close the editor). The completion runs once the loop has ended.
+  if (whileOpen) {
+    const ModalScope modal(*this);
+    whileOpen();
+  }
   if (completion) completion(result);
   return result;
 }
@@ -516,8 +519,12 @@ bool TestCanvas::SetFilePathInClipboard(const char* path) {
 
 void TestCanvas::CreatePlatformTextEntry(int paramIdx, const IText& text, const IRECT& bounds, int length,
                                          const char* str) {
-  if (mView == nullptr || mEntryOpen) return;  // no view; or one entry at a time
+  if (mView == nullptr) return;
+  // One entry at a time; an open field whose request is no longer the graphics context's
+  // (its control went) is closed for the new one.
+  if (mEntryOpen && IsTextEntryLive(mEntryGeneration)) return;
   mEntryOpen = true;
+  mEntryGeneration = GetTextEntryGeneration();
   mEntryParamIdx = paramIdx;
   mEntryLength = length;
   mPlatform.textEntries.push_back({paramIdx, text, bounds, length, str != nullptr ? str : "", false, ""});
@@ -579,6 +586,8 @@ void TestCanvas::commitTextEntry(const char* text) {
   if (!mEntryOpen) return;
   const std::string delivered = typeInto(text != nullptr ? text : "");
   mEntryOpen = false;
+  // A field whose request the graphics context no longer holds delivers nothing.
+  if (!IsTextEntryLive(mEntryGeneration)) return;
   if (!mPlatform.textEntries.empty()) {
     mPlatform.textEntries.back().committed = true;
     mPlatform.textEntries.back().delivered = delivered;
@@ -592,7 +601,7 @@ void TestCanvas::commitTextEntry(const char* text) {
 void TestCanvas::dismissTextEntry() {
   if (!mEntryOpen) return;
   mEntryOpen = false;
-  ClearInTextEntryControl();  // a dismissed entry is forgotten
+  if (IsTextEntryLive(mEntryGeneration)) ClearInTextEntryControl();  // a dismissed entry is forgotten
 }
 
 // ---------------------------------------------------------------------------------------

@@ -270,7 +270,8 @@ public:
   // Closes the open entry without a commit.
   void dismissTextEntry();
 
-  // Drawing primitives: recorded.
+  // ICanvasDrawingAPI: recorded; text measured as described above; fonts taken unless
+  // the platform rejects them.
   void PathClear() override;
   void PathClose() override;
   void PathArc(float cx, float cy, float r, float a1, float a2,
@@ -294,44 +295,48 @@ public:
   void DrawFastDropShadow(const IRECT& innerBounds, const IRECT& outerBounds, float xyDrop = 5.f,
                           float roundness = 0.f, float blur = 10.f, const IBlend* blend = nullptr) override;
   void DrawResize() override;
-  void BeginFrame() override;
-
-  // Fonts, answered from the platform's lists.
-  plugkit::canvas::PlatformFontPtr LoadPlatformFont(const char* fontID, const char* fileNameOrResID) override;
-  plugkit::canvas::PlatformFontPtr LoadPlatformFont(const char* fontID, const char* fontName,
-                                                    plugkit::canvas::ETextStyle style) override;
-  plugkit::canvas::PlatformFontPtr LoadPlatformFont(const char* fontID, void* data, int size) override;
-  void CachePlatformFont(const char* fontID, const plugkit::canvas::PlatformFontPtr& font) override;
   bool LoadAPIFont(const char* fontID, const plugkit::canvas::PlatformFontPtr& font) override;
+  // The frame hooks of the graphics context: recorded.
+  void BeginFrame() override;
   void EndFrame() override;
 
-  // Platform operations.
+  // ICanvasPlatformAPI: the scripted platform.
   void* OpenWindow(void* parent) override;
   void CloseWindow() override;
   void* GetWindow() override { return mView; }
+  void PlatformResize(bool parentHasResized) override { mPlatformResizes.push_back(parentHasResized); }
+  void UpdateTooltips() override { ++mTooltipUpdates; }
   void GetMouseLocation(float& x, float& y) const override;
   void HideMouseCursor(bool hide = true, bool lock = true) override;
   void MoveMouseCursor(float x, float y) override;
-  void ForceEndUserEdit() override { dismissTextEntry(); }
+  // A modal run: the scripted answer's whileOpen runs inside it.
   EMsgBoxResult ShowMessageBox(const char* str, const char* caption, EMsgBoxType type,
                                MsgBoxCompletion completion = nullptr) override;
   void PromptForFile(StringBuf& fileName, StringBuf& path, EFileAction action = EFileAction::Open,
                      const char* ext = "", FileCompletion completion = nullptr) override;
   void PromptForDirectory(StringBuf& dir, FileCompletion completion = nullptr) override;
+  // The picked colour arrives on the next turn of the main queue.
   bool PromptForColor(IColor& color, const char* str = "", ColorCompletion completion = nullptr) override;
+  using plugkit::canvas::ICanvas::PromptForColor;
   bool OpenURL(const char* url, const char* msgWindowTitle = nullptr, const char* confirmMsg = nullptr,
                const char* errMsgOnFailure = nullptr) override;
   bool RevealPathInExplorerOrFinder(StringBuf& path, bool select = false) override;
   bool GetTextFromClipboard(StringBuf& str) override;
   bool SetTextInClipboard(const char* str) override;
   bool SetFilePathInClipboard(const char* path) override;
-  void UpdateTooltips() override { ++mTooltipUpdates; }
-  const char* GetPlatformAPIStr() override { return "Headless"; }
   void CreatePlatformTextEntry(int paramIdx, const IText& text, const IRECT& bounds, int length,
                                const char* str) override;
+  void ForceEndUserEdit() override { dismissTextEntry(); }
   plugkit::canvas::IPopupMenu* CreatePlatformPopupMenu(plugkit::canvas::IPopupMenu& menu, const IRECT& bounds,
                                                        bool& isAsync) override;
-  void PlatformResize(bool parentHasResized) override { mPlatformResizes.push_back(parentHasResized); }
+  // Fonts, answered from the platform's lists.
+  plugkit::canvas::PlatformFontPtr LoadPlatformFont(const char* fontID, const char* fileNameOrResID) override;
+  plugkit::canvas::PlatformFontPtr LoadPlatformFont(const char* fontID, const char* fontName,
+                                                    plugkit::canvas::ETextStyle style) override;
+  plugkit::canvas::PlatformFontPtr LoadPlatformFont(const char* fontID, void* data, int size) override;
+  void CachePlatformFont(const char* fontID, const plugkit::canvas::PlatformFontPtr& font) override;
+  // A platform hook with a base answer.
+  const char* GetPlatformAPIStr() override { return "Headless"; }
 
 private:
   DrawOp& record(DrawOp::Kind kind);
@@ -354,6 +359,7 @@ private:
   int mCursorHideCalls = 0;
   std::vector<bool> mPlatformResizes;
   bool mEntryOpen = false;
+  uint64_t mEntryGeneration = 0;  // the graphics context's generation of the open entry
   int mEntryParamIdx = -1;
   int mEntryLength = 0;
 };
