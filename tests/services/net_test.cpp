@@ -10,11 +10,13 @@
 
 #include "services/net.h"
 #include "shims/apple/security/SecTask.h"
+#include "tests/services/fetch_probe.h"
 #include "tests/services/loopback_server.h"
 #include "tests/services/stalling_listeners.h"
 
 using namespace brightloom::net;
-using Clock = std::chrono::steady_clock;
+using sp::test::Clock;
+using sp::test::secondsSince;
 
 namespace {
 
@@ -23,11 +25,13 @@ namespace {
 constexpr int kFetchTimeoutSeconds = 8;
 constexpr double kWellUnderTheTimeOut = kFetchTimeoutSeconds / 2.0;
 
-constexpr const char* kFeed = R"({"spectrapoise":{"version":"0.5.0","page":"/spectrapoise#download"}})";
-
-double secondsSince(Clock::time_point start) {
-  return std::chrono::duration<double>(Clock::now() - start).count();
+// Gives a fetch time to reach the phase a test stalls it in (the phase cannot be observed).
+bool waitAWhile() {
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  return true;
 }
+
+constexpr const char* kFeed = R"({"spectrapoise":{"version":"0.5.0","page":"/spectrapoise#download"}})";
 
 }  // namespace
 
@@ -110,17 +114,12 @@ TEST(HttpsFetch, ServerThatNeverAnswersTimesOut) {
 
 TEST(HttpsFetch, CancelAbandonsAWaitingRequestPromptly) {
   SP_REQUIRE_LOOPBACK_SERVER(server);
-  std::atomic<bool> cancel{false};
   SendOptions options;
   options.caFile = server.caFile;
-  options.cancel = &cancel;
-  HttpResult result{-1, "unset"};
-  std::thread fetcher([&] { result = send(server.url("/hang"), kFetchTimeoutSeconds, options); });
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  const auto raised = Clock::now();
-  cancel.store(true);
-  fetcher.join();
-  const double elapsed = secondsSince(raised);
+  const sp::test::CancelledFetch fetch =
+      sp::test::cancelFetch(server.url("/hang"), kFetchTimeoutSeconds, options, waitAWhile);
+  const double elapsed = fetch.secondsToReturn;
+  const HttpResult& result = fetch.result;
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.body, "");
   EXPECT_LT(elapsed, kWellUnderTheTimeOut);
@@ -146,19 +145,11 @@ TEST(HttpsFetch, CancelHoldsWhileConnectingAndDuringTlsSetUp) {
   const sp::test::SilentListener tlsSetUp;
   for (const StalledPhase& phase : stalledPhases(connecting, tlsSetUp)) {
     ASSERT_GT(phase.port, 0) << phase.name;
-    std::atomic<bool> cancel{false};
-    SendOptions options;
-    options.cancel = &cancel;
-    HttpResult result{-1, "unset"};
-    std::thread fetcher([&] { result = send(loopbackUrl(phase.port), kFetchTimeoutSeconds, options); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    const auto raised = Clock::now();
-    cancel.store(true);
-    fetcher.join();
-    const double elapsed = secondsSince(raised);
-    EXPECT_EQ(result.status, 0) << phase.name;
-    EXPECT_EQ(result.body, "") << phase.name;
-    EXPECT_LT(elapsed, kWellUnderTheTimeOut) << phase.name;
+    const sp::test::CancelledFetch fetch =
+        sp::test::cancelFetch(loopbackUrl(phase.port), kFetchTimeoutSeconds, SendOptions{}, waitAWhile);
+    EXPECT_EQ(fetch.result.status, 0) << phase.name;
+    EXPECT_EQ(fetch.result.body, "") << phase.name;
+    EXPECT_LT(fetch.secondsToReturn, kWellUnderTheTimeOut) << phase.name;
   }
 }
 

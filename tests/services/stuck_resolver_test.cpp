@@ -13,31 +13,20 @@
 
 #include "services/net.h"
 #include "services/updates.h"
+#include "tests/services/fetch_probe.h"
 #include "tests/services/stuck_resolver.h"
 #include "tests/support/temp_dir.h"
 
 using brightloom::net::HttpResult;
-using Clock = std::chrono::steady_clock;
+using sp::test::Clock;
+using sp::test::secondsSince;
+using sp::test::waitUntil;
 
 namespace {
 
 constexpr const char* kStuckUrl = "https://feed.stuck.test/updates.json";
 // The update check's own time-out; every bound below stays well under it.
 constexpr int kFetchTimeoutSeconds = 8;
-
-double secondsSince(Clock::time_point start) {
-  return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-// Polls `done` every 10 ms for up to `seconds`; a generous bound that only a fault reaches.
-bool waitUntil(const std::function<bool()>& done, double seconds) {
-  const auto end = Clock::now() + std::chrono::duration<double>(seconds);
-  while (!done()) {
-    if (Clock::now() >= end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return true;
-}
 
 class StuckResolverTest : public ::testing::Test {
 protected:
@@ -72,21 +61,14 @@ protected:
 }  // namespace
 
 TEST_F(StuckResolverTest, CancelReturnsWhileTheNameStillResolves) {
-  std::atomic<bool> cancel{false};
-  brightloom::net::SendOptions options;
-  options.cancel = &cancel;
-  HttpResult result{-1, "unset"};
-  std::thread fetcher([&] { result = brightloom::net::send(kStuckUrl, kFetchTimeoutSeconds, options); });
-  ASSERT_TRUE(waitForTheLookup()) << "the fetch never asked for the name";
-  const auto raised = Clock::now();
-  cancel.store(true);
-  fetcher.join();
-  const double elapsed = secondsSince(raised);
-  EXPECT_EQ(result.status, 0);
-  EXPECT_EQ(result.body, "");
+  const sp::test::CancelledFetch fetch =
+      sp::test::cancelFetch(kStuckUrl, kFetchTimeoutSeconds, {}, [&] { return waitForTheLookup(); });
+  ASSERT_TRUE(fetch.stalled) << "the fetch never asked for the name";
+  EXPECT_EQ(fetch.result.status, 0);
+  EXPECT_EQ(fetch.result.body, "");
   EXPECT_EQ(resolver_.waiting(), 1) << "the fetch waited for the lookup";
-  EXPECT_LT(elapsed, kFetchTimeoutSeconds / 2.0);
-  std::printf("cancelled lookup returned after %.0f ms\n", elapsed * 1000);
+  EXPECT_LT(fetch.secondsToReturn, kFetchTimeoutSeconds / 2.0);
+  std::printf("cancelled lookup returned after %.0f ms\n", fetch.secondsToReturn * 1000);
 }
 
 TEST_F(StuckResolverTest, TimeOutHoldsWhileTheNameStillResolves) {

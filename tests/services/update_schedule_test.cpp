@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "services/updates.h"
+#include "tests/services/fetch_probe.h"
 #include "tests/services/loopback_server.h"
 #include "tests/services/stalling_listeners.h"
 #include "tests/support/temp_dir.h"
@@ -17,7 +18,7 @@
 namespace fs = std::filesystem;
 using namespace brightloom::updates;
 using brightloom::net::HttpResult;
-using Clock = std::chrono::steady_clock;
+using sp::test::Clock;
 using sp::test::SilentListener;
 
 namespace {
@@ -54,12 +55,7 @@ protected:
 
   // Polls the published state until a notice shows or the time is up.
   static bool waitForNotice(const UpdateCheck& check, int ms) {
-    const auto end = Clock::now() + std::chrono::milliseconds(ms);
-    while (Clock::now() < end) {
-      if (check.notice()) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return check.notice().has_value();
+    return sp::test::waitUntil([&] { return check.notice().has_value(); }, ms / 1000.0);
   }
 
   sp::test::TempDir dir_;
