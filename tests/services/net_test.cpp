@@ -128,6 +128,8 @@ TEST(HttpsFetch, CancelAbandonsAWaitingRequestPromptly) {
 
 // A fetch stalled while connecting or during TLS set-up (the name lookup: stuck_resolver_test,
 // waiting for data: the tests above) ends at a cancel or at its time-out all the same.
+namespace {
+
 struct StalledPhase {
   const char* name;
   int port;
@@ -139,6 +141,8 @@ std::vector<StalledPhase> stalledPhases(const sp::test::FullQueueListener& conne
 }
 
 std::string loopbackUrl(int port) { return "https://127.0.0.1:" + std::to_string(port) + "/updates.json"; }
+
+}  // namespace
 
 TEST(HttpsFetch, CancelHoldsWhileConnectingAndDuringTlsSetUp) {
   const sp::test::FullQueueListener connecting;
