@@ -10,18 +10,28 @@
 
 #include "services/net.h"
 #include "shims/apple/security/SecTask.h"
+#include "tests/services/fetch_probe.h"
 #include "tests/services/loopback_server.h"
+#include "tests/services/stalling_listeners.h"
 
 using namespace brightloom::net;
-using Clock = std::chrono::steady_clock;
+using sp::test::Clock;
+using sp::test::secondsSince;
 
 namespace {
 
-constexpr const char* kFeed = R"({"spectrapoise":{"version":"0.5.0","page":"/spectrapoise#download"}})";
+// The update check's time-out. A refusal, a cancel or a shorter time-out must end well under it;
+// how far under is the machine's business.
+constexpr int kFetchTimeoutSeconds = 8;
+constexpr double kWellUnderTheTimeOut = kFetchTimeoutSeconds / 2.0;
 
-double secondsSince(Clock::time_point start) {
-  return std::chrono::duration<double>(Clock::now() - start).count();
+// Gives a fetch time to reach the phase a test stalls it in (the phase cannot be observed).
+bool waitAWhile() {
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  return true;
 }
+
+constexpr const char* kFeed = R"({"spectrapoise":{"version":"0.5.0","page":"/spectrapoise#download"}})";
 
 }  // namespace
 
@@ -70,10 +80,10 @@ TEST(HttpsFetch, RefusesBadAndNonHttpsAddressesAtOnce) {
   };
   for (const auto& address : addresses) {
     const auto start = Clock::now();
-    const HttpResult r = getJson(address, 8);
+    const HttpResult r = getJson(address, kFetchTimeoutSeconds);
     EXPECT_EQ(r.status, 0) << address;
     EXPECT_EQ(r.body, "") << address;
-    EXPECT_LT(secondsSince(start), 1.0) << address;
+    EXPECT_LT(secondsSince(start), kWellUnderTheTimeOut) << address;
   }
 }
 
@@ -104,21 +114,63 @@ TEST(HttpsFetch, ServerThatNeverAnswersTimesOut) {
 
 TEST(HttpsFetch, CancelAbandonsAWaitingRequestPromptly) {
   SP_REQUIRE_LOOPBACK_SERVER(server);
-  std::atomic<bool> cancel{false};
   SendOptions options;
   options.caFile = server.caFile;
-  options.cancel = &cancel;
-  HttpResult result{-1, "unset"};
-  std::thread fetcher([&] { result = send(server.url("/hang"), 8, options); });
-  std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  const auto raised = Clock::now();
-  cancel.store(true);
-  fetcher.join();
-  const double elapsed = secondsSince(raised);
+  const sp::test::CancelledFetch fetch =
+      sp::test::cancelFetch(server.url("/hang"), kFetchTimeoutSeconds, options, waitAWhile);
+  const double elapsed = fetch.secondsToReturn;
+  const HttpResult& result = fetch.result;
   EXPECT_EQ(result.status, 0);
   EXPECT_EQ(result.body, "");
-  EXPECT_LT(elapsed, 1.0);
+  EXPECT_LT(elapsed, kWellUnderTheTimeOut);
   std::printf("cancelled fetch returned %.0f ms after the request\n", elapsed * 1000);
+}
+
+// A fetch stalled while connecting or during TLS set-up (the name lookup: stuck_resolver_test,
+// waiting for data: the tests above) ends at a cancel or at its time-out all the same.
+namespace {
+
+struct StalledPhase {
+  const char* name;
+  int port;
+};
+
+std::vector<StalledPhase> stalledPhases(const sp::test::FullQueueListener& connecting,
+                                        const sp::test::SilentListener& tlsSetUp) {
+  return {{"connecting", connecting.port()}, {"TLS set-up", tlsSetUp.port()}};
+}
+
+std::string loopbackUrl(int port) { return "https://127.0.0.1:" + std::to_string(port) + "/updates.json"; }
+
+}  // namespace
+
+TEST(HttpsFetch, CancelHoldsWhileConnectingAndDuringTlsSetUp) {
+  const sp::test::FullQueueListener connecting;
+  const sp::test::SilentListener tlsSetUp;
+  for (const StalledPhase& phase : stalledPhases(connecting, tlsSetUp)) {
+    ASSERT_GT(phase.port, 0) << phase.name;
+    const sp::test::CancelledFetch fetch =
+        sp::test::cancelFetch(loopbackUrl(phase.port), kFetchTimeoutSeconds, SendOptions{}, waitAWhile);
+    EXPECT_EQ(fetch.result.status, 0) << phase.name;
+    EXPECT_EQ(fetch.result.body, "") << phase.name;
+    EXPECT_LT(fetch.secondsToReturn, kWellUnderTheTimeOut) << phase.name;
+  }
+}
+
+TEST(HttpsFetch, TimeOutHoldsWhileConnectingAndDuringTlsSetUp) {
+  constexpr int kTimeout = 1;
+  const sp::test::FullQueueListener connecting;
+  const sp::test::SilentListener tlsSetUp;
+  for (const StalledPhase& phase : stalledPhases(connecting, tlsSetUp)) {
+    ASSERT_GT(phase.port, 0) << phase.name;
+    const auto start = Clock::now();
+    const HttpResult r = send(loopbackUrl(phase.port), kTimeout);
+    const double elapsed = secondsSince(start);
+    EXPECT_EQ(r.status, 0) << phase.name;
+    EXPECT_EQ(r.body, "") << phase.name;
+    EXPECT_GE(elapsed, kTimeout * 0.5) << phase.name;
+    EXPECT_LT(elapsed, kTimeout + 5) << phase.name;
+  }
 }
 
 // ---- network permission ----

@@ -2,11 +2,6 @@
 // whole road from the environment to the loopback feed to the notice.
 #include <gtest/gtest.h>
 
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -15,55 +10,31 @@
 #include <thread>
 
 #include "services/updates.h"
+#include "tests/services/fetch_probe.h"
 #include "tests/services/loopback_server.h"
+#include "tests/services/stalling_listeners.h"
 #include "tests/support/temp_dir.h"
 
 namespace fs = std::filesystem;
 using namespace brightloom::updates;
 using brightloom::net::HttpResult;
-using Clock = std::chrono::steady_clock;
+using sp::test::Clock;
+using sp::test::SilentListener;
 
 namespace {
+
+// The default fetch's time-out, which a stop must never wait out.
+constexpr double kFetchTimeoutMs = 8000;
+// How long to wait for an event that normally takes milliseconds: only a fault reaches it.
+constexpr int kEventWaitMs = 30000;
+// The latest a first cycle can end: the largest start jitter, then a fetch's longest wait.
+constexpr int kLatestNoticeMs = 6000 + 8000 + 5000;
 
 constexpr const char* kFeed = R"({"spectrapoise":{"version":"0.5.0","page":"/spectrapoise#download"}})";
 
 double millisecondsSince(Clock::time_point start) {
   return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
-
-// A TCP listener on 127.0.0.1 that never speaks: a TLS client connected to it waits for the
-// server's greeting until its time-out.
-class SilentListener {
-public:
-  SilentListener() {
-    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof address;
-    if (fd_ >= 0 && ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        ::listen(fd_, 8) == 0 && ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &size) == 0) {
-      port_ = ntohs(address.sin_port);
-    }
-  }
-  ~SilentListener() {
-    if (client_ >= 0) ::close(client_);
-    if (fd_ >= 0) ::close(fd_);
-  }
-  int port() const { return port_; }
-  // Waits up to `ms` for a client to connect.
-  bool accept(int ms) {
-    pollfd p{fd_, POLLIN, 0};
-    if (::poll(&p, 1, ms) != 1) return false;
-    client_ = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);
-    return client_ >= 0;
-  }
-
-private:
-  int fd_ = -1;
-  int client_ = -1;
-  int port_ = 0;
-};
 
 class UpdateScheduleTest : public ::testing::Test {
 protected:
@@ -84,12 +55,7 @@ protected:
 
   // Polls the published state until a notice shows or the time is up.
   static bool waitForNotice(const UpdateCheck& check, int ms) {
-    const auto end = Clock::now() + std::chrono::milliseconds(ms);
-    while (Clock::now() < end) {
-      if (check.notice()) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return check.notice().has_value();
+    return sp::test::waitUntil([&] { return check.notice().has_value(); }, ms / 1000.0);
   }
 
   sp::test::TempDir dir_;
@@ -109,7 +75,7 @@ TEST_F(UpdateScheduleTest, StopDuringTheStartDelayReturnsAtOnce) {
   const auto start = Clock::now();
   check->stopSchedule();
   const double elapsed = millisecondsSince(start);
-  EXPECT_LT(elapsed, 1000.0);
+  EXPECT_LT(elapsed, kStartDelayMs / 2.0) << "the stop waited out the start delay";
   std::printf("stop during the start delay took %.2f ms\n", elapsed);
   check->startSchedule(0);  // ignored after a stop
   check.reset();
@@ -125,7 +91,7 @@ TEST_F(UpdateScheduleTest, FirstCycleFetchesAndPublishesTheNotice) {
   const std::uint32_t before = check.changes();
   check.setStartJitterLimitForTesting(0);
   check.startSchedule(0);
-  ASSERT_TRUE(waitForNotice(check, 5000));
+  ASSERT_TRUE(waitForNotice(check, kEventWaitMs));
   EXPECT_EQ(check.notice()->version, "0.5.0");
   EXPECT_EQ(check.changes(), before + 1);
   EXPECT_EQ(fetches.load(), 1);
@@ -139,12 +105,12 @@ TEST_F(UpdateScheduleTest, StopAbandonsTheDefaultFetch) {
   UpdateCheck check(config(nullptr));  // default fetch: 8 s time-out
   check.setStartJitterLimitForTesting(0);
   check.startSchedule(0);
-  ASSERT_TRUE(listener.accept(5000)) << "the schedule never connected";
+  ASSERT_TRUE(listener.accept(kEventWaitMs)) << "the schedule never connected";
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   const auto start = Clock::now();
   check.stopSchedule();
   const double elapsed = millisecondsSince(start);
-  EXPECT_LT(elapsed, 1000.0);
+  EXPECT_LT(elapsed, kFetchTimeoutMs / 2.0) << "the stop waited for the fetch";
   std::printf("stop during a fetch took %.2f ms\n", elapsed);
   // The turn was taken; the feed stays empty.
   const auto record = check.readRecord();
@@ -194,7 +160,7 @@ TEST_F(UpdateScheduleTest, EndToEndFromEnvironmentToLoopbackFeedToNotice) {
   EXPECT_FALSE(check.notice());
   const auto start = Clock::now();
   check.startSchedule(0);  // the real 0..6000 ms jitter
-  ASSERT_TRUE(waitForNotice(check, 7000 + 1000));
+  ASSERT_TRUE(waitForNotice(check, kLatestNoticeMs));
   std::printf("notice after %.0f ms\n", millisecondsSince(start));
   check.stopSchedule();
   EXPECT_EQ(fetches.load(), 1);

@@ -1,7 +1,9 @@
 #include "shims/apple/foundation/URLSession.h"
 
 #include <curl/curl.h>
+#include <dlfcn.h>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <mutex>
@@ -10,9 +12,24 @@ namespace foundation {
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
+// How long a running task waits for network events before it looks at its cancel flag and
+// deadline again.
+constexpr int kPollMs = 50;
+
 void initialiseCurlOnce() {
   static std::once_flag once;
-  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+  std::call_once(once, [] {
+    curl_global_init(CURL_GLOBAL_DEFAULT);
+    // A task that ends early leaves its name lookup running on libcurl's helper thread (see
+    // CURLOPT_QUICK_EXIT). Keep libcurl mapped for the life of the process, so that thread
+    // has code to return to even after the host has unloaded the plug-in.
+    Dl_info info{};
+    if (dladdr(reinterpret_cast<void*>(&curl_multi_perform), &info) != 0 && info.dli_fname != nullptr) {
+      dlopen(info.dli_fname, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+    }
+  });
 }
 
 struct EasyDeleter {
@@ -63,31 +80,58 @@ bool cancelled(const URLSessionConfiguration& c) {
   return c.cancel != nullptr && c.cancel->load(std::memory_order_relaxed);
 }
 
-}  // namespace
+// The authorities to trust: the given file; else the system's certificate folder when libcurl
+// knows one, whose hashed names let the TLS library read only the certificates a handshake
+// needs. (libcurl's default bundle file is parsed whole by every task: tens of milliseconds,
+// far more on a loaded machine, in which the task cannot look at its cancel flag.)
+void chooseTrustStore(CURL* h, const std::string& caFile) {
+  if (!caFile.empty()) {
+    curl_easy_setopt(h, CURLOPT_CAINFO, caFile.c_str());
+    return;
+  }
+  const curl_version_info_data* info = curl_version_info(CURLVERSION_NOW);
+  if (info != nullptr && info->age >= CURLVERSION_SEVENTH && info->capath != nullptr && info->capath[0] != '\0') {
+    curl_easy_setopt(h, CURLOPT_CAINFO, nullptr);
+    curl_easy_setopt(h, CURLOPT_CAPATH, info->capath);
+  }
+}
 
-DataTaskResult runDataTask(const URLSessionConfiguration& configuration, const URLRequest& request) {
-  DataTaskResult result;
-  if (!isHttpsUrl(request.url)) return result;  // kBadURL
-  initialiseCurlOnce();
-
-  std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
-  std::unique_ptr<CURLM, MultiDeleter> multi(curl_multi_init());
-  result.error = URLError::kCannotConnect;
-  if (!easy || !multi) return result;
-
+// One GET on a multi handle of its own, with what libcurl writes into while it runs. The
+// easy handle leaves the multi handle before either is cleaned up, and both go before the
+// sink and the header list they point to.
+struct Transfer {
+  BodySink sink;
   std::unique_ptr<curl_slist, SlistDeleter> headers;
+  std::unique_ptr<CURL, EasyDeleter> easy;
+  std::unique_ptr<CURLM, MultiDeleter> multi;
+  bool attached = false;
+  CURLcode code = CURLE_FAILED_INIT;  // libcurl's verdict once the transfer has finished
+
+  Transfer() = default;
+  Transfer(const Transfer&) = delete;
+  Transfer& operator=(const Transfer&) = delete;
+  ~Transfer() {
+    if (attached) curl_multi_remove_handle(multi.get(), easy.get());
+  }
+};
+
+// Prepares the request on a fresh ephemeral handle. False when libcurl refuses.
+bool setUpTransfer(Transfer& t, const URLSessionConfiguration& configuration, const URLRequest& request) {
+  t.easy.reset(curl_easy_init());
+  t.multi.reset(curl_multi_init());
+  if (!t.easy || !t.multi) return false;
+
   for (const auto& [name, value] : request.headers) {
-    curl_slist* next = curl_slist_append(headers.get(), (name + ": " + value).c_str());
-    if (next == nullptr) return result;
-    headers.release();
-    headers.reset(next);
+    curl_slist* next = curl_slist_append(t.headers.get(), (name + ": " + value).c_str());
+    if (next == nullptr) return false;
+    t.headers.release();
+    t.headers.reset(next);
   }
 
   const long requestTimeout = std::max(1, configuration.timeoutIntervalForRequest);
   const long resourceTimeout = std::max(1, configuration.timeoutIntervalForResource);
-  BodySink sink;
-  sink.limit = configuration.maximumBodyBytes;
-  CURL* h = easy.get();
+  t.sink.limit = configuration.maximumBodyBytes;
+  CURL* h = t.easy.get();
   curl_easy_setopt(h, CURLOPT_URL, request.url.c_str());
   curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "https");
   curl_easy_setopt(h, CURLOPT_REDIR_PROTOCOLS_STR, "https");
@@ -99,61 +143,70 @@ DataTaskResult runDataTask(const URLSessionConfiguration& configuration, const U
   curl_easy_setopt(h, CURLOPT_CONNECTTIMEOUT, requestTimeout);
   curl_easy_setopt(h, CURLOPT_TIMEOUT, std::min(requestTimeout, resourceTimeout));
   curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, collectBody);
-  curl_easy_setopt(h, CURLOPT_WRITEDATA, &sink);
-  if (headers) curl_easy_setopt(h, CURLOPT_HTTPHEADER, headers.get());
-  if (!configuration.certificateAuthorityFile.empty()) {
-    curl_easy_setopt(h, CURLOPT_CAINFO, configuration.certificateAuthorityFile.c_str());
-  }
+  curl_easy_setopt(h, CURLOPT_WRITEDATA, &t.sink);
+  if (t.headers) curl_easy_setopt(h, CURLOPT_HTTPHEADER, t.headers.get());
+  chooseTrustStore(h, configuration.certificateAuthorityFile);
   // Ephemeral: no connection, session or cookie state outlives this task.
   curl_easy_setopt(h, CURLOPT_FORBID_REUSE, 1L);
   curl_easy_setopt(h, CURLOPT_SSL_SESSIONID_CACHE, 0L);
+  // Ending the task never waits for a name lookup that hangs: libcurl leaves its helper thread
+  // to finish on its own.
+  curl_easy_setopt(h, CURLOPT_QUICK_EXIT, 1L);
 
-  if (curl_multi_add_handle(multi.get(), h) != CURLM_OK) return result;
+  t.attached = curl_multi_add_handle(t.multi.get(), h) == CURLM_OK;
+  return t.attached;
+}
 
-  // A wall-clock bound on top of libcurl's own, so the call always returns.
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(resourceTimeout + 5);
-  int running = 1;
-  bool stopped = false;
-  bool timedOut = false;
-  while (running > 0) {
-    if (curl_multi_perform(multi.get(), &running) != CURLM_OK) break;
-    if (running == 0) break;
-    if (cancelled(configuration)) {
-      stopped = true;
-      break;
+enum class PollEnd { kFinished, kCancelled, kTimedOut, kBroken };
+
+// Drives the transfer until it finishes, the cancel flag rises or the deadline passes. Every
+// phase (name lookup, connection, TLS set-up, waiting for data) runs in libcurl's non-blocking
+// steps, so the flag and the deadline are seen within about kPollMs.
+PollEnd pollTransfer(Transfer& t, const URLSessionConfiguration& configuration, Clock::time_point deadline) {
+  for (;;) {
+    int running = 0;
+    if (curl_multi_perform(t.multi.get(), &running) != CURLM_OK) return PollEnd::kBroken;
+    if (running == 0) {
+      int queued = 0;
+      bool finished = false;
+      while (CURLMsg* message = curl_multi_info_read(t.multi.get(), &queued)) {
+        if (message->msg == CURLMSG_DONE && message->easy_handle == t.easy.get()) {
+          t.code = message->data.result;
+          finished = true;
+        }
+      }
+      return finished ? PollEnd::kFinished : PollEnd::kBroken;
     }
-    if (std::chrono::steady_clock::now() >= deadline) {
-      timedOut = true;
-      break;
-    }
-    // Short waits keep a cancel request answered quickly without any cross-thread curl call.
-    if (curl_multi_poll(multi.get(), nullptr, 0, 50, nullptr) != CURLM_OK) break;
+    if (cancelled(configuration)) return PollEnd::kCancelled;
+    if (Clock::now() >= deadline) return PollEnd::kTimedOut;
+    if (curl_multi_poll(t.multi.get(), nullptr, 0, kPollMs, nullptr) != CURLM_OK) return PollEnd::kBroken;
   }
+}
 
-  CURLcode code = CURLE_FAILED_INIT;
-  bool finished = false;
-  int queued = 0;
-  while (CURLMsg* message = curl_multi_info_read(multi.get(), &queued)) {
-    if (message->msg == CURLMSG_DONE && message->easy_handle == h) {
-      code = message->data.result;
-      finished = true;
-    }
+// What the task's caller gets from the way the transfer ended.
+DataTaskResult classifyTransfer(Transfer& t, PollEnd end) {
+  DataTaskResult result;
+  switch (end) {
+    case PollEnd::kCancelled:
+      result.error = URLError::kCancelled;
+      return result;
+    case PollEnd::kTimedOut:
+      result.error = URLError::kTimedOut;
+      return result;
+    case PollEnd::kBroken:
+      result.error = t.sink.tooLarge ? URLError::kBodyTooLarge : URLError::kCannotConnect;
+      return result;
+    case PollEnd::kFinished:
+      break;
   }
-  curl_multi_remove_handle(multi.get(), h);
-
-  if (stopped && !finished) {
-    result.error = URLError::kCancelled;
-  } else if (timedOut && !finished) {
-    result.error = URLError::kTimedOut;
-  } else if (sink.tooLarge) {
+  if (t.sink.tooLarge) {
     result.error = URLError::kBodyTooLarge;
-  } else if (!finished) {
-    result.error = URLError::kCannotConnect;
-  } else if (code == CURLE_OPERATION_TIMEDOUT) {
+  } else if (t.code == CURLE_OPERATION_TIMEDOUT) {
     result.error = URLError::kTimedOut;
-  } else if (code != CURLE_OK) {
+  } else if (t.code != CURLE_OK) {
     result.error = URLError::kCannotConnect;
   } else {
+    CURL* h = t.easy.get();
     HTTPURLResponse response;
     curl_easy_getinfo(h, CURLINFO_RESPONSE_CODE, &response.statusCode);
     const char* effective = nullptr;
@@ -166,9 +219,31 @@ DataTaskResult runDataTask(const URLSessionConfiguration& configuration, const U
     }
     result.error = URLError::kNone;
     result.response = std::move(response);
-    result.body = std::move(sink.body);
+    result.body = std::move(t.sink.body);
   }
   return result;
+}
+
+}  // namespace
+
+DataTaskResult runDataTask(const URLSessionConfiguration& configuration, const URLRequest& request) {
+  DataTaskResult result;
+  if (!isHttpsUrl(request.url)) return result;  // kBadURL
+  if (cancelled(configuration)) {
+    result.error = URLError::kCancelled;
+    return result;
+  }
+  initialiseCurlOnce();
+
+  // A wall-clock bound on top of libcurl's own, so the call always returns.
+  const int resourceTimeout = std::max(1, configuration.timeoutIntervalForResource);
+  const auto deadline = Clock::now() + std::chrono::seconds(resourceTimeout + 5);
+  Transfer transfer;
+  if (!setUpTransfer(transfer, configuration, request)) {
+    result.error = URLError::kCannotConnect;
+    return result;
+  }
+  return classifyTransfer(transfer, pollTransfer(transfer, configuration, deadline));
 }
 
 }  // namespace foundation

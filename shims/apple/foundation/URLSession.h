@@ -19,7 +19,8 @@ struct URLSessionConfiguration {
   std::size_t maximumBodyBytes = 0;
   // PEM file of the certificate authorities to trust; empty: the system's trust store.
   std::string certificateAuthorityFile;
-  // When it becomes true the task stops within about 50 ms and fails with kCancelled.
+  // When it becomes true the task stops within about 50 ms and fails with kCancelled, in every
+  // phase; a name lookup that hangs is left to finish on a helper thread of its own.
   const std::atomic<bool>* cancel = nullptr;
 };
 
@@ -50,7 +51,8 @@ struct DataTaskResult {
   std::string body;                         // complete body when error is kNone
 };
 
-// Runs one GET. Blocks until the answer is complete, the time is up or `cancel` is raised.
+// Runs one GET. Blocks until the answer is complete, the time is up or `cancel` is raised;
+// neither of the last two waits for a name lookup.
 // Safe to call from several threads at once.
 DataTaskResult runDataTask(const URLSessionConfiguration& configuration, const URLRequest& request);
 
