@@ -161,6 +161,7 @@ TEST(Timer, SameLoopOfferedAgainStaysAndLoopsAreHeldWhileOffered) {
   loop->fire(1);
   EXPECT_EQ(ticks, 1);
 
+  plugkit::OfferHostRunLoop(*timer, kCFHostRunLoopViewFrame, nullptr);
   plugkit::OfferHostRunLoop(*timer, kCFHostRunLoopInitialize, nullptr);
   EXPECT_EQ(loop->unregistrations(), 1);
   EXPECT_EQ(loop->refCount(), 1);
