@@ -4,13 +4,16 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 HeapBuf::~HeapBuf() { std::free(buf_); }
 
-HeapBuf::HeapBuf(const HeapBuf& other) : granul_(other.granul_) { CopyFrom(other.buf_, other.size_); }
+HeapBuf::HeapBuf(const HeapBuf& other) : granul_(other.granul_) {
+  if (!CopyFrom(other.buf_, other.size_)) throw std::bad_alloc();
+}
 
 HeapBuf& HeapBuf::operator=(const HeapBuf& other) {
-  if (this != &other) CopyFrom(other.buf_, other.size_);
+  if (this != &other && !CopyFrom(other.buf_, other.size_)) throw std::bad_alloc();
   return *this;
 }
 

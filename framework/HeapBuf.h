@@ -2,12 +2,15 @@
 // A growable byte buffer. The used size is what callers see; the allocation may be
 // larger and grows in steps of at least the granularity. Sizes are 32-bit ints: a request
 // whose allocation would not fit a positive int is refused (the buffer stays as it was).
+// One thread at a time.
 #include <cstdint>
 
 class HeapBuf {
 public:
   explicit HeapBuf(int granularity = 4096) : granul_(granularity > 0 ? granularity : 4096) {}
   ~HeapBuf();
+  // Copies report a failed allocation with std::bad_alloc; an assigned-to buffer is then
+  // left as it was. Moves never allocate.
   HeapBuf(const HeapBuf& other);
   HeapBuf& operator=(const HeapBuf& other);
   HeapBuf(HeapBuf&& other) noexcept;
@@ -32,7 +35,8 @@ public:
     return ResizeSlow(newsize, resizedown);
   }
 
-  // Copies size bytes from src (may be null) after growing; returns false when growth failed.
+  // Copies size bytes from src (null: zeros) after growing; false when growth failed, and
+  // the buffer is then unchanged.
   bool CopyFrom(const void* src, int size);
 
 private:

@@ -17,8 +17,12 @@ namespace plugkit {
 class IByteChunk {
 public:
   IByteChunk() : mBytes(4096) {}
+  // Copies throw std::bad_alloc when storage cannot be had (an assigned-to chunk keeps its
+  // bytes); moves never allocate.
   IByteChunk(const IByteChunk&) = default;
   IByteChunk& operator=(const IByteChunk&) = default;
+  IByteChunk(IByteChunk&&) noexcept = default;
+  IByteChunk& operator=(IByteChunk&&) noexcept = default;
 
   // Appends size bytes; false (chunk unchanged) when storage could not grow.
   bool PutBytes(const void* data, int size);

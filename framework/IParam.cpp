@@ -296,7 +296,7 @@ void IParam::GetDisplayWithLabel(StringBuf& display, bool withDisplayText) const
 
 double IParam::StringToValue(const char* text, bool* parsed) const {
   if (parsed != nullptr) *parsed = false;
-  if (text == nullptr) return 0.0;
+  if (text == nullptr) return Constrain(0.0);
 
   double mapped = 0.0;
   if (MapDisplayText(text, &mapped)) {
@@ -320,7 +320,7 @@ double IParam::StringToValue(const char* text, bool* parsed) const {
 
   char* end = nullptr;
   double value = ParseDoubleCLocale(number, &end);
-  if (end == number || !std::isfinite(value)) return 0.0;
+  if (end == number || !std::isfinite(value)) return Constrain(0.0);  // no number reads as 0, kept in range
   if (parsed != nullptr) *parsed = true;
   if (GetNegateDisplay()) value = -value;
   return Constrain(value);

@@ -179,7 +179,8 @@ public:
   // The value for a text: an exact display text, else (bool and enum: 0) the leading
   // decimal number (a leading U+2212 counts as minus), negated for a negated display,
   // stepped and clamped. parsed, when given, tells whether the text matched a display
-  // text or began with a number; without either the answer is 0.
+  // text or began with a number; without either the number read is 0, so the answer is
+  // 0 clamped to the range (a bool or enum answers 0).
   double StringToValue(const char* text, bool* parsed = nullptr) const;
   void GetJSON(StringBuf& json, int idx) const;
   void PrintDetails() const {}

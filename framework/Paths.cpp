@@ -1,17 +1,13 @@
+// Where things are on disk: the parts that are the same on every platform (this
+// module's bundle, the resource searches). The platform's folders and the module's own
+// path come from Paths_<platform>.cpp.
 #include "framework/Paths.h"
 
-#include <dlfcn.h>
-#include <pwd.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <climits>
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <mutex>
 #include <string>
-#include <vector>
 
 namespace plugkit {
 
@@ -30,14 +26,6 @@ std::string& ownBundleId() {
 std::string& modulePathOverride() {
   static std::string p;
   return p;
-}
-
-std::string resolvedModulePath() {
-  Dl_info info{};
-  if (dladdr(reinterpret_cast<void*>(&ModuleFilePath), &info) == 0 || info.dli_fname == nullptr) return {};
-  char resolved[PATH_MAX];
-  if (realpath(info.dli_fname, resolved) == nullptr) return info.dli_fname;
-  return resolved;
 }
 
 bool isOwnBundle(const char* bundleId) {
@@ -65,41 +53,6 @@ std::string bundleFolder() {
 bool fileExists(const std::string& path) {
   struct stat st {};
   return !path.empty() && stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-std::string homeFolder() {
-  const char* home = std::getenv("HOME");
-  if (home != nullptr && *home != '\0') return home;
-  struct passwd pw {};
-  struct passwd* result = nullptr;
-  std::vector<char> buffer(16384);
-  if (getpwuid_r(getuid(), &pw, buffer.data(), buffer.size(), &result) == 0 && result != nullptr &&
-      result->pw_dir != nullptr)
-    return result->pw_dir;
-  return "/";
-}
-
-std::string stripTrailingSlashes(std::string path) {
-  while (path.size() > 1 && path.back() == '/') path.pop_back();
-  return path;
-}
-
-// A folder named in ~/.config/user-dirs.dirs (XDG_DESKTOP_DIR, XDG_MUSIC_DIR), else $HOME/<fallback>.
-std::string userDir(const char* key, const char* fallback) {
-  const std::string home = homeFolder();
-  const char* configHome = std::getenv("XDG_CONFIG_HOME");
-  const std::string config = (configHome != nullptr && configHome[0] == '/') ? configHome : home + "/.config";
-  std::ifstream in(config + "/user-dirs.dirs");
-  std::string line;
-  const std::string prefix = std::string(key) + "=";
-  while (std::getline(in, line)) {
-    if (line.compare(0, prefix.size(), prefix) != 0) continue;
-    std::string value = line.substr(prefix.size());
-    if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
-    if (value.compare(0, 5, "$HOME") == 0) value = home + value.substr(5);
-    if (!value.empty() && value[0] == '/') return stripTrailingSlashes(value);
-  }
-  return home + "/" + fallback;
 }
 
 bool equalsIgnoreCase(const char* a, const char* b) {
@@ -135,7 +88,11 @@ void RegisterOwnBundle(const char* bundleId) {
 }
 
 const char* ModuleFilePath() {
-  static const std::string resolved = resolvedModulePath();
+  static const std::string resolved = [] {
+    StringBuf path;
+    detail::ResolveModuleFilePath(path);
+    return std::string(path.Get());
+  }();
   std::lock_guard<std::mutex> lock(pathsMutex());
   return modulePathOverride().empty() ? resolved.c_str() : modulePathOverride().c_str();
 }
@@ -143,15 +100,6 @@ const char* ModuleFilePath() {
 void SetModuleFilePathForTesting(const char* path) {
   std::lock_guard<std::mutex> lock(pathsMutex());
   modulePathOverride() = path ? path : "";
-}
-
-void HostPath(StringBuf& path, const char* bundleId) {
-  if (bundleId == nullptr) return;
-  char resolved[PATH_MAX];
-  const ssize_t n = readlink("/proc/self/exe", resolved, sizeof(resolved) - 1);
-  if (n <= 0) return;
-  resolved[n] = '\0';
-  path.Set(resolved);
 }
 
 void PluginPath(StringBuf& path, const char* bundleId) {
@@ -174,40 +122,10 @@ bool IsAUv3AppExtensionBundleID(const char* bundleId) {
   return bundleId != nullptr && std::strstr(bundleId, ".AUv3") != nullptr;
 }
 
-void DesktopPath(StringBuf& path) { path.Set(userDir("XDG_DESKTOP_DIR", "Desktop").c_str()); }
-
-void UserHomePath(StringBuf& path) { path.Set(homeFolder().c_str()); }
-
-void VST3PresetsPath(StringBuf& path, const char* makerName, const char* pluginName, bool isSystem) {
-  const std::string root = isSystem ? std::string("/usr/share/vst3/presets") : homeFolder() + "/.vst3/presets";
-  path.SetFormatted(1024, "%s/%s/%s/", root.c_str(), makerName ? makerName : "", pluginName ? pluginName : "");
-}
-
 void INIPath(StringBuf& path, const char* pluginName) {
   AppSupportPath(path, false);
   path.AppendFormatted(1024, "/%s", pluginName ? pluginName : "");
 }
-
-void AppSupportPath(StringBuf& path, bool isSystem) {
-  if (isSystem) {
-    const char* dirs = std::getenv("XDG_DATA_DIRS");
-    std::string first = (dirs != nullptr && *dirs != '\0') ? std::string(dirs).substr(0, std::strcspn(dirs, ":"))
-                                                           : std::string("/usr/local/share");
-    if (first.empty() || first[0] != '/') first = "/usr/local/share";
-    path.Set(stripTrailingSlashes(first).c_str());
-    return;
-  }
-  const char* dataHome = std::getenv("XDG_DATA_HOME");
-  if (dataHome != nullptr && dataHome[0] == '/') {
-    path.Set(stripTrailingSlashes(dataHome).c_str());
-    return;
-  }
-  path.Set(stripTrailingSlashes(homeFolder() + "/.local/share").c_str());
-}
-
-void AppGroupContainerPath(StringBuf& path, const char* appGroupId) { path.Set(""); }
-
-void SharedMusicPath(StringBuf& path) { path.Set(userDir("XDG_MUSIC_DIR", "Music").c_str()); }
 
 bool GetResourcePathFromBundle(const char* fileName, const char* type, StringBuf& path, const char* bundleId) {
   StringBuf resources;
@@ -258,10 +176,5 @@ EResourceLocation LocateResource(const char* fileName, const char* type, StringB
   }
   return kNotFound;
 }
-
-// Linux has no app sandbox containers, XPC audio-unit hosts or app extensions.
-bool AppIsSandboxed() { return false; }
-bool IsXPCAuHost() { return false; }
-bool IsOOPAuv3AppExtension() { return false; }
 
 }  // namespace plugkit

@@ -1,9 +1,13 @@
 #pragma once
 // Where things are on disk: the user's and the system's standard folders, this module's
-// bundle and its resources, and resource files searched by name and type.
+// bundle and its resources, and resource files searched by name and type. Any thread;
+// nothing raises: a folder that cannot be found answers empty (or unchanged) text.
 //
 // Only the module's own bundle (registered with RegisterOwnBundle) can be found by its
 // identifier; any other identifier counts as a missing bundle.
+//
+// Paths.cpp holds what every platform shares; the platform's folders and the module's
+// own path are in Paths_<platform>.cpp (Paths_linux.cpp: XDG folders, dladdr, passwd).
 #include "framework/StringBuf.h"
 
 namespace plugkit {
@@ -38,5 +42,11 @@ EResourceLocation LocateResource(const char* fileName, const char* type, StringB
 bool AppIsSandboxed();
 bool IsXPCAuHost();
 bool IsOOPAuv3AppExtension();
+
+namespace detail {
+// The platform's body behind ModuleFilePath: this module's file, resolved (empty text
+// when it cannot be found).
+void ResolveModuleFilePath(StringBuf& path);
+}  // namespace detail
 
 }  // namespace plugkit

@@ -31,7 +31,7 @@ public:
 
   uint32_t GetIntervalMs() const override { return mIntervalMs; }
 
-  void SetHostRunLoop(int source, Steinberg::Linux::IRunLoop* loop) override {
+  void SetHostLoop(int source, CFHostLoop* loop) override {
     if (mOSTimer != nullptr) CFRunLoopTimerSetHostRunLoop(mOSTimer, source, loop);
   }
 

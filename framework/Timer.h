@@ -1,15 +1,13 @@
 #pragma once
 // A periodic timer whose callback runs on the host's main (UI) thread, between other
 // main-thread work. Built on a run-loop timer of the main run loop. On Linux the loop
-// is the host's: the binding offers the host run loops it finds (factory context,
-// initialize context, an attached view's frame); until one is offered the timer stays
-// armed and silent.
+// is the host's: the plug-in binding offers the host loops it finds (for VST3: factory
+// context, initialize context, an attached view's frame; framework/vst3/HostRunLoop_linux.h);
+// until one is offered the timer stays armed and silent. Main thread only.
 #include <cstdint>
 #include <functional>
 
-namespace Steinberg::Linux {
-class IRunLoop;
-}
+class CFHostLoop;
 
 namespace plugkit {
 
@@ -26,9 +24,11 @@ public:
   virtual void Stop() = 0;
   virtual uint32_t GetIntervalMs() const = 0;
 
-  // Offers (loop not null) or withdraws (null) a host run loop for one source
-  // (CFHostRunLoopSource order: factory context, initialize context, view frame).
-  virtual void SetHostRunLoop(int source, Steinberg::Linux::IRunLoop* loop) = 0;
+  // Offers (loop not null) or withdraws (null) a host loop for one source
+  // (CFHostRunLoopSource order: factory context, initialize context, view frame). The
+  // timer keeps a reference to each offered loop; offering the same loop again for a
+  // source changes nothing.
+  virtual void SetHostLoop(int source, CFHostLoop* loop) = 0;
   // True while some run loop drives the timer (a host's, or a test's).
   virtual bool IsDriven() const = 0;
 };

@@ -22,17 +22,13 @@ const ModuleInfo& GetModuleInfo() {
   return info;
 }
 
-// A refused thread start (or any other failure while building the instance) reaches the
-// host as a failed creation, never as an exception.
+// A failure while building the instance (a refused thread start, memory) propagates as
+// its exception: the factory answers the host by its cause and frees what was built.
 IPluginVST3* MakePlug(const InstanceInfo& info) {
-  try {
-    auto plug = std::make_unique<SpectraPoise>(info);
-    SpectraPoise* product = plug.get();
-    plug->SetLayoutFunc([product](canvas::ICanvas* graphics) { product->layout(graphics); });
-    return plug.release();
-  } catch (...) {
-    return nullptr;
-  }
+  auto plug = std::make_unique<SpectraPoise>(info);
+  SpectraPoise* product = plug.get();
+  plug->SetLayoutFunc([product](canvas::ICanvas* graphics) { product->layout(graphics); });
+  return plug.release();
 }
 
 }  // namespace plugkit

@@ -9,9 +9,16 @@ std::mutex gFactoryMutex;
 vst3shim::PluginFactory* gFactory = nullptr;
 }  // namespace detail
 
-Steinberg::Linux::IRunLoop* FactoryHostRunLoop() {
-  std::lock_guard<std::mutex> lock(detail::gFactoryMutex);
-  return detail::gFactory != nullptr ? detail::gFactory->hostRunLoop() : nullptr;
+Steinberg::IPtr<Steinberg::Linux::IRunLoop> FactoryHostRunLoop() {
+  vst3shim::PluginFactory* factory = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(detail::gFactoryMutex);
+    if (detail::gFactory != nullptr && detail::gFactory->addRefIfAlive()) factory = detail::gFactory;
+  }
+  if (factory == nullptr) return nullptr;
+  Steinberg::IPtr<Steinberg::Linux::IRunLoop> loop = factory->hostRunLoop();
+  factory->release();  // outside the lock: a last release takes it to clear the pointer
+  return loop;
 }
 
 }  // namespace plugkit

@@ -8,5 +8,7 @@
 
 namespace plugkit::detail {
 extern std::mutex gFactoryMutex;
-extern vst3shim::PluginFactory* gFactory;  // the live factory, null when none
+// The live factory, null when none. It may be read while its last reference goes: take
+// one with addRefIfAlive under the mutex before using it.
+extern vst3shim::PluginFactory* gFactory;
 }  // namespace plugkit::detail

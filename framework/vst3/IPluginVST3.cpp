@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "framework/Paths.h"
+#include "framework/vst3/HostRunLoop_linux.h"
 #include "framework/vst3/IPluginVST3View.h"
 #include "framework/vst3/PluginEntry.h"
 #include "shims/apple/corefoundation/CFHostRunLoop.h"
@@ -21,7 +22,7 @@ IPluginVST3::IPluginVST3(const InstanceInfo&, const Config& config)
       mConfig(config) {
   RegisterOwnBundle(config.bundleId);
   CreateTimer();
-  if (Timer* timer = GetTimer()) timer->SetHostRunLoop(kCFHostRunLoopFactory, FactoryHostRunLoop());
+  if (Timer* timer = GetTimer()) OfferHostRunLoop(*timer, kCFHostRunLoopFactory, FactoryHostRunLoop());
 }
 
 IPluginVST3::~IPluginVST3() { StopTimer(); }
@@ -89,11 +90,11 @@ void IPluginVST3::SetViewRunLoop(const void* owner, Linux::IRunLoop* loop) {
   if (loop == nullptr) {
     if (owner != mViewRunLoopOwner) return;
     mViewRunLoopOwner = nullptr;
-    if (timer != nullptr) timer->SetHostRunLoop(kCFHostRunLoopViewFrame, nullptr);
+    if (timer != nullptr) OfferHostRunLoop(*timer, kCFHostRunLoopViewFrame, nullptr);
     return;
   }
   mViewRunLoopOwner = owner;
-  if (timer != nullptr) timer->SetHostRunLoop(kCFHostRunLoopViewFrame, loop);
+  if (timer != nullptr) OfferHostRunLoop(*timer, kCFHostRunLoopViewFrame, loop);
 }
 
 // Component -----------------------------------------------------------------------------
@@ -105,10 +106,10 @@ tresult PLUGIN_API IPluginVST3::initialize(FUnknown* context) {
     if (SingleComponentEffect::initialize(context) != kResultOk) return kResultFalse;
     try {
       if (Timer* timer = GetTimer()) {
-        timer->SetHostRunLoop(kCFHostRunLoopFactory, FactoryHostRunLoop());
+        OfferHostRunLoop(*timer, kCFHostRunLoopFactory, FactoryHostRunLoop());
         if (context != nullptr) {
           FUnknownPtr<Linux::IRunLoop> loop(context);
-          if (loop) timer->SetHostRunLoop(kCFHostRunLoopInitialize, loop);
+          if (loop) OfferHostRunLoop(*timer, kCFHostRunLoopInitialize, loop);
         }
       }
       CreateBuses(*this);
@@ -139,7 +140,7 @@ tresult PLUGIN_API IPluginVST3::initialize(FUnknown* context) {
 
 tresult PLUGIN_API IPluginVST3::terminate() {
   try {
-    if (Timer* timer = GetTimer()) timer->SetHostRunLoop(kCFHostRunLoopInitialize, nullptr);
+    if (Timer* timer = GetTimer()) OfferHostRunLoop(*timer, kCFHostRunLoopInitialize, nullptr);
     IPluginVST3ControllerBase::Terminate(this);
     return SingleComponentEffect::terminate();
   } catch (...) {

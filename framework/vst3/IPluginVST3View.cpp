@@ -228,6 +228,16 @@ void IPluginVST3View::offerFrameRunLoop() {
 
 void IPluginVST3View::withdrawFrameRunLoop() { mOwner.SetViewRunLoop(this, nullptr); }
 
+uint32 PLUGIN_API IPluginVST3View::addRef() {
+  return static_cast<uint32>(mRefs.fetch_add(1, std::memory_order_relaxed) + 1);
+}
+
+uint32 PLUGIN_API IPluginVST3View::release() {
+  const int32 left = mRefs.fetch_sub(1, std::memory_order_acq_rel) - 1;
+  if (left == 0) delete this;
+  return static_cast<uint32>(left);
+}
+
 tresult PLUGIN_API IPluginVST3View::queryInterface(const TUID iid, void** obj) {
   if (obj == nullptr) return kInvalidArgument;
   if (FUnknownPrivate::iidEqual(iid, IPlugViewContentScaleSupport::iid)) {

@@ -2,7 +2,10 @@
 // The editor view the controller creates for the host: hands the host's parent window
 // to the editor delegate, reports and negotiates the editor size, forwards key presses
 // in the framework's key format, and carries the editor's resize requests to the host's
-// frame. Main thread only.
+// frame. Main thread only, except the reference count, which is atomic (a host may pass
+// the view between threads).
+#include <atomic>
+
 #include "shims/vst3sdk/vst3_includes.h"
 
 #include "framework/IPlugStructs.h"
@@ -45,8 +48,9 @@ public:
   Steinberg::IPlugFrame* GetFrame() const { return plugFrame; }
 
   Steinberg::tresult PLUGIN_API queryInterface(const Steinberg::TUID iid, void** obj) override;
-  Steinberg::uint32 PLUGIN_API addRef() override { return Steinberg::CPluginView::addRef(); }
-  Steinberg::uint32 PLUGIN_API release() override { return Steinberg::CPluginView::release(); }
+  // The view's own atomic count in place of the SDK object's; the last release deletes it.
+  Steinberg::uint32 PLUGIN_API addRef() override;
+  Steinberg::uint32 PLUGIN_API release() override;
 
 private:
   Steinberg::tresult handleKey(Steinberg::char16 key, Steinberg::int16 keyCode, Steinberg::int16 modifiers, bool up);
@@ -55,6 +59,7 @@ private:
 
   IPluginVST3& mOwner;
   bool mOpen = false;
+  std::atomic<Steinberg::int32> mRefs{1};
 };
 
 // Windows virtual-key number for a VST3 key code (and the character, for codes 0 and 57).

@@ -12,7 +12,8 @@ namespace plugkit {
 namespace {
 
 // The factory clears the process-wide pointer when its last reference goes, so the next
-// GetPluginFactory makes a new one instead of answering freed memory.
+// GetPluginFactory makes a new one instead of answering freed memory; a factory already
+// replaced leaves the pointer alone.
 class ModuleFactory final : public vst3shim::PluginFactory {
 public:
   using vst3shim::PluginFactory::PluginFactory;
@@ -59,10 +60,8 @@ Steinberg::FUnknown* CreatePlugInstance(void* /*context*/) {
 
 Steinberg::IPluginFactory* GetPluginFactoryInstance() {
   std::lock_guard<std::mutex> lock(factoryMutex());
-  if (detail::gFactory != nullptr) {
-    detail::gFactory->addRef();
-    return detail::gFactory;
-  }
+  // A factory whose last reference is going is left to its destructor: make a new one.
+  if (detail::gFactory != nullptr && detail::gFactory->addRefIfAlive()) return detail::gFactory;
   const ModuleInfo& m = GetModuleInfo();
   const Steinberg::PFactoryInfo factoryInfo(m.vendor, m.url, m.email, Steinberg::PFactoryInfo::kUnicode);
   auto* factory = new ModuleFactory(factoryInfo);

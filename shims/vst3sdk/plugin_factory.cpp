@@ -52,6 +52,14 @@ uint32 PLUGIN_API PluginFactory::addRef() {
   return static_cast<uint32>(refs_.fetch_add(1, std::memory_order_relaxed) + 1);
 }
 
+bool PluginFactory::addRefIfAlive() {
+  int32 refs = refs_.load(std::memory_order_relaxed);
+  while (refs > 0) {
+    if (refs_.compare_exchange_weak(refs, refs + 1, std::memory_order_relaxed)) return true;
+  }
+  return false;
+}
+
 uint32 PLUGIN_API PluginFactory::release() {
   const int32 left = refs_.fetch_sub(1, std::memory_order_acq_rel) - 1;
   if (left == 0) {
@@ -111,7 +119,7 @@ tresult PLUGIN_API PluginFactory::createInstance(FIDString cid, FIDString iid, v
     for (const Entry& e : classes_) {
       if (!FUnknownPrivate::iidEqual(e.info.cid, cid)) continue;
       FUnknown* instance = e.create(e.context);
-      if (instance == nullptr) return kOutOfMemory;
+      if (instance == nullptr) return kInternalError;
       TUID wanted;
       std::memcpy(wanted, iid, sizeof(TUID));
       const tresult result = instance->queryInterface(wanted, obj);
@@ -132,22 +140,38 @@ tresult PLUGIN_API PluginFactory::createInstance(FIDString cid, FIDString iid, v
   return kNoInterface;
 }
 
+IPtr<FUnknown> PluginFactory::hostContext() const {
+  std::lock_guard<std::mutex> lock(contextMutex_);
+  return IPtr<FUnknown>(hostContext_);
+}
+
+IPtr<Linux::IRunLoop> PluginFactory::hostRunLoop() const {
+  std::lock_guard<std::mutex> lock(contextMutex_);
+  return IPtr<Linux::IRunLoop>(runLoop_);
+}
+
 tresult PLUGIN_API PluginFactory::setHostContext(FUnknown* context) {
-  if (runLoop_ != nullptr) {
-    runLoop_->release();
-    runLoop_ = nullptr;
+  // The host's objects are asked and released outside the lock: they may call back.
+  FUnknown* newContext = nullptr;
+  Linux::IRunLoop* newLoop = nullptr;
+  if (context != nullptr) {
+    context->addRef();
+    newContext = context;
+    void* loop = nullptr;
+    if (context->queryInterface(Linux::IRunLoop::iid, &loop) == kResultOk && loop != nullptr)
+      newLoop = static_cast<Linux::IRunLoop*>(loop);
   }
-  if (hostContext_ != nullptr) {
-    hostContext_->release();
-    hostContext_ = nullptr;
+  FUnknown* oldContext;
+  Linux::IRunLoop* oldLoop;
+  {
+    std::lock_guard<std::mutex> lock(contextMutex_);
+    oldContext = hostContext_;
+    oldLoop = runLoop_;
+    hostContext_ = newContext;
+    runLoop_ = newLoop;
   }
-  if (context == nullptr) return kResultOk;
-  context->addRef();
-  hostContext_ = context;
-  void* loop = nullptr;
-  if (context->queryInterface(Linux::IRunLoop::iid, &loop) == kResultOk && loop != nullptr) {
-    runLoop_ = static_cast<Linux::IRunLoop*>(loop);
-  }
+  if (oldLoop != nullptr) oldLoop->release();
+  if (oldContext != nullptr) oldContext->release();
   return kResultOk;
 }
 

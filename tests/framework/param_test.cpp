@@ -70,8 +70,9 @@ TEST(ParamDisplay, LabelIsBlankWhereTheValueHasItsOwnText) {
 }
 
 TEST(ParamParse, StringToValue) {
-  IParam real, list, negated;
+  IParam real, list, negated, offset;
   real.InitDouble("d", 0, -10, 10, 0.1);
+  offset.InitDouble("o", 7, 5, 10, 0.1);
   list.InitEnum("e", 1, {"a", "b", "c"});
   negated.InitDouble("n", 0, -10, 10, 0.5, "", IParam::kFlagNegateDisplay | IParam::kFlagStepped);
   struct Case {
@@ -82,6 +83,8 @@ TEST(ParamParse, StringToValue) {
     bool parsed;
   } cases[] = {
       {"no number", real, "abc", 0, false},
+      {"no number, 0 outside the range", offset, "abc", 5, false},
+      {"empty text, 0 outside the range", offset, "", 5, false},
       {"clamped to the range", real, "99", 10, true},
       {"leading plus", real, "+3.0", 3, true},
       {"trailing unit", real, "-2.5 dB", -2.5, true},

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "framework/Timer.h"
+#include "framework/vst3/HostRunLoop_linux.h"
 #include "shims/apple/corefoundation/CFHostRunLoop.h"
 #include "shims/apple/corefoundation/CFRunLoopTesting.h"
 #include "tests/support/test_plugin/test_plugin.h"
@@ -65,7 +66,7 @@ TEST(Timer, HostRunLoopDrivesItAndStopUnregistersOnce) {
   int ticks = 0;
   std::unique_ptr<Timer> timer(Timer::Create([&](Timer&) { ++ticks; }, 20));
   EXPECT_FALSE(timer->IsDriven());
-  timer->SetHostRunLoop(kCFHostRunLoopInitialize, host.get());
+  plugkit::OfferHostRunLoop(*timer, kCFHostRunLoopInitialize, host.get());
   EXPECT_TRUE(timer->IsDriven());
   EXPECT_EQ(host->registrations(), 1);
   EXPECT_EQ(host->lastInterval(), 20u);
@@ -111,7 +112,7 @@ TEST(Timer, LateCallFromAHostThatKeptTheHandlerDoesNothing) {
   KeepingRunLoop host;
   int ticks = 0;
   std::unique_ptr<Timer> timer(Timer::Create([&](Timer&) { ++ticks; }, 20));
-  timer->SetHostRunLoop(kCFHostRunLoopFactory, &host);
+  plugkit::OfferHostRunLoop(*timer, kCFHostRunLoopFactory, &host);
   ASSERT_NE(host.handler, nullptr);
   host.handler->onTimer();
   EXPECT_EQ(ticks, 1);
@@ -128,16 +129,44 @@ TEST(Timer, SourcesInOrderOfPreference) {
   Owned<testhost::RunLoop> frameLoop(new testhost::RunLoop());
   int ticks = 0;
   std::unique_ptr<Timer> timer(Timer::Create([&](Timer&) { ++ticks; }, 20));
-  timer->SetHostRunLoop(kCFHostRunLoopViewFrame, frameLoop.get());
+  plugkit::OfferHostRunLoop(*timer, kCFHostRunLoopViewFrame, frameLoop.get());
   EXPECT_EQ(frameLoop->timerCount(), 1);
-  timer->SetHostRunLoop(kCFHostRunLoopFactory, factoryLoop.get());
+  plugkit::OfferHostRunLoop(*timer, kCFHostRunLoopFactory, factoryLoop.get());
   EXPECT_EQ(frameLoop->timerCount(), 0);  // moved to the preferred source
   EXPECT_EQ(factoryLoop->timerCount(), 1);
-  timer->SetHostRunLoop(kCFHostRunLoopFactory, nullptr);
+  plugkit::OfferHostRunLoop(*timer, kCFHostRunLoopFactory, nullptr);
   EXPECT_EQ(factoryLoop->timerCount(), 0);
   EXPECT_EQ(frameLoop->timerCount(), 1);
   frameLoop->fire(2);
   EXPECT_EQ(ticks, 2);
+}
+
+// The binding offers a host's loop again (initialize re-offers the factory's, attach the
+// frame's): the timer stays where it is. Offered loops are held while offered, and a
+// host that kept a handler of a loop the timer left cannot fire it.
+TEST(Timer, SameLoopOfferedAgainStaysAndLoopsAreHeldWhileOffered) {
+  Owned<testhost::RunLoop> loop(new testhost::RunLoop());
+  KeepingRunLoop keeping;
+  int ticks = 0;
+  std::unique_ptr<Timer> timer(Timer::Create([&](Timer&) { ++ticks; }, 20));
+  plugkit::OfferHostRunLoop(*timer, kCFHostRunLoopViewFrame, &keeping);
+  ASSERT_NE(keeping.handler, nullptr);
+  plugkit::OfferHostRunLoop(*timer, kCFHostRunLoopInitialize, loop.get());
+  plugkit::OfferHostRunLoop(*timer, kCFHostRunLoopInitialize, loop.get());
+  EXPECT_EQ(loop->registrations(), 1);
+  EXPECT_EQ(loop->unregistrations(), 0);
+  EXPECT_EQ(loop->refCount(), 2);  // ours and the timer's
+  keeping.handler->onTimer();      // the loop the timer left
+  EXPECT_EQ(ticks, 0);
+  loop->fire(1);
+  EXPECT_EQ(ticks, 1);
+
+  plugkit::OfferHostRunLoop(*timer, kCFHostRunLoopViewFrame, nullptr);
+  plugkit::OfferHostRunLoop(*timer, kCFHostRunLoopInitialize, nullptr);
+  EXPECT_EQ(loop->unregistrations(), 1);
+  EXPECT_EQ(loop->refCount(), 1);
+  timer.reset();
+  keeping.handler->release();
 }
 
 TEST(Timer, ExceptionsEndInTheTick) {
@@ -229,7 +258,7 @@ TEST(PluginTick, OwedTickRunsOnlyWithoutALoop) {
   EXPECT_EQ(plug.requestsTaken, 1);
 
   Owned<testhost::RunLoop> host(new testhost::RunLoop());
-  plug.GetTimer()->SetHostRunLoop(kCFHostRunLoopInitialize, host.get());
+  plugkit::OfferHostRunLoop(*plug.GetTimer(), kCFHostRunLoopInitialize, host.get());
   EXPECT_FALSE(plug.RunOwedTick());
   EXPECT_EQ(plug.countInLog("OnIdle"), 1);
 }

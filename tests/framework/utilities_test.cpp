@@ -1,8 +1,15 @@
 // Growable buffer, text, pointer list and mutex utilities.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <climits>
 #include <clocale>
+#include <cstdio>
+#include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -67,6 +74,50 @@ TEST(HeapBuf, KeepsContentWhenGrowing) {
   for (int i = 0; i < 16; ++i) static_cast<unsigned char*>(hb.Get())[i] = static_cast<unsigned char>(i);
   hb.Resize(1 << 20);
   for (int i = 0; i < 16; ++i) EXPECT_EQ(static_cast<unsigned char*>(hb.Get())[i], i);
+}
+
+// Copying a buffer whose allocation fails reports std::bad_alloc; an assigned-to buffer
+// keeps its size and bytes. The allocation is made to fail by an address-space limit in
+// a child process.
+TEST(HeapBuf, FailedCopyIsReportedAndLeavesTheTargetAsItWas) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "an address-space limit does not combine with a sanitizer's shadow memory";
+#else
+  enum Outcome { kReported = 0, kAssignmentSilent = 1, kTargetChanged = 2, kConstructionSilent = 4, kNoLimit = 8 };
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    HeapBuf source(4096);
+    if (!source.CopyFrom(nullptr, 64 << 20)) _exit(kNoLimit);
+    HeapBuf target(128);
+    target.CopyFrom("kept", 4);
+    long pages = 0;
+    if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
+      if (std::fscanf(statm, "%ld", &pages) != 1) pages = 0;
+      std::fclose(statm);
+    }
+    const rlim_t limit = static_cast<rlim_t>(pages) * static_cast<rlim_t>(sysconf(_SC_PAGESIZE)) + (16 << 20);
+    const rlimit address{limit, limit};
+    if (pages <= 0 || setrlimit(RLIMIT_AS, &address) != 0) _exit(kNoLimit);
+    int outcome = kReported;
+    try {
+      target = source;
+      outcome |= kAssignmentSilent;
+    } catch (const std::bad_alloc&) {
+    }
+    if (target.GetSize() != 4 || std::memcmp(target.Get(), "kept", 4) != 0) outcome |= kTargetChanged;
+    try {
+      HeapBuf copy(source);
+      outcome |= kConstructionSilent;
+    } catch (const std::bad_alloc&) {
+    }
+    _exit(outcome);
+  }
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), kReported);
+#endif
 }
 
 TEST(StringBuf, FormattedTextIsCutToMaxlen) {

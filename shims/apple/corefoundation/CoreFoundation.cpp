@@ -1,5 +1,5 @@
-// Run-loop timers on Linux: driven by the host's Steinberg::Linux::IRunLoop or by a
-// test's hand-stepped loop; never by a thread of ours.
+// Run-loop timers on Linux: driven by the host's run loop (a CFHostLoop) or by a test's
+// hand-stepped loop; never by a thread of ours.
 #include "shims/apple/corefoundation/CoreFoundation.h"
 
 #include <time.h>
@@ -11,12 +11,8 @@
 #include <new>
 #include <vector>
 
-#include "pluginterfaces/gui/iplugview.h"
 #include "shims/apple/corefoundation/CFHostRunLoop.h"
 #include "shims/apple/corefoundation/CFRunLoopTesting.h"
-
-using Steinberg::Linux::IRunLoop;
-using Steinberg::Linux::ITimerHandler;
 
 namespace {
 
@@ -33,13 +29,9 @@ struct __CFString {
 };
 struct __CFRunLoop {};
 
-namespace {
-
-class HostTimerHandler;
-
-}  // namespace
-
-struct __CFRunLoopTimer : CFObject {
+// A host loop calls the timer itself back (hostLoopFired); it stops doing so when the
+// timer leaves it, which invalidation does before the timer can go.
+struct __CFRunLoopTimer : CFObject, CFHostLoopClient {
   CFAbsoluteTime fireDate = 0.0;
   CFAbsoluteTime firstFireDate = 0.0;
   int64_t fires = 0;  // fire dates are first + fires * interval (no drift from sums)
@@ -48,45 +40,13 @@ struct __CFRunLoopTimer : CFObject {
   void* info = nullptr;
   bool valid = true;
   bool armed = false;  // added to the main loop
-  IRunLoop* offered[kCFHostRunLoopSourceCount] = {};
-  IRunLoop* registeredWith = nullptr;
-  HostTimerHandler* handler = nullptr;
+  CFHostLoop* offered[kCFHostRunLoopSourceCount] = {};
+  CFHostLoop* registeredWith = nullptr;
+
+  void hostLoopFired() override;
 };
 
 namespace {
-
-// The handler a host run loop calls. It has its own reference count because the host
-// may keep it after the timer is gone; then its calls do nothing.
-class HostTimerHandler final : public ITimerHandler {
-public:
-  explicit HostTimerHandler(__CFRunLoopTimer* timer) : timer_(timer) {}
-
-  void detach() { timer_ = nullptr; }
-  void PLUGIN_API onTimer() override;
-
-  Steinberg::tresult PLUGIN_API queryInterface(const Steinberg::TUID iid, void** obj) override {
-    if (obj == nullptr) return Steinberg::kInvalidArgument;
-    if (Steinberg::FUnknownPrivate::iidEqual(iid, ITimerHandler::iid) ||
-        Steinberg::FUnknownPrivate::iidEqual(iid, Steinberg::FUnknown::iid)) {
-      addRef();
-      *obj = static_cast<ITimerHandler*>(this);
-      return Steinberg::kResultOk;
-    }
-    *obj = nullptr;
-    return Steinberg::kNoInterface;
-  }
-  Steinberg::uint32 PLUGIN_API addRef() override { return static_cast<Steinberg::uint32>(++refs_); }
-  Steinberg::uint32 PLUGIN_API release() override {
-    const int left = --refs_;
-    if (left == 0) delete this;
-    return static_cast<Steinberg::uint32>(left);
-  }
-
-private:
-  ~HostTimerHandler() = default;
-  __CFRunLoopTimer* timer_;
-  std::atomic<int> refs_{1};
-};
 
 const __CFAllocator gDefaultAllocator{};
 const __CFString gCommonModes{"kCFRunLoopCommonModes"};
@@ -124,22 +84,16 @@ void fireTimer(__CFRunLoopTimer* timer) {
   releaseTimer(timer);
 }
 
-void HostTimerHandler::onTimer() {
-  __CFRunLoopTimer* timer = timer_;
-  if (timer == nullptr || !timer->valid) return;
-  fireTimer(timer);
-}
-
-Steinberg::uint64 intervalMs(const __CFRunLoopTimer* timer) {
+uint64_t intervalMs(const __CFRunLoopTimer* timer) {
   const double ms = std::round(timer->interval * 1000.0);
-  return ms < 1.0 ? 1 : static_cast<Steinberg::uint64>(ms);
+  return ms < 1.0 ? 1 : static_cast<uint64_t>(ms);
 }
 
 // Registers the timer with the best offered loop, moving it when the best one changed.
 void updateRegistration(__CFRunLoopTimer* timer) {
-  IRunLoop* best = nullptr;
+  CFHostLoop* best = nullptr;
   if (timer->valid && timer->armed) {
-    for (IRunLoop* loop : timer->offered) {
+    for (CFHostLoop* loop : timer->offered) {
       if (loop != nullptr) {
         best = loop;
         break;
@@ -148,13 +102,10 @@ void updateRegistration(__CFRunLoopTimer* timer) {
   }
   if (best == timer->registeredWith) return;
   if (timer->registeredWith != nullptr) {
-    if (timer->handler != nullptr) timer->registeredWith->unregisterTimer(timer->handler);
+    timer->registeredWith->removeTimer(timer);
     timer->registeredWith = nullptr;
   }
-  if (best == nullptr) return;
-  if (timer->handler == nullptr) timer->handler = new (std::nothrow) HostTimerHandler(timer);
-  if (timer->handler == nullptr) return;
-  if (best->registerTimer(timer->handler, intervalMs(timer)) == Steinberg::kResultOk) timer->registeredWith = best;
+  if (best != nullptr && best->addTimer(timer, intervalMs(timer))) timer->registeredWith = best;
 }
 
 double realNow() {
@@ -164,6 +115,8 @@ double realNow() {
 }
 
 }  // namespace
+
+void __CFRunLoopTimer::hostLoopFired() { fireTimer(this); }
 
 const CFAllocatorRef kCFAllocatorDefault = &gDefaultAllocator;
 const CFStringRef kCFRunLoopCommonModes = &gCommonModes;
@@ -208,13 +161,8 @@ void CFRunLoopTimerInvalidate(CFRunLoopTimerRef timer) {
   std::lock_guard<std::recursive_mutex> lock(registryMutex());
   if (!timer->valid) return;
   timer->valid = false;
-  updateRegistration(timer);  // unregisters from the host loop
-  if (timer->handler != nullptr) {
-    timer->handler->detach();
-    timer->handler->release();
-    timer->handler = nullptr;
-  }
-  for (IRunLoop*& loop : timer->offered) {
+  updateRegistration(timer);  // leaves the host loop: no call reaches the timer after this
+  for (CFHostLoop*& loop : timer->offered) {
     if (loop != nullptr) {
       loop->release();
       loop = nullptr;
@@ -249,14 +197,14 @@ void CFRelease(CFTypeRef object) {
   if (cf->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) delete cf;
 }
 
-void CFRunLoopTimerSetHostRunLoop(CFRunLoopTimerRef timer, int source, IRunLoop* loop) {
+void CFRunLoopTimerSetHostRunLoop(CFRunLoopTimerRef timer, int source, CFHostLoop* loop) {
   if (timer == nullptr || source < 0 || source >= kCFHostRunLoopSourceCount) return;
   std::lock_guard<std::recursive_mutex> lock(registryMutex());
   if (!timer->valid) return;
-  IRunLoop*& slot = timer->offered[source];
-  if (slot == loop) return;
-  IRunLoop* previous = slot;
-  if (loop != nullptr) loop->addRef();
+  CFHostLoop*& slot = timer->offered[source];
+  if (slot == loop || (slot != nullptr && loop != nullptr && slot->identity() == loop->identity())) return;
+  CFHostLoop* previous = slot;
+  if (loop != nullptr) loop->retain();
   slot = loop;
   updateRegistration(timer);  // leaves the previous loop before it is released
   if (previous != nullptr) previous->release();

@@ -2,13 +2,17 @@
 // place of the product.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <mutex>
 #include <new>
 #include <stdexcept>
+#include <thread>
+#include <vector>
 
 #include "framework/vst3/IPluginVST3.h"
 #include "framework/vst3/PluginEntry.h"
+#include "tools/testhost/host_objects.h"
 
 namespace plugkit::detail {
 extern int gDeinitRuns;
@@ -166,6 +170,56 @@ TEST(PluginFactory, HostContextIsKeptWithItsRunLoop) {
   factory->release();  // last reference: the factory lets go of the context
   EXPECT_EQ(loop.refs, 1);
   EXPECT_EQ(plugkit::FactoryHostRunLoop(), nullptr);
+}
+
+// Hosts may scan from several threads: a factory's last release and a new
+// GetPluginFactory meet (run under ThreadSanitizer and AddressSanitizer).
+TEST(PluginFactoryThreads, LastReleaseAndGetPluginFactoryMeet) {
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([] {
+      for (int i = 0; i < 2000; ++i) {
+        IPluginFactory* factory = GetPluginFactory();
+        ASSERT_NE(factory, nullptr);
+        EXPECT_EQ(factory->countClasses(), 1);
+        factory->release();
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  IPluginFactory* last = GetPluginFactory();
+  EXPECT_EQ(last->release(), 0u);  // nothing else holds it
+}
+
+// The factory's host run loop is handed out with a reference of its own: a host that
+// changes the context meanwhile releases only the factory's.
+TEST(PluginFactoryThreads, HostRunLoopIsHandedOutWithAReference) {
+  IPluginFactory* factory = GetPluginFactory();
+  void* f3 = nullptr;
+  ASSERT_EQ(factory->queryInterface(IPluginFactory3::iid, &f3), kResultOk);
+  auto* factory3 = static_cast<IPluginFactory3*>(f3);
+  std::atomic<bool> stop{false};
+  std::thread host([&] {
+    for (int i = 0; i < 2000; ++i) {
+      auto* loop = new testhost::RunLoop();
+      auto* context = new testhost::HostContext();
+      context->setRunLoop(loop);
+      loop->release();
+      factory3->setHostContext(static_cast<Vst::IHostApplication*>(context));
+      context->release();  // the factory holds the context and its loop now
+      factory3->setHostContext(nullptr);
+    }
+    stop.store(true);
+  });
+  while (!stop.load()) {
+    IPtr<Linux::IRunLoop> loop = plugkit::FactoryHostRunLoop();
+    if (loop) {
+      EXPECT_EQ(loop->unregisterTimer(nullptr), kResultFalse);  // still alive
+    }
+  }
+  host.join();
+  factory3->release();
+  EXPECT_EQ(factory->release(), 0u);
 }
 
 TEST(ModuleEntry, CountsEntriesAndDeinitialisesOnce) {

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "framework/vst3/HostRunLoop_linux.h"
 #include "shims/apple/corefoundation/CFHostRunLoop.h"
 #include "tests/framework/vst3/vst3_fixture.h"
 
@@ -176,13 +177,13 @@ TEST(State, SavingRunsTheOwedTickWhileNoLoopDrivesTheTimer) {
   EXPECT_EQ(b.plug->requestsTaken, 1);
 
   auto* loop = new testhost::RunLoop();
-  b.plug->GetTimer()->SetHostRunLoop(kCFHostRunLoopInitialize, loop);
+  plugkit::OfferHostRunLoop(*b.plug->GetTimer(), kCFHostRunLoopInitialize, loop);
   b.plug->pendingRequest = true;
   savedState(b);
   EXPECT_EQ(b.plug->requestsTaken, 1);  // the loop's own tick will take it
   loop->fire(1);
   EXPECT_EQ(b.plug->requestsTaken, 2);
-  b.plug->GetTimer()->SetHostRunLoop(kCFHostRunLoopInitialize, nullptr);
+  plugkit::OfferHostRunLoop(*b.plug->GetTimer(), kCFHostRunLoopInitialize, nullptr);
   loop->release();
 }
 

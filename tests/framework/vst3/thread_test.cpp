@@ -1,9 +1,11 @@
 // The audio thread processes while the main thread edits parameters and saves and
-// restores the state (run under ThreadSanitizer).
+// restores the state; the editor view's reference count taken from several threads
+// (run under ThreadSanitizer).
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <thread>
+#include <vector>
 
 #include "tests/framework/vst3/vst3_fixture.h"
 
@@ -46,6 +48,30 @@ TEST(Threads, ProcessWhileTheMainThreadEditsSavesAndRestores) {
   stop.store(true);
   audio.join();
   b.host->stop();
+}
+
+// A host may hand the view to other threads (an embedding helper, a scanner): its count
+// is atomic, and its last release deletes it once.
+TEST(Threads, ViewReferencesFromSeveralThreads) {
+  sptest::Bound b;
+  IPlugView* view = b.host->createView();
+  ASSERT_NE(view, nullptr);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([view] {
+      for (int i = 0; i < 20000; ++i) {
+        void* scale = nullptr;
+        if (view->queryInterface(IPlugViewContentScaleSupport::iid, &scale) == kResultOk)
+          static_cast<IPlugViewContentScaleSupport*>(scale)->release();
+        view->addRef();
+        view->release();
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(view->addRef(), 2u);
+  EXPECT_EQ(view->release(), 1u);
+  EXPECT_EQ(view->release(), 0u);
 }
 
 }  // namespace
