@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "tests/support/temp_dir.h"
 #include "tools/gallery/Png.h"
 
 namespace sp::test {
@@ -41,7 +42,7 @@ Rgba pixelAt(const std::vector<uint8_t>& rgba, int w, int x, int y) {
 
 std::string savePng(const std::string& name, int w, int h, const std::vector<uint8_t>& rgba) {
   const char* dir = std::getenv("SP_RENDER_PNG_DIR");
-  const std::filesystem::path folder = dir && *dir ? dir : (std::filesystem::temp_directory_path() / "sp-render-png");
+  const std::filesystem::path folder = dir && *dir ? std::filesystem::path(dir) : tempRoot() / "png";
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
   const std::string path = (folder / (name + ".png")).string();

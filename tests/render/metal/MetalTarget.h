@@ -43,7 +43,8 @@ private:
 
 // Pixel (x, y) of premultiplied RGBA rows of width w.
 Rgba pixelAt(const std::vector<uint8_t>& rgba, int w, int x, int y);
-// Writes the picture as a PNG into the test output folder (for looking at); answers its path.
+// Writes the picture as a PNG (for looking at) into $SP_RENDER_PNG_DIR when set, else into the
+// test process's temporary folder; answers its path.
 std::string savePng(const std::string& name, int w, int h, const std::vector<uint8_t>& rgba);
 
 }  // namespace sp::test

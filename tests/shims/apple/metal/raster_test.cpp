@@ -313,6 +313,39 @@ TEST(Blending, NaNColourStoresZero) {
   EXPECT_EQ(g.at(px, 3, 3)[1], 255);
 }
 
+TEST(Shading, ZeroFeatherGivesAHardEdgeInsteadOfNaN) {
+  struct Case {
+    float ex, ey;
+    uint8_t red, blue;
+  };
+  // Inside the paint's box: inner colour; outside: outer; exactly on its edge (distance 0,
+  // which a division by the feather would turn into NaN): inner.
+  const Case cases[] = {{1000.f, 1000.f, 255, 0}, {0.f, 0.f, 0, 255}, {4.5f, 100.f, 255, 0}};
+  for (const Case& c : cases) {
+    Gpu g(8, 8);
+    auto verts = g.vertices({0, 8, 0, 0, 8, 8, 8, 0});
+    const float red[4] = {1, 0, 0, 1};
+    auto u = g.uniforms(red);
+    auto* bytes = static_cast<std::byte*>(u->contents());
+    const float blue[4] = {0, 0, 1, 1}, zero = 0.f;
+    std::memcpy(bytes + 112, blue, 16);  // outer colour
+    std::memcpy(bytes + 144, &c.ex, 4);
+    std::memcpy(bytes + 148, &c.ey, 4);
+    std::memcpy(bytes + 156, &zero, 4);  // feather
+    auto ps = g.pipeline(BlendFactor::One, BlendFactor::Zero);
+    g.pass([&](RenderCommandEncoder& e) {
+      e.setVertexBuffer(verts, 0, 0);
+      e.setRenderPipelineState(ps);
+      e.setFragmentBuffer(u, 0, 0);
+      e.drawPrimitives(PrimitiveType::TriangleStrip, 0, 4);
+    });
+    auto px = g.pixels();
+    EXPECT_EQ(g.at(px, 4, 4)[0], c.red) << c.ex;
+    EXPECT_EQ(g.at(px, 4, 4)[2], c.blue) << c.ex;
+    EXPECT_EQ(g.at(px, 4, 4)[3], 255) << c.ex;
+  }
+}
+
 TEST(Resources, DrawsReadingPastTheirBuffersStopThere) {
   Gpu g(16, 16);
   auto verts = g.vertices({0, 16, 0, 0, 16, 16});
