@@ -27,6 +27,27 @@ mtl::PixelFormat pixelFormatOf(TexFormat f) {
 
 size_t bytesPerPixelOf(const mtl::Texture& t) { return t.pixelFormat() == mtl::PixelFormat::R8Unorm ? 1 : 4; }
 
+// Copies w x h pixels of NanoVG texture `type` (rows `stride` bytes apart) to (x, y) of the
+// texture, widening three-byte pixels; false for an unknown type or without memory.
+bool upload(mtl::Texture& tex, int type, int x, int y, int w, int h, const unsigned char* src, size_t stride) {
+  const size_t sb = size_t(sourceBytesPerPixel(type)), db = size_t(storedBytesPerPixel(type));
+  if (sb == 0) return false;
+  const auto region = mtl::Region::make2D(size_t(x), size_t(y), size_t(w), size_t(h));
+  if (sb == db) {
+    tex.replaceRegion(region, 0, src, stride);
+    return true;
+  }
+  std::vector<unsigned char> wide;
+  try {
+    wide.resize(size_t(w) * size_t(h) * db);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  widenRows(type, src, stride, w, h, wide.data());
+  tex.replaceRegion(region, 0, wide.data(), size_t(w) * db);
+  return true;
+}
+
 mtl::BlendFactor metalFactor(Factor f) { return static_cast<mtl::BlendFactor>(static_cast<uint32_t>(f)); }
 static_assert(static_cast<uint32_t>(Factor::SourceAlphaSaturated) == static_cast<uint32_t>(mtl::BlendFactor::SourceAlphaSaturated));
 static_assert(static_cast<uint32_t>(Factor::OneMinusDestinationColor) == static_cast<uint32_t>(mtl::BlendFactor::OneMinusDestinationColor));
@@ -443,22 +464,7 @@ int MVGContext::renderCreateTexture(int type, int w, int h, int imageFlags, cons
   desc.usage = mtl::TextureUsageShaderRead | mtl::TextureUsageShaderWrite | mtl::TextureUsageRenderTarget;
   auto tex = device_->newTextureWithDescriptor(desc);
   if (!tex) return 0;
-  const auto region = mtl::Region::make2D(0, 0, size_t(w), size_t(h));
-  if (data) {
-    const size_t sb = size_t(sourceBytesPerPixel(type)), db = size_t(storedBytesPerPixel(type));
-    if (sb == db) {
-      tex->replaceRegion(region, 0, data, size_t(w) * sb);
-    } else {
-      std::vector<unsigned char> wide;
-      try {
-        wide.resize(size_t(w) * size_t(h) * db);
-      } catch (const std::bad_alloc&) {
-        return 0;
-      }
-      widenRows(type, data, size_t(w) * sb, w, h, wide.data());
-      tex->replaceRegion(region, 0, wide.data(), size_t(w) * db);
-    }
-  }
+  if (data && !upload(*tex, type, 0, 0, w, h, data, size_t(w) * size_t(sourceBytesPerPixel(type)))) return 0;
   if (imageFlags & NVG_IMAGE_GENERATE_MIPMAPS) {
     auto cb = queue_->commandBuffer();
     auto blit = cb->blitCommandEncoder();
@@ -497,24 +503,10 @@ int MVGContext::renderUpdateTexture(int image, int x, int y, int w, int h, const
   MVGtexture* t = findTexture(image);
   if (!t || !t->tex || !data || !regionInside(x, y, w, h, size_t(t->width), size_t(t->height))) return 0;
   if (w == 0 || h == 0) return 1;
-  const size_t sb = size_t(sourceBytesPerPixel(t->type)), db = size_t(storedBytesPerPixel(t->type));
-  if (sb == 0) return 0;
+  // The caller's rows are the whole image's rows.
+  const size_t sb = size_t(sourceBytesPerPixel(t->type));
   const size_t rowBytes = size_t(t->width) * sb;
-  const unsigned char* src = data + size_t(y) * rowBytes + size_t(x) * sb;
-  const auto region = mtl::Region::make2D(size_t(x), size_t(y), size_t(w), size_t(h));
-  if (sb == db) {
-    t->tex->replaceRegion(region, 0, src, rowBytes);
-  } else {
-    std::vector<unsigned char> wide;
-    try {
-      wide.resize(size_t(w) * size_t(h) * db);
-    } catch (const std::bad_alloc&) {
-      return 0;
-    }
-    widenRows(t->type, src, rowBytes, w, h, wide.data());
-    t->tex->replaceRegion(region, 0, wide.data(), size_t(w) * db);
-  }
-  return 1;
+  return upload(*t->tex, t->type, x, y, w, h, data + size_t(y) * rowBytes + size_t(x) * sb, rowBytes) ? 1 : 0;
 }
 
 int MVGContext::renderGetTextureSize(int image, int* w, int* h) {

@@ -49,7 +49,8 @@ struct Call {  // zeroed when allocated
   Blend blend;
 };
 
-// One fragment uniform record (the shader functions read this layout).
+// One fragment uniform record: the layout the shader functions of the GPU read (they declare
+// the same record on their side).
 struct FragUniforms {
   float scissorMat[12];  // 3x3 as three float4 columns
   float paintMat[12];
@@ -66,6 +67,8 @@ struct FragUniforms {
   int32_t type;
 };
 static_assert(sizeof(FragUniforms) == 176);
+static_assert(offsetof(FragUniforms, innerCol) == 96 && offsetof(FragUniforms, scissorExt) == 128 &&
+              offsetof(FragUniforms, radius) == 152 && offsetof(FragUniforms, texType) == 168);
 
 // Shader paint types.
 enum : int32_t { kShaderGradient = 0, kShaderImage = 1, kShaderTriangles = 2 };

@@ -1,6 +1,6 @@
 #pragma once
 // The renderer's compiled shader library, embedded in the program: the functions
-// "vertexShader", "fragmentShader" and "fragmentShaderAA".
+// "vertexShader", "fragmentShader" and "fragmentShaderAA". Constant data, any thread.
 #include <cstddef>
 
 namespace mvg {

@@ -42,6 +42,7 @@ void mvgClearWithColor(NVGcontext* ctx, NVGcolor color);
 // Null when the image cannot be made (sides outside 1..16384).
 MVGframebuffer* mvgCreateFramebuffer(NVGcontext* ctx, int width, int height, int imageFlags);
 // Process-wide binding (null: the window). Deleting the bound framebuffer binds null.
+// Framebuffers are deleted before their context.
 void mvgBindFramebuffer(MVGframebuffer* fb);
 void mvgDeleteFramebuffer(MVGframebuffer* fb);
 

@@ -17,7 +17,8 @@
 // description. Draws with missing state draw nothing. Nothing throws.
 //
 // Objects are reference counted with std::shared_ptr, as the platform's objects are: a command
-// buffer keeps every buffer, texture and state it uses alive until it has completed.
+// buffer keeps every buffer, texture and state it uses alive until it has completed. A layer
+// must outlive the drawables it handed out (their presentation writes into it).
 #include <cstddef>
 #include <cstdint>
 #include <functional>

@@ -1,6 +1,7 @@
 #pragma once
 // A NanoVG context on the Metal back end drawing into an offscreen framebuffer, for pixel
 // tests: begin a frame, draw through NanoVG, end it and read the premultiplied RGBA back.
+// Thread: the test's. Failures: vg() (and framebuffer()) are null when they could not be made.
 #include <array>
 #include <cstdint>
 #include <string>

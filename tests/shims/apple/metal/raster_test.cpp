@@ -88,6 +88,16 @@ struct Gpu {
     return b;
   }
 
+  // A strip covering the whole target, drawn with a pipeline and uniforms.
+  void fillTarget(RenderCommandEncoder& e, const std::shared_ptr<RenderPipelineState>& ps, const std::shared_ptr<Buffer>& u) {
+    if (!wholeTarget) wholeTarget = vertices({0, float(h), 0, 0, float(w), float(h), float(w), 0});
+    e.setVertexBuffer(wholeTarget, 0, 0);
+    e.setRenderPipelineState(ps);
+    e.setFragmentBuffer(u, 0, 0);
+    e.drawPrimitives(PrimitiveType::TriangleStrip, 0, 4);
+  }
+  std::shared_ptr<Buffer> wholeTarget;
+
   std::shared_ptr<Buffer> uniforms(const float rgba[4]) {
     auto u = solidUniforms(rgba);
     auto b = device->newBufferWithLength(u.size(), 0);
@@ -275,20 +285,14 @@ TEST(Blending, FactorsAndStoreRounding) {
   };
   for (const Case& c : cases) {
     Gpu g(8, 8);
-    auto verts = g.vertices({0, 8, 0, 0, 8, 8, 8, 0});
     const float red[4] = {1, 0, 0, 1};
     auto base = g.uniforms(red);
     auto u = g.uniforms(c.color);
     auto opaque = g.pipeline(BlendFactor::One, BlendFactor::Zero);
     auto ps = g.pipeline(c.src, c.dst);
     g.pass([&](RenderCommandEncoder& e) {
-      e.setVertexBuffer(verts, 0, 0);
-      e.setRenderPipelineState(opaque);
-      e.setFragmentBuffer(base, 0, 0);
-      e.drawPrimitives(PrimitiveType::TriangleStrip, 0, 4);
-      e.setRenderPipelineState(ps);
-      e.setFragmentBuffer(u, 0, 0);
-      e.drawPrimitives(PrimitiveType::TriangleStrip, 0, 4);
+      g.fillTarget(e, opaque, base);
+      g.fillTarget(e, ps, u);
     });
     auto px = g.pixels();
     for (int ch = 0; ch < 4; ++ch) EXPECT_EQ(g.at(px, 4, 4)[ch], c.expect[ch]) << "channel " << ch;
@@ -297,17 +301,11 @@ TEST(Blending, FactorsAndStoreRounding) {
 
 TEST(Blending, NaNColourStoresZero) {
   Gpu g(8, 8);
-  auto verts = g.vertices({0, 8, 0, 0, 8, 8, 8, 0});
   const float nan = std::numeric_limits<float>::quiet_NaN();
   const float color[4] = {nan, 1, nan, 1};
   auto u = g.uniforms(color);
   auto ps = g.pipeline(BlendFactor::One, BlendFactor::Zero);
-  g.pass([&](RenderCommandEncoder& e) {
-    e.setVertexBuffer(verts, 0, 0);
-    e.setRenderPipelineState(ps);
-    e.setFragmentBuffer(u, 0, 0);
-    e.drawPrimitives(PrimitiveType::TriangleStrip, 0, 4);
-  });
+  g.pass([&](RenderCommandEncoder& e) { g.fillTarget(e, ps, u); });
   auto px = g.pixels();
   EXPECT_EQ(g.at(px, 3, 3)[0], 0);
   EXPECT_EQ(g.at(px, 3, 3)[1], 255);
@@ -323,7 +321,6 @@ TEST(Shading, ZeroFeatherGivesAHardEdgeInsteadOfNaN) {
   const Case cases[] = {{1000.f, 1000.f, 255, 0}, {0.f, 0.f, 0, 255}, {4.5f, 100.f, 255, 0}};
   for (const Case& c : cases) {
     Gpu g(8, 8);
-    auto verts = g.vertices({0, 8, 0, 0, 8, 8, 8, 0});
     const float red[4] = {1, 0, 0, 1};
     auto u = g.uniforms(red);
     auto* bytes = static_cast<std::byte*>(u->contents());
@@ -333,12 +330,7 @@ TEST(Shading, ZeroFeatherGivesAHardEdgeInsteadOfNaN) {
     std::memcpy(bytes + 148, &c.ey, 4);
     std::memcpy(bytes + 156, &zero, 4);  // feather
     auto ps = g.pipeline(BlendFactor::One, BlendFactor::Zero);
-    g.pass([&](RenderCommandEncoder& e) {
-      e.setVertexBuffer(verts, 0, 0);
-      e.setRenderPipelineState(ps);
-      e.setFragmentBuffer(u, 0, 0);
-      e.drawPrimitives(PrimitiveType::TriangleStrip, 0, 4);
-    });
+    g.pass([&](RenderCommandEncoder& e) { g.fillTarget(e, ps, u); });
     auto px = g.pixels();
     EXPECT_EQ(g.at(px, 4, 4)[0], c.red) << c.ex;
     EXPECT_EQ(g.at(px, 4, 4)[2], c.blue) << c.ex;
