@@ -1,0 +1,452 @@
+// The render pass of the software GPU: load actions, state replay, vertex fetch, triangle
+// set-up with facing and culling, and a fixed-point (1/256 pixel) scan converter with a top-left
+// rule, followed per fragment by the fragment function, the stencil test and blending.
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "shims/apple/metal/Gpu.h"
+
+namespace mtl {
+namespace {
+
+using gpu::kMaxBindings;
+using gpu::kMaxVaryings;
+
+constexpr double kMaxCoordinate = 16777216.0;  // 2^24 pixels: farther vertices drop their triangle
+constexpr int64_t kSmallCoordinate = int64_t{1} << 26;  // fixed point: 64-bit edge values suffice
+
+inline uint8_t toUnorm(float v) {
+  if (!(v > 0.f)) return 0;  // also NaN
+  if (v >= 1.f) return 255;
+  return static_cast<uint8_t>(v * 255.f + 0.5f);
+}
+
+template <class I>
+inline I floorDiv(I a, I b) {  // b > 0
+  I q = a / b;
+  return (a % b != 0 && a < 0) ? q - 1 : q;
+}
+template <class I>
+inline I ceilDiv(I a, I b) {  // b > 0
+  I q = a / b;
+  return (a % b != 0 && a > 0) ? q + 1 : q;
+}
+
+struct ColorLayout {
+  int r = 0, g = 1, b = 2, a = 3;  // byte index of each channel, -1 when absent
+  size_t bpp = 4;
+};
+
+ColorLayout layoutOf(PixelFormat f) {
+  switch (f) {
+    case PixelFormat::BGRA8Unorm: return {2, 1, 0, 3, 4};
+    case PixelFormat::R8Unorm: return {0, -1, -1, -1, 1};
+    default: return {0, 1, 2, 3, 4};
+  }
+}
+
+struct Target {
+  uint8_t* color = nullptr;
+  size_t colorStride = 0;  // pixels per row
+  ColorLayout layout;
+  uint8_t* stencil = nullptr;
+  size_t stencilStride = 0;
+  int64_t width = 0, height = 0;  // the area every attachment covers
+};
+
+struct Clip {
+  int64_t x0, y0, x1, y1;  // pixels [x0, x1) x [y0, y1)
+};
+
+struct State {
+  CullMode cull = CullMode::None;
+  Winding front = Winding::Clockwise;
+  uint32_t stencilRef = 0;
+  double viewport[4] = {0, 0, 0, 0};
+  const Buffer* vertexBuffers[kMaxBindings] = {};
+  size_t vertexOffsets[kMaxBindings] = {};
+  const Buffer* fragmentBuffers[kMaxBindings] = {};
+  size_t fragmentOffsets[kMaxBindings] = {};
+  const Texture* textures[kMaxBindings] = {};
+  const SamplerDescriptor* samplers[kMaxBindings] = {};
+  const RenderPipelineState* pipeline = nullptr;
+  const DepthStencilState* depthStencil = nullptr;
+};
+
+struct RVertex {
+  int64_t x, y;  // window position, 1/256 pixel
+  float v[kMaxVaryings];
+  bool ok;
+};
+
+gpu::BufferView viewOf(const Buffer* b, size_t offset) {
+  if (!b || offset > b->length()) return {};
+  return {static_cast<const std::byte*>(const_cast<Buffer*>(b)->contents()) + offset, b->length() - offset};
+}
+
+bool stencilCompare(CompareFunction f, uint32_t ref, uint32_t stored) {
+  switch (f) {
+    case CompareFunction::Never: return false;
+    case CompareFunction::Less: return ref < stored;
+    case CompareFunction::Equal: return ref == stored;
+    case CompareFunction::LessEqual: return ref <= stored;
+    case CompareFunction::Greater: return ref > stored;
+    case CompareFunction::NotEqual: return ref != stored;
+    case CompareFunction::GreaterEqual: return ref >= stored;
+    case CompareFunction::Always: return true;
+  }
+  return true;
+}
+
+uint8_t stencilApply(StencilOperation op, uint8_t s, uint32_t ref) {
+  switch (op) {
+    case StencilOperation::Keep: return s;
+    case StencilOperation::Zero: return 0;
+    case StencilOperation::Replace: return static_cast<uint8_t>(ref);
+    case StencilOperation::IncrementClamp: return s == 255 ? 255 : s + 1;
+    case StencilOperation::DecrementClamp: return s == 0 ? 0 : s - 1;
+    case StencilOperation::Invert: return static_cast<uint8_t>(~s);
+    case StencilOperation::IncrementWrap: return static_cast<uint8_t>(s + 1);
+    case StencilOperation::DecrementWrap: return static_cast<uint8_t>(s - 1);
+  }
+  return s;
+}
+
+inline float blendFactor(BlendFactor f, const float* src, const float* dst, int c) {
+  const bool alpha = c == 3;
+  switch (f) {
+    case BlendFactor::Zero: return 0.f;
+    case BlendFactor::One: return 1.f;
+    case BlendFactor::SourceColor: return src[c];
+    case BlendFactor::OneMinusSourceColor: return 1.f - src[c];
+    case BlendFactor::SourceAlpha: return src[3];
+    case BlendFactor::OneMinusSourceAlpha: return 1.f - src[3];
+    case BlendFactor::DestinationColor: return dst[c];
+    case BlendFactor::OneMinusDestinationColor: return 1.f - dst[c];
+    case BlendFactor::DestinationAlpha: return dst[3];
+    case BlendFactor::OneMinusDestinationAlpha: return 1.f - dst[3];
+    case BlendFactor::SourceAlphaSaturated: return alpha ? 1.f : std::min(src[3], 1.f - dst[3]);
+  }
+  return 0.f;
+}
+
+// Everything one draw needs per fragment.
+struct DrawContext {
+  Target* target;
+  gpu::FragmentFunction fragment;
+  gpu::FragmentIn in;
+  gpu::BufferView fragmentViews[kMaxBindings];
+  const StencilDescriptor* stencil[2];  // back, front
+  uint32_t stencilRef;
+  const RenderPipelineColorAttachmentDescriptor* color;
+  bool writeColor;
+};
+
+inline void shadeFragment(DrawContext& ctx, bool front, int64_t px, int64_t py, const float* varyings) {
+  Target& t = *ctx.target;
+  float src[4] = {0, 0, 0, 0};
+  if (ctx.fragment) {
+    for (int i = 0; i < kMaxVaryings; ++i) ctx.in.varyings[i] = varyings[i];
+    if (!ctx.fragment(ctx.in, src)) return;
+  }
+  if (const StencilDescriptor* sd = ctx.stencil[front ? 1 : 0]; sd && t.stencil) {
+    uint8_t& s = t.stencil[static_cast<size_t>(py) * t.stencilStride + static_cast<size_t>(px)];
+    const bool pass = stencilCompare(sd->stencilCompareFunction, ctx.stencilRef & sd->readMask, s & sd->readMask);
+    const uint8_t next = stencilApply(pass ? sd->depthStencilPassOperation : sd->stencilFailureOperation, s, ctx.stencilRef);
+    s = static_cast<uint8_t>((s & ~sd->writeMask) | (next & sd->writeMask));
+    if (!pass) return;
+  }
+  if (!ctx.writeColor) return;
+  uint8_t* p = t.color + (static_cast<size_t>(py) * t.colorStride + static_cast<size_t>(px)) * t.layout.bpp;
+  const int idx[4] = {t.layout.r, t.layout.g, t.layout.b, t.layout.a};
+  float out[4];
+  const auto* ca = ctx.color;
+  if (ca->blendingEnabled) {
+    float dst[4];
+    for (int c = 0; c < 4; ++c) dst[c] = idx[c] >= 0 ? p[idx[c]] * (1.f / 255.f) : (c == 3 ? 1.f : 0.f);
+    for (int c = 0; c < 3; ++c)
+      out[c] = src[c] * blendFactor(ca->sourceRGBBlendFactor, src, dst, c) + dst[c] * blendFactor(ca->destinationRGBBlendFactor, src, dst, c);
+    out[3] = src[3] * blendFactor(ca->sourceAlphaBlendFactor, src, dst, 3) + dst[3] * blendFactor(ca->destinationAlphaBlendFactor, src, dst, 3);
+  } else {
+    for (int c = 0; c < 4; ++c) out[c] = src[c];
+  }
+  const uint32_t mask = ca->writeMask;  // bits: red 8, green 4, blue 2, alpha 1
+  const uint32_t bit[4] = {8, 4, 2, 1};
+  for (int c = 0; c < 4; ++c)
+    if (idx[c] >= 0 && (mask & bit[c])) p[idx[c]] = toUnorm(out[c]);
+}
+
+// Scan-converts one triangle with positive area (window coordinates, y down).
+template <class I>
+void scanTriangle(const RVertex& A, const RVertex& B, const RVertex& C, bool front, const Clip& clip, DrawContext& ctx) {
+  const int64_t minX = std::min({A.x, B.x, C.x}), maxX = std::max({A.x, B.x, C.x});
+  const int64_t minY = std::min({A.y, B.y, C.y}), maxY = std::max({A.y, B.y, C.y});
+  const int64_t px0 = std::max(clip.x0, ceilDiv<int64_t>(minX - 128, 256));
+  const int64_t px1 = std::min(clip.x1 - 1, floorDiv<int64_t>(maxX - 128, 256));
+  const int64_t py0 = std::max(clip.y0, ceilDiv<int64_t>(minY - 128, 256));
+  const int64_t py1 = std::min(clip.y1 - 1, floorDiv<int64_t>(maxY - 128, 256));
+  if (px0 > px1 || py0 > py1) return;
+
+  struct Edge {
+    I dx, dy, x, y, bias;
+  };
+  auto edge = [](const RVertex& p, const RVertex& q) {
+    const I dx = I(q.x) - I(p.x), dy = I(q.y) - I(p.y);
+    const bool topLeft = dy < 0 || (dy == 0 && dx > 0);
+    return Edge{dx, dy, I(p.x), I(p.y), I(topLeft ? 0 : 1)};
+  };
+  const Edge e[3] = {edge(B, C), edge(C, A), edge(A, B)};  // weights of A, B, C
+  const I area = e[2].dx * (I(C.y) - I(A.y)) - e[2].dy * (I(C.x) - I(A.x));
+  const double invArea = 1.0 / static_cast<double>(area);
+  double dB[kMaxVaryings], dC[kMaxVaryings];
+  for (int i = 0; i < kMaxVaryings; ++i) {
+    dB[i] = double(B.v[i]) - A.v[i];
+    dC[i] = double(C.v[i]) - A.v[i];
+  }
+  const I X0 = I(px0) * 256 + 128;
+  const int64_t span = px1 - px0;
+  float vary[kMaxVaryings];
+  for (int64_t py = py0; py <= py1; ++py) {
+    const I Y = I(py) * 256 + 128;
+    I E[3], S[3];
+    I kmin = 0, kmax = I(span);
+    bool empty = false;
+    for (int j = 0; j < 3; ++j) {
+      E[j] = e[j].dx * (Y - e[j].y) - e[j].dy * (X0 - e[j].x);
+      S[j] = -e[j].dy * 256;
+      if (S[j] == 0) {
+        if (E[j] < e[j].bias) empty = true;
+      } else if (S[j] > 0) {
+        kmin = std::max(kmin, ceilDiv<I>(e[j].bias - E[j], S[j]));
+      } else {
+        kmax = std::min(kmax, floorDiv<I>(E[j] - e[j].bias, -S[j]));
+      }
+    }
+    if (empty || kmin > kmax) continue;
+    for (int64_t k = static_cast<int64_t>(kmin), kend = static_cast<int64_t>(kmax); k <= kend; ++k) {
+      const double beta = static_cast<double>(E[1] + I(k) * S[1]) * invArea;
+      const double gamma = static_cast<double>(E[2] + I(k) * S[2]) * invArea;
+      for (int i = 0; i < kMaxVaryings; ++i) vary[i] = static_cast<float>(A.v[i] + dB[i] * beta + dC[i] * gamma);
+      shadeFragment(ctx, front, px0 + k, py, vary);
+    }
+  }
+}
+
+void drawTriangle(const RVertex& a, const RVertex& b, const RVertex& c, bool odd, const State& st, const Clip& clip,
+                  DrawContext& ctx) {
+  if (!a.ok || !b.ok || !c.ok) return;
+  const __int128 area = __int128(b.x - a.x) * (c.y - a.y) - __int128(b.y - a.y) * (c.x - a.x);
+  if (area == 0) return;
+  // Window y grows downwards: a negative window area is counter-clockwise in clip space.
+  // Odd triangles of a strip are judged with their first two vertices swapped.
+  bool ccw = area < 0;
+  if (odd) ccw = !ccw;
+  const bool front = st.front == Winding::CounterClockwise ? ccw : !ccw;
+  if ((st.cull == CullMode::Back && !front) || (st.cull == CullMode::Front && front)) return;
+  const RVertex* p1 = &b;
+  const RVertex* p2 = &c;
+  if (area < 0) std::swap(p1, p2);
+  const bool small = std::max({std::abs(a.x), std::abs(a.y), std::abs(b.x), std::abs(b.y), std::abs(c.x), std::abs(c.y)}) <= kSmallCoordinate;
+  if (small)
+    scanTriangle<int64_t>(a, *p1, *p2, front, clip, ctx);
+  else
+    scanTriangle<__int128>(a, *p1, *p2, front, clip, ctx);
+}
+
+class PassRunner {
+public:
+  explicit PassRunner(RenderCommandEncoder::Pass& pass) : pass_(pass) {}
+
+  void run() {
+    const auto& cd = pass_.desc.colorAttachments[0];
+    Texture* color = cd.texture.get();
+    if (!color) return;
+    Texture* stencil = pass_.desc.stencilAttachment.texture.get();
+    t_.color = color->levelData(0);
+    t_.colorStride = color->width();
+    t_.layout = layoutOf(color->pixelFormat());
+    t_.width = static_cast<int64_t>(color->width());
+    t_.height = static_cast<int64_t>(color->height());
+    if (stencil) {
+      t_.stencil = stencil->levelData(0);
+      t_.stencilStride = stencil->width();
+      t_.width = std::min<int64_t>(t_.width, static_cast<int64_t>(stencil->width()));
+      t_.height = std::min<int64_t>(t_.height, static_cast<int64_t>(stencil->height()));
+    }
+    if (cd.loadAction == LoadAction::Clear) clearColor(*color, cd.clearColor);
+    if (stencil && pass_.desc.stencilAttachment.loadAction == LoadAction::Clear) {
+      auto* s = stencil->levelData(0);
+      std::fill(s, s + stencil->width() * stencil->height(), static_cast<uint8_t>(pass_.desc.stencilAttachment.clearStencil));
+    }
+    st_.viewport[2] = static_cast<double>(color->width());
+    st_.viewport[3] = static_cast<double>(color->height());
+    for (const Command& c : pass_.commands) replay(c);
+  }
+
+private:
+  void clearColor(Texture& tex, const ClearColor& cc) {
+    const float v[4] = {float(cc.red), float(cc.green), float(cc.blue), float(cc.alpha)};
+    const int idx[4] = {t_.layout.r, t_.layout.g, t_.layout.b, t_.layout.a};
+    uint8_t px[4] = {0, 0, 0, 0};
+    for (int c = 0; c < 4; ++c)
+      if (idx[c] >= 0) px[idx[c]] = toUnorm(v[c]);
+    uint8_t* d = tex.levelData(0);
+    const size_t n = tex.width() * tex.height(), bpp = t_.layout.bpp;
+    for (size_t i = 0; i < n; ++i)
+      for (size_t c = 0; c < bpp; ++c) d[i * bpp + c] = px[c];
+  }
+
+  void replay(const Command& c) {
+    using Op = Command::Op;
+    switch (c.op) {
+      case Op::SetCull: st_.cull = static_cast<CullMode>(c.a); break;
+      case Op::SetWinding: st_.front = static_cast<Winding>(c.a); break;
+      case Op::SetStencilRef: st_.stencilRef = static_cast<uint32_t>(c.a); break;
+      case Op::SetViewport: std::copy(c.viewport, c.viewport + 4, st_.viewport); break;
+      case Op::SetVertexBuffer:
+        st_.vertexBuffers[c.index] = static_cast<const Buffer*>(c.object.get());
+        st_.vertexOffsets[c.index] = c.a;
+        break;
+      case Op::SetFragmentBuffer:
+        st_.fragmentBuffers[c.index] = static_cast<const Buffer*>(c.object.get());
+        st_.fragmentOffsets[c.index] = c.a;
+        break;
+      case Op::SetFragmentBufferOffset: st_.fragmentOffsets[c.index] = c.a; break;
+      case Op::SetFragmentTexture: st_.textures[c.index] = static_cast<const Texture*>(c.object.get()); break;
+      case Op::SetFragmentSampler:
+        st_.samplers[c.index] = c.object ? &static_cast<const SamplerState*>(c.object.get())->descriptor() : nullptr;
+        break;
+      case Op::SetPipeline: st_.pipeline = static_cast<const RenderPipelineState*>(c.object.get()); break;
+      case Op::SetDepthStencil: st_.depthStencil = static_cast<const DepthStencilState*>(c.object.get()); break;
+      case Op::Draw: draw(static_cast<PrimitiveType>(c.index), c.a, c.b, nullptr, IndexType::UInt32, 0); break;
+      case Op::DrawIndexed:
+        draw(static_cast<PrimitiveType>(c.index), 0, c.a, static_cast<const Buffer*>(c.object.get()), static_cast<IndexType>(c.c), c.b);
+        break;
+    }
+  }
+
+  Clip clip() const {
+    const double* vp = st_.viewport;
+    Clip r{0, 0, 0, 0};
+    if (!(vp[2] > 0 && vp[3] > 0 && std::isfinite(vp[0]) && std::isfinite(vp[1]) && std::isfinite(vp[2]) && std::isfinite(vp[3])))
+      return r;
+    auto clampTo = [](double v, int64_t hi) { return static_cast<int64_t>(std::clamp(v, 0.0, double(hi))); };
+    r.x0 = clampTo(std::floor(vp[0]), t_.width);
+    r.y0 = clampTo(std::floor(vp[1]), t_.height);
+    r.x1 = clampTo(std::ceil(vp[0] + vp[2]), t_.width);
+    r.y1 = clampTo(std::ceil(vp[1] + vp[3]), t_.height);
+    return r;
+  }
+
+  bool fetchVertex(uint64_t id, const RenderPipelineState& ps, gpu::VertexFunction fn, const gpu::BufferView* views, RVertex& out) {
+    gpu::VertexIn in{};
+    in.buffers = views;
+    const VertexDescriptor& vd = ps.descriptor().vertexDescriptor;
+    for (int a = 0; a < VertexDescriptor::kMaxAttributes; ++a) {
+      const auto& at = vd.attributes[a];
+      if (at.format != VertexFormat::Float2) continue;
+      if (at.bufferIndex >= size_t(kMaxBindings)) return false;
+      const gpu::BufferView& b = views[at.bufferIndex];
+      const size_t stride = vd.layouts[at.bufferIndex].stride;
+      if (!b.data || (stride && id > (b.size / stride))) return false;
+      const unsigned __int128 at0 = (unsigned __int128)id * stride + at.offset;
+      if (at0 + 8 > b.size) return false;
+      std::memcpy(in.attributes[a], b.data + static_cast<size_t>(at0), 8);
+    }
+    gpu::VertexOut vo{};
+    fn(in, vo);
+    const double* vp = st_.viewport;
+    const double wx = (double(vo.position[0]) + 1.0) * 0.5 * vp[2] + vp[0];
+    const double wy = (1.0 - double(vo.position[1])) * 0.5 * vp[3] + vp[1];
+    out.ok = std::isfinite(wx) && std::isfinite(wy) && std::abs(wx) <= kMaxCoordinate && std::abs(wy) <= kMaxCoordinate;
+    if (out.ok) {
+      out.x = std::llround(wx * 256.0);
+      out.y = std::llround(wy * 256.0);
+    } else {
+      out.x = out.y = 0;
+    }
+    for (int i = 0; i < kMaxVaryings; ++i) out.v[i] = vo.varyings[i];
+    return true;
+  }
+
+  void draw(PrimitiveType type, uint64_t start, uint64_t count, const Buffer* indexBuffer, IndexType indexType, uint64_t indexOffset) {
+    if (type != PrimitiveType::Triangle && type != PrimitiveType::TriangleStrip) return;
+    if (!st_.pipeline || count < 3) return;
+    const RenderPipelineDescriptor& pd = st_.pipeline->descriptor();
+    const auto vfn = reinterpret_cast<gpu::VertexFunction>(const_cast<void*>(pd.vertexFunction->entry()));
+    const Clip cl = clip();
+    if (cl.x0 >= cl.x1 || cl.y0 >= cl.y1) return;
+
+    gpu::BufferView vviews[kMaxBindings];
+    for (int i = 0; i < kMaxBindings; ++i) vviews[i] = viewOf(st_.vertexBuffers[i], st_.vertexOffsets[i]);
+
+    // Vertices of the draw, transformed once each; an index or vertex outside its buffer ends the draw.
+    verts_.clear();
+    if (indexBuffer) {
+      const size_t isz = indexType == IndexType::UInt16 ? 2 : 4;
+      const gpu::BufferView iv = viewOf(indexBuffer, 0);
+      if (indexOffset > iv.size) return;
+      count = std::min<uint64_t>(count, (iv.size - indexOffset) / isz);
+      verts_.resize(count);
+      for (uint64_t i = 0; i < count; ++i) {
+        uint32_t id = 0;
+        if (isz == 2) {
+          uint16_t v16;
+          std::memcpy(&v16, iv.data + indexOffset + i * 2, 2);
+          id = v16;
+        } else {
+          std::memcpy(&id, iv.data + indexOffset + i * 4, 4);
+        }
+        if (!fetchVertex(id, *st_.pipeline, vfn, vviews, verts_[i])) {
+          verts_.resize(i);
+          break;
+        }
+      }
+    } else {
+      count = std::min<uint64_t>(count, 1u << 30);
+      verts_.resize(count);
+      for (uint64_t i = 0; i < count; ++i)
+        if (!fetchVertex(start + i, *st_.pipeline, vfn, vviews, verts_[i])) {
+          verts_.resize(i);
+          break;
+        }
+    }
+
+    DrawContext ctx{};
+    ctx.target = &t_;
+    ctx.fragment = pd.fragmentFunction ? reinterpret_cast<gpu::FragmentFunction>(const_cast<void*>(pd.fragmentFunction->entry())) : nullptr;
+    for (int i = 0; i < kMaxBindings; ++i) ctx.fragmentViews[i] = viewOf(st_.fragmentBuffers[i], st_.fragmentOffsets[i]);
+    ctx.in.buffers = ctx.fragmentViews;
+    ctx.in.textures = st_.textures;
+    ctx.in.samplers = st_.samplers;
+    ctx.stencil[0] = ctx.stencil[1] = nullptr;
+    if (st_.depthStencil) {
+      const auto& dsd = st_.depthStencil->descriptor();
+      ctx.stencil[1] = dsd.frontFaceStencil ? &*dsd.frontFaceStencil : nullptr;
+      ctx.stencil[0] = dsd.backFaceStencil ? &*dsd.backFaceStencil : nullptr;
+    }
+    ctx.stencilRef = st_.stencilRef;
+    ctx.color = &pd.colorAttachments[0];
+    ctx.writeColor = ctx.fragment && (ctx.color->writeMask & ColorWriteMaskAll) != 0;
+
+    const size_t n = verts_.size();
+    if (type == PrimitiveType::Triangle) {
+      for (size_t i = 0; i + 2 < n; i += 3) drawTriangle(verts_[i], verts_[i + 1], verts_[i + 2], false, st_, cl, ctx);
+    } else {
+      for (size_t i = 0; i + 2 < n; ++i) drawTriangle(verts_[i], verts_[i + 1], verts_[i + 2], (i & 1) != 0, st_, cl, ctx);
+    }
+  }
+
+  RenderCommandEncoder::Pass& pass_;
+  Target t_;
+  State st_;
+  std::vector<RVertex> verts_;
+};
+
+}  // namespace
+
+void executeRenderPass(RenderCommandEncoder::Pass& pass) { PassRunner(pass).run(); }
+
+}  // namespace mtl

@@ -1,0 +1,12 @@
+#pragma once
+// PNG files of rendered frames. Thread: any. Failures: false (the file may be missing).
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace gallery {
+
+// Writes premultiplied RGBA rows (top row first) as a straight-alpha PNG.
+bool writePremultipliedPng(const std::string& path, int w, int h, const std::vector<uint8_t>& rgba);
+
+}  // namespace gallery
