@@ -6,6 +6,9 @@
 // green accent.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <clocale>
+#include <cmath>
 #include <cstdio>
 #include <initializer_list>
 #include <string>
@@ -80,6 +83,22 @@ struct Shape {
       if (op.kind == DrawOp::PathMoveTo || op.kind == DrawOp::PathLineTo) out.emplace_back(op.args[0], op.args[1]);
     return out;
   }
+  // The box around the path's points and its arcs' circles (exact for rounded rectangles).
+  IRECT bounds() const {
+    bool first = true;
+    IRECT box;
+    auto add = [&](float l, float t, float r, float b) {
+      if (first) box = IRECT(l, t, r, b);
+      box = IRECT(std::min(box.L, l), std::min(box.T, t), std::max(box.R, r), std::max(box.B, b));
+      first = false;
+    };
+    for (const DrawOp& op : path) {
+      if (op.kind == DrawOp::PathMoveTo || op.kind == DrawOp::PathLineTo) add(op.args[0], op.args[1], op.args[0], op.args[1]);
+      if (op.kind == DrawOp::PathArc)
+        add(op.args[0] - op.args[2], op.args[1] - op.args[2], op.args[0] + op.args[2], op.args[1] + op.args[2]);
+    }
+    return box;
+  }
 };
 
 inline std::vector<Shape> shapesOf(const sp::test::TestCanvas& g) {
@@ -104,6 +123,30 @@ inline std::vector<Shape> shapesOf(const sp::test::TestCanvas& g) {
   }
   return out;
 }
+
+// Rectangles equal within tol on every edge.
+inline ::testing::AssertionResult rectNear(const IRECT& actual, const IRECT& expected, float tol = 0.01f) {
+  if (std::fabs(actual.L - expected.L) <= tol && std::fabs(actual.T - expected.T) <= tol &&
+      std::fabs(actual.R - expected.R) <= tol && std::fabs(actual.B - expected.B) <= tol)
+    return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "(" << actual.L << ", " << actual.T << ", " << actual.R << ", " << actual.B
+                                       << ") is not (" << expected.L << ", " << expected.T << ", " << expected.R
+                                       << ", " << expected.B << ")";
+}
+
+// A comma-decimal LC_NUMERIC, as hosts set, for the life of the object (when installed).
+class CommaLocale {
+public:
+  CommaLocale() : mPrevious(std::setlocale(LC_NUMERIC, nullptr)) {
+    mActive = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
+  }
+  ~CommaLocale() { std::setlocale(LC_NUMERIC, mPrevious.c_str()); }
+  bool active() const { return mActive; }
+
+private:
+  std::string mPrevious;
+  bool mActive = false;
+};
 
 class PanelTest : public ::testing::Test {
 protected:
