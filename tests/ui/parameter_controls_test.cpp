@@ -1,0 +1,244 @@
+// The panel's parameter controls: pill switches (lit state, labels, toggling, the double
+// click's reset) and amount captions (their text, the typed-value entry and what a commit
+// sends).
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/ui/panel_fixture.h"
+#include "ui/panel_text.h"
+#include "ui/parameter_controls.h"
+
+using namespace uitest;
+using balance_panel::AmountCaptionControl;
+using balance_panel::PillToggleControl;
+using sp::test::EventDriver;
+
+namespace {
+
+const Palette kPalette = testPalette();
+const IColor kOutline{56, 250, 250, 250};
+const IColor kOutlineLit{107, 250, 250, 250};
+
+class PillTest : public PanelTest {
+protected:
+  PillToggleControl* makePill(const IRECT& r, int param, const char* off, const char* on, bool inverted) {
+    return attach(new PillToggleControl(r, param, off, on, style("Roboto-Regular", 10, kPalette.text), 1.f,
+                                        kPalette.accent, inverted));
+  }
+  // Outline and dot colours, and the label, as drawn.
+  struct Look {
+    IColor outline, dot;
+    std::string label;
+  };
+  Look look(PillToggleControl& pill) {
+    draw(pill);
+    const auto all = shapes();
+    return {all.at(1).colour(), all.at(2).colour(), texts().at(0).text};
+  }
+};
+
+}  // namespace
+
+TEST_F(PillTest, BypassPillIsLitWhileTheParameterIsOff) {
+  PillToggleControl* bypass = makePill(IRECT(534, 41, 620, 65), kBypass, "ACTIVE", "BYPASSED", true);
+  Look off = look(*bypass);
+  EXPECT_EQ(off.label, "ACTIVE");
+  EXPECT_EQ(off.outline, kOutlineLit);
+  EXPECT_EQ(off.dot, kPalette.accent);
+  plug.setParam(kBypass, 1.0);
+  Look on = look(*bypass);
+  EXPECT_EQ(on.label, "BYPASSED");
+  EXPECT_EQ(on.outline, kOutline);
+  EXPECT_EQ(on.dot, kOutline);
+}
+
+TEST_F(PillTest, PillGeometryFollowsItsHeight) {
+  PillToggleControl* correct = makePill(IRECT(20, 256, 112, 278), kCorrect, "CORRECT", "CORRECT", false);
+  plug.setParam(kCorrect, 1.0);
+  draw(*correct);
+  const auto all = shapes();
+  ASSERT_EQ(all.size(), 3u);
+  EXPECT_EQ(all[0].colour(), IColor(255, 20, 20, 20));
+  EXPECT_TRUE(rectNear(all[0].bounds(), IRECT(20, 256, 112, 278)));
+  EXPECT_TRUE(rectNear(all[2].bounds(), IRECT(26.6f, 264.5f, 31.6f, 269.5f)));  // the dot, centred at x 29.1
+  EXPECT_EQ(all[2].colour(), kPalette.accent);
+  EXPECT_TRUE(rectNear(textOp("CORRECT").rect, IRECT(31.6f, 256.f, 105.4f, 278.f)));
+  // Every call carries the control's blend (a disabled pill draws at a quarter).
+  correct->SetDisabled(true);
+  draw(*correct);
+  for (const Shape& s : shapes()) {
+    EXPECT_TRUE(s.paint.hasBlend);
+    EXPECT_FLOAT_EQ(s.paint.blend.weight, 0.25f);
+  }
+  EXPECT_TRUE(texts()[0].hasBlend);
+}
+
+TEST_F(PillTest, ClickTogglesWithOneHostEdit) {
+  makePill(IRECT(534, 41, 620, 65), kBypass, "ACTIVE", "BYPASSED", true);
+  EventDriver mouse(*g);
+  mouse.click(570.f, 50.f);
+  EXPECT_EQ(plug.log, (Log{"Begin 0", "Send 0 1", "End 0"}));
+  mouse.click(570.f, 50.f);
+  EXPECT_DOUBLE_EQ(plug.value(kBypass), 0.0);
+}
+
+TEST_F(PillTest, AValueOfExactlyOneHalfTogglesOn) {
+  PillToggleControl* pill = makePill(IRECT(20, 282, 112, 304), kFreeze, "FREEZE", "FROZEN", false);
+  pill->SetValue(0.5);
+  EXPECT_FALSE(pill->lit());
+  EventDriver mouse(*g);
+  mouse.click(60.f, 290.f);
+  EXPECT_EQ(plug.sends(), (Log{"Send 10 1"}));
+  draw(*pill);
+  EXPECT_EQ(texts()[0].text, "FROZEN");
+}
+
+TEST_F(PillTest, DoubleClickRunsTheDefaultResetAfterTheFirstToggle) {
+  // Known behaviour: two quick clicks on CORRECT from off give on, then off (the default).
+  makePill(IRECT(20, 256, 112, 278), kCorrect, "CORRECT", "CORRECT", false);
+  EventDriver mouse(*g);
+  mouse.doubleClick(60.f, 267.f);
+  EXPECT_EQ(plug.sends(), (Log{"Send 4 1", "Send 4 0"}));
+  EXPECT_DOUBLE_EQ(plug.value(kCorrect), 0.0);
+}
+
+// ---------------------------------------------------------------------------------------
+// Amount captions
+
+namespace {
+
+class CaptionTest : public PanelTest {
+protected:
+  AmountCaptionControl* makeCaption(float x, int param, const char* prefix = "") {
+    auto* caption = attach(new AmountCaptionControl(IRECT(x - 37.f, 344.f, x + 37.f, 358.f), param));
+    caption->captionText = style("Roboto-Regular", 9.5f, IColor(107, 250, 250, 250));
+    caption->entryText = entryStyle(style("Roboto-Regular", 9.5f, IColor(255, 250, 250, 250)));
+    caption->prefix = prefix;
+    return caption;
+  }
+  // Clicks the caption, lets the scripted entry answer, and returns what reached the host
+  // after the click itself.
+  Log typeInto(float x, const std::string& text) {
+    platform.commitText(text);
+    EventDriver mouse(*g);
+    mouse.click(x, 351.f);
+    plug.log.clear();
+    platform.queue.drain();
+    return plug.log;
+  }
+};
+
+}  // namespace
+
+TEST_F(CaptionTest, ShowsPrefixDisplayTextAndSuffix) {
+  AmountCaptionControl* low = makeCaption(223.f, kCorrectLow);
+  draw(*low);
+  EXPECT_EQ(textOp("50 %").rect, IRECT(186, 344, 260, 358));
+  EXPECT_EQ(texts()[0].textStyle.color, IColor(107, 250, 250, 250));
+
+  // The layout's suffix: the applied gain while Correct is on.
+  double gain = 1.24;
+  low->suffix = [this, &gain] {
+    if (plug.value(kCorrect) < 0.5) return std::string();
+    return std::string(" ") + balance_panel::kMiddleDot + " " + balance_panel::decibels(gain, true, false, -149) + " dB";
+  };
+  draw(*low);
+  EXPECT_EQ(texts()[0].text, "50 %");
+  plug.setParam(kCorrect, 1.0);
+  draw(*low);
+  EXPECT_EQ(texts()[0].text, "50 % \xC2\xB7 +1.2 dB");
+
+  AmountCaptionControl* speed = makeCaption(66.f, kCorrectSpeed, "Speed ");
+  draw(*speed);
+  EXPECT_EQ(texts()[0].text, "Speed 15 s");
+
+  // Under the mouse the caption takes the entry's colour.
+  EventDriver mouse(*g);
+  mouse.moveTo(223.f, 351.f);
+  draw(*low);
+  EXPECT_EQ(texts()[0].textStyle.color, IColor(255, 250, 250, 250));
+}
+
+TEST_F(CaptionTest, ClickOpensAnEntryHoldingTheDisplayText) {
+  makeCaption(223.f, kCorrectLow);
+  platform.leaveTextOpen();
+  EventDriver mouse(*g);
+  mouse.click(223.f, 351.f);
+  ASSERT_EQ(platform.textEntries.size(), 1u);
+  const sp::test::ShownTextEntry& entry = platform.textEntries[0];
+  EXPECT_EQ(entry.bounds, IRECT(186, 342, 260, 360));
+  EXPECT_EQ(entry.initial, "50 %");
+  EXPECT_EQ(entry.length, 16);
+  EXPECT_EQ(entry.paramIdx, -1);  // the commit reaches the caption, not the parameter's parser
+  EXPECT_EQ(entry.text.entryBackground, IColor(255, 30, 30, 30));
+  // A double click opens nothing more while the entry is open.
+  mouse.doubleClick(223.f, 351.f);
+  EXPECT_EQ(platform.textEntries.size(), 1u);
+}
+
+TEST_F(CaptionTest, CommittedTextGoesThroughTheTypedValueSender) {
+  struct Case {
+    std::string typed;
+    Log log;
+    double value;
+  };
+  const Case cases[] = {
+      {"75", {"Begin 6", "Send 6 0.75", "End 6"}, 75.0},
+      {"150", {"Begin 6", "Send 6 1", "End 6"}, 100.0},
+      {"abc", {}, 100.0},
+      {"100 %", {}, 100.0},  // unchanged: the entry's own text
+      {"\xE2\x88\x92" "5", {"Begin 6", "Send 6 0", "End 6"}, 0.0},
+  };
+  makeCaption(223.f, kCorrectLow);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.typed);
+    EXPECT_EQ(typeInto(223.f, c.typed), c.log);
+    EXPECT_DOUBLE_EQ(plug.value(kCorrectLow), c.value);
+  }
+}
+
+TEST_F(CaptionTest, AnUnchangedCommitKeepsAValueTheDisplayRounds) {
+  plug.setParam(kCorrectSpeed, 12.3);
+  makeCaption(66.f, kCorrectSpeed, "Speed ");
+  EXPECT_TRUE(typeInto(66.f, "12 s").empty());
+  EXPECT_NEAR(plug.value(kCorrectSpeed), 12.3, 1e-9);
+  // Typing the same number by hand is an edit.
+  EXPECT_EQ(typeInto(66.f, "12").size(), 3u);
+  EXPECT_NEAR(plug.value(kCorrectSpeed), 12.0, 1e-9);
+}
+
+TEST_F(CaptionTest, ARefusedRequestLeavesTheCaptionAsItWas) {
+  AmountCaptionControl* low = makeCaption(223.f, kCorrectLow);
+  AmountCaptionControl* mid = makeCaption(297.f, kCorrectLoMid);
+  platform.leaveTextOpen();
+  EventDriver mouse(*g);
+  mouse.click(297.f, 351.f);
+  ASSERT_EQ(g->GetControlInTextEntry(), mid);
+  mouse.click(223.f, 351.f);
+  EXPECT_EQ(platform.textEntries.size(), 1u);
+  EXPECT_EQ(low->GetTextEntryLength(), 7);
+  // The open entry keeps its target: its commit goes to the mid caption's parameter.
+  plug.log.clear();
+  g->commitTextEntry("25");
+  EXPECT_EQ(plug.sends(), (Log{"Send 7 0.25"}));
+  EXPECT_DOUBLE_EQ(plug.value(kCorrectLow), 50.0);
+}
+
+TEST_F(CaptionTest, ADismissedEntryLetsTheCaptionOpenAgain) {
+  makeCaption(223.f, kCorrectLow);
+  platform.dismissText();
+  EventDriver mouse(*g);
+  mouse.click(223.f, 351.f);
+  platform.queue.drain();
+  EXPECT_EQ(g->GetControlInTextEntry(), nullptr);
+  EXPECT_EQ(typeInto(223.f, "60"), (Log{"Begin 6", "Send 6 0.6", "End 6"}));
+}
+
+TEST_F(CaptionTest, RightClickOpensNoEntry) {
+  makeCaption(223.f, kCorrectLow);
+  EventDriver mouse(*g);
+  mouse.rightClick(223.f, 351.f);
+  platform.queue.drain();
+  EXPECT_TRUE(platform.textEntries.empty());
+}
