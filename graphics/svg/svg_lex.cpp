@@ -11,10 +11,16 @@
 
 namespace svg {
 
+namespace detail {
+const double kPow10[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                           1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+const double kInvPow10[23] = {1e-0,  1e-1,  1e-2,  1e-3,  1e-4,  1e-5,  1e-6,  1e-7,  1e-8,  1e-9,  1e-10, 1e-11,
+                              1e-12, 1e-13, 1e-14, 1e-15, 1e-16, 1e-17, 1e-18, 1e-19, 1e-20, 1e-21, 1e-22};
+}  // namespace detail
+
 namespace {
 
-constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                             1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+using detail::kPow10;
 
 inline bool isAlpha(char ch) { return (ch >= 'a' && ch <= 'z') || (ch >= 'A' && ch <= 'Z'); }
 inline char lower(char ch) { return (ch >= 'A' && ch <= 'Z') ? static_cast<char>(ch - 'A' + 'a') : ch; }
@@ -153,20 +159,6 @@ bool parseName(std::string_view text, uint32_t& rgb) {
   return true;
 }
 
-// cos and sin of an angle in degrees, exact at multiples of 90.
-void cosSin(double degrees, double& c, double& s) {
-  double r = std::fmod(degrees, 360.0);
-  if (r < 0.0) r += 360.0;
-  if (r == 0.0) { c = 1.0; s = 0.0; }
-  else if (r == 90.0) { c = 0.0; s = 1.0; }
-  else if (r == 180.0) { c = -1.0; s = 0.0; }
-  else if (r == 270.0) { c = 0.0; s = -1.0; }
-  else {
-    const double rad = r * std::numbers::pi / 180.0;
-    c = std::cos(rad);
-    s = std::sin(rad);
-  }
-}
 
 // The tangent from cos and sin; a skew of 90 degrees gives an infinity, which drops the
 // shapes it reaches.
@@ -174,13 +166,35 @@ double tangent(double c, double s) { return c == 0.0 ? std::numeric_limits<doubl
 
 }  // namespace
 
+void CosSinDegrees(double degrees, double& c, double& s) {
+  double r = std::fmod(degrees, 360.0);
+  if (r < 0.0) r += 360.0;
+  if (r == 0.0) {
+    c = 1.0;
+    s = 0.0;
+  } else if (r == 90.0) {
+    c = 0.0;
+    s = 1.0;
+  } else if (r == 180.0) {
+    c = -1.0;
+    s = 0.0;
+  } else if (r == 270.0) {
+    c = 0.0;
+    s = -1.0;
+  } else {
+    const double rad = r * std::numbers::pi / 180.0;
+    c = std::cos(rad);
+    s = std::sin(rad);
+  }
+}
+
 std::string_view Trim(std::string_view text) {
   while (!text.empty() && IsSpace(text.front())) text.remove_prefix(1);
   while (!text.empty() && IsSpace(text.back())) text.remove_suffix(1);
   return text;
 }
 
-bool ReadNumber(const char*& p, const char* end, double& value) {
+bool detail::ReadNumberExact(const char*& p, const char* end, double& value) {
   const char* q = p;
   bool negative = false;
   if (q < end && (*q == '+' || *q == '-')) {
@@ -363,16 +377,16 @@ bool ParseTransform(std::string_view text, Matrix& out) {
       t = Matrix::Scale(v[0], n == 2 ? v[1] : v[0]);
     } else if (name == "rotate" && (n == 1 || n == 3)) {
       double c, s;
-      cosSin(v[0], c, s);
+      CosSinDegrees(v[0], c, s);
       t = {c, s, -s, c, 0.0, 0.0};
       if (n == 3) t = Matrix::Translate(v[1], v[2]) * t * Matrix::Translate(-v[1], -v[2]);
     } else if (name == "skewX" && n == 1) {
       double c, s;
-      cosSin(v[0], c, s);
+      CosSinDegrees(v[0], c, s);
       t = {1.0, 0.0, tangent(c, s), 1.0, 0.0, 0.0};
     } else if (name == "skewY" && n == 1) {
       double c, s;
-      cosSin(v[0], c, s);
+      CosSinDegrees(v[0], c, s);
       t = {1.0, tangent(c, s), 0.0, 1.0, 0.0, 0.0};
     } else {
       return false;

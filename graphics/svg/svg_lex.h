@@ -29,7 +29,46 @@ inline void SkipCommaSpace(const char*& p, const char* end) {
 // One number at p: an optional sign, digits with an optional point and fraction (".5"
 // and "5." both count), and an exponent only when digits follow it ("1em" is 1 and then
 // "em"; "1e5" is 100000). p moves past the number; false leaves p where it was.
-bool ReadNumber(const char*& p, const char* end, double& value);
+inline bool ReadNumber(const char*& p, const char* end, double& value);
+
+namespace detail {
+extern const double kPow10[23];
+extern const double kInvPow10[23];
+// The numbers ReadNumber's quick path leaves (exponents, more than 18 digits), correctly
+// rounded.
+bool ReadNumberExact(const char*& p, const char* end, double& value);
+}  // namespace detail
+
+inline bool ReadNumber(const char*& p, const char* end, double& value) {
+  // The quick path: at most 18 digits and no exponent; the value is within a rounding
+  // step of the exact one. Anything else takes the exact path.
+  const char* q = p;
+  bool negative = false;
+  if (q != end && (*q == '-' || *q == '+')) {
+    negative = *q == '-';
+    ++q;
+  }
+  const char* digits = q;
+  uint64_t m = 0;
+  while (q != end && IsDigit(*q)) m = m * 10 + static_cast<unsigned>(*q++ - '0');
+  size_t count = static_cast<size_t>(q - digits);
+  size_t fraction = 0;
+  if (q != end && *q == '.') {
+    const char* f = q + 1;
+    while (f != end && IsDigit(*f)) m = m * 10 + static_cast<unsigned>(*f++ - '0');
+    fraction = static_cast<size_t>(f - (q + 1));
+    q = f;
+  }
+  count += fraction;
+  if (count == 0) return false;
+  if ((q != end && (*q | 0x20) == 'e') || count > 18 || fraction > 22)
+    return detail::ReadNumberExact(p, end, value);
+  const double v = static_cast<double>(static_cast<int64_t>(m));
+  const double scaled = fraction != 0 ? v * detail::kInvPow10[fraction] : v;
+  value = negative ? -scaled : scaled;
+  p = q;
+  return true;
+}
 
 // The whole text as one number (white space around it allowed).
 bool ParseNumber(std::string_view text, double& value);
@@ -54,6 +93,9 @@ double PxPerUnit(Unit unit, double dpi);
 double PxPerUnitName(const char* units, double dpi);
 // A length in user units; a percentage is taken of percentBase.
 double ToUserUnits(const Length& length, double dpi, double percentBase);
+
+// cos and sin of an angle in degrees, exact at multiples of 90.
+void CosSinDegrees(double degrees, double& c, double& s);
 
 // A transform list ("translate(10 20) rotate(45)"): matrix, translate, scale, rotate (with
 // an optional centre), skewX and skewY, angles in degrees, the leftmost outermost. An

@@ -16,57 +16,12 @@ constexpr double kKappa = 0.5522847;
 }  // namespace
 
 void Outline::Reset(size_t maxPoints) {
-  mPts.clear();
+  mSize = 0;
   mSubpaths.clear();
   mOpen = kNone;
   mX = mY = mStartX = mStartY = 0.0;
   mMaxPoints = maxPoints;
   mFull = false;
-}
-
-bool Outline::reserve(size_t points) {
-  if (mFull) return false;
-  if (mPts.size() / 2 + points > mMaxPoints) {
-    mFull = true;
-    return false;
-  }
-  return true;
-}
-
-void Outline::ensureOpen() {
-  if (mOpen != kNone) return;
-  mOpen = mPts.size();
-  mStartX = mX;
-  mStartY = mY;
-  push(mX, mY);
-}
-
-void Outline::MoveTo(double x, double y) {
-  Finish();
-  mX = x;
-  mY = y;
-  if (!reserve(1)) return;
-  ensureOpen();
-}
-
-void Outline::CubicTo(double x1, double y1, double x2, double y2, double x, double y) {
-  if (!reserve(mOpen == kNone ? 4 : 3)) return;
-  ensureOpen();
-  push(x1, y1);
-  push(x2, y2);
-  push(x, y);
-  mX = x;
-  mY = y;
-}
-
-void Outline::LineTo(double x, double y) {
-  const double dx = x - mX, dy = y - mY;
-  CubicTo(mX + dx / 3.0, mY + dy / 3.0, mX + dx * 2.0 / 3.0, mY + dy * 2.0 / 3.0, x, y);
-}
-
-void Outline::QuadTo(double qx, double qy, double x, double y) {
-  CubicTo(mX + 2.0 / 3.0 * (qx - mX), mY + 2.0 / 3.0 * (qy - mY), x + 2.0 / 3.0 * (qx - x), y + 2.0 / 3.0 * (qy - y),
-          x, y);
 }
 
 void Outline::ArcTo(double rx, double ry, double angleDegrees, bool largeArc, bool sweep, double x, double y) {
@@ -78,8 +33,8 @@ void Outline::ArcTo(double rx, double ry, double angleDegrees, bool largeArc, bo
     LineTo(x, y);
     return;
   }
-  const double phi = std::fmod(angleDegrees, 360.0) * std::numbers::pi / 180.0;
-  const double cosPhi = std::cos(phi), sinPhi = std::sin(phi);
+  double cosPhi, sinPhi;
+  CosSinDegrees(angleDegrees, cosPhi, sinPhi);
   // The end points in the ellipse's frame, halved around their midpoint.
   const double dx2 = (x1 - x) / 2.0, dy2 = (y1 - y) / 2.0;
   const double x1p = cosPhi * dx2 + sinPhi * dy2;
@@ -99,36 +54,36 @@ void Outline::ArcTo(double rx, double ry, double angleDegrees, bool largeArc, bo
   const double cyp = -coef * ry * x1p / rx;
   const double cx = cosPhi * cxp - sinPhi * cyp + (x1 + x) / 2.0;
   const double cy = sinPhi * cxp + cosPhi * cyp + (y1 + y) / 2.0;
-  const double ux = (x1p - cxp) / rx, uy = (y1p - cyp) / ry;
+  // The start and end directions on the unit circle, and the turn between them.
+  double ux = (x1p - cxp) / rx, uy = (y1p - cyp) / ry;
   const double vx = (-x1p - cxp) / rx, vy = (-y1p - cyp) / ry;
-  const double theta1 = std::atan2(uy, ux);
   double delta = std::atan2(ux * vy - uy * vx, ux * vx + uy * vy);
   if (!sweep && delta > 0.0) delta -= 2.0 * std::numbers::pi;
   else if (sweep && delta < 0.0) delta += 2.0 * std::numbers::pi;
+  const double length = std::hypot(ux, uy);
   // Anything not a number (huge or degenerate radii) or no turn at all: a straight line.
-  if (!std::isfinite(cx) || !std::isfinite(cy) || !std::isfinite(theta1) || !std::isfinite(delta) ||
-      std::fabs(delta) < 1e-12) {
+  if (!std::isfinite(cx) || !std::isfinite(cy) || !std::isfinite(delta) || !(length > 0.0) ||
+      !std::isfinite(length) || std::fabs(delta) < 1e-12) {
     LineTo(x, y);
     return;
   }
+  ux /= length;
+  uy /= length;
   const int pieces = std::clamp(static_cast<int>(std::ceil(std::fabs(delta) / (std::numbers::pi / 2.0) - 1e-9)), 1, 4);
   const double step = delta / pieces;
   const double k = 4.0 / 3.0 * std::tan(step / 4.0);
-  // A point of the ellipse at angle t, and its derivative.
-  auto at = [&](double t, double& px, double& py, double& tx, double& ty) {
-    const double ct = std::cos(t), st = std::sin(t);
-    px = cx + cosPhi * rx * ct - sinPhi * ry * st;
-    py = cy + sinPhi * rx * ct + cosPhi * ry * st;
-    tx = -cosPhi * rx * st - sinPhi * ry * ct;
-    ty = -sinPhi * rx * st + cosPhi * ry * ct;
-  };
-  double px, py, tx, ty;
-  at(theta1, px, py, tx, ty);
-  px = x1;
-  py = y1;
+  const double cs = std::cos(step), ss = std::sin(step);
+  // Walk the unit circle by rotating (c, s) one step at a time; the ellipse point and its
+  // derivative at each piece's ends give the controls.
+  double c = ux, s = uy;
+  double px = x1, py = y1;
+  double tx = -cosPhi * rx * s - sinPhi * ry * c, ty = -sinPhi * rx * s + cosPhi * ry * c;
   for (int i = 1; i <= pieces; ++i) {
-    double qx, qy, sx, sy;
-    at(theta1 + step * i, qx, qy, sx, sy);
+    const double nc = c * cs - s * ss, ns = s * cs + c * ss;
+    c = nc;
+    s = ns;
+    double qx = cx + cosPhi * rx * c - sinPhi * ry * s, qy = cy + sinPhi * rx * c + cosPhi * ry * s;
+    const double sx = -cosPhi * rx * s - sinPhi * ry * c, sy = -sinPhi * rx * s + cosPhi * ry * c;
     if (i == pieces) {
       qx = x;
       qy = y;
@@ -145,11 +100,11 @@ void Outline::Close() {
   if (mOpen == kNone) return;
   if (mX != mStartX || mY != mStartY) LineTo(mStartX, mStartY);
   if (mFull) return;
-  const size_t npts = (mPts.size() - mOpen) / 2;
+  const size_t npts = (mSize - mOpen) / 2;
   if (npts >= 4)
     mSubpaths.push_back({mOpen / 2, static_cast<int>(npts), true});
   else
-    mPts.resize(mOpen);
+    mSize = mOpen;
   mOpen = kNone;
   mX = mStartX;
   mY = mStartY;
@@ -157,11 +112,11 @@ void Outline::Close() {
 
 void Outline::Finish() {
   if (mOpen == kNone) return;
-  const size_t npts = (mPts.size() - mOpen) / 2;
+  const size_t npts = (mSize - mOpen) / 2;
   if (npts >= 4)
     mSubpaths.push_back({mOpen / 2, static_cast<int>(npts), false});
   else
-    mPts.resize(mOpen);
+    mSize = mOpen;
   mOpen = kNone;
 }
 

@@ -388,7 +388,7 @@ private:
     if (subpaths.empty()) return true;
 
     const Matrix& m = style.ctm;
-    const double* src = mOutline.Points().data();
+    const double* src = mOutline.Points();
     const size_t firstPath = mPaths.size();
     for (const Outline::Subpath& s : subpaths) {
       const size_t base = mPoints.size();
