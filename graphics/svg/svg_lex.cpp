@@ -164,6 +164,20 @@ bool parseName(std::string_view text, uint32_t& rgb) {
 // shapes it reaches.
 double tangent(double c, double s) { return c == 0.0 ? std::numeric_limits<double>::infinity() : s / c; }
 
+// The whole text as one value that read takes, with white space around it.
+template <class T>
+bool readWhole(std::string_view text, T& out, bool (*read)(const char*&, const char*, T&)) {
+  const char* p = text.data();
+  const char* end = p + text.size();
+  SkipSpace(p, end);
+  T v;
+  if (!read(p, end, v)) return false;
+  SkipSpace(p, end);
+  if (p != end) return false;
+  out = v;
+  return true;
+}
+
 }  // namespace
 
 void CosSinDegrees(double degrees, double& c, double& s) {
@@ -265,17 +279,7 @@ bool detail::ReadNumberExact(const char*& p, const char* end, double& value) {
   return true;
 }
 
-bool ParseNumber(std::string_view text, double& value) {
-  const char* p = text.data();
-  const char* end = p + text.size();
-  SkipSpace(p, end);
-  double v;
-  if (!ReadNumber(p, end, v)) return false;
-  SkipSpace(p, end);
-  if (p != end) return false;
-  value = v;
-  return true;
-}
+bool ParseNumber(std::string_view text, double& value) { return readWhole(text, value, ReadNumber); }
 
 bool ReadLength(const char*& p, const char* end, Length& out) {
   const char* q = p;
@@ -304,17 +308,7 @@ bool ReadLength(const char*& p, const char* end, Length& out) {
   return true;
 }
 
-bool ParseLength(std::string_view text, Length& out) {
-  const char* p = text.data();
-  const char* end = p + text.size();
-  SkipSpace(p, end);
-  Length l;
-  if (!ReadLength(p, end, l)) return false;
-  SkipSpace(p, end);
-  if (p != end) return false;
-  out = l;
-  return true;
-}
+bool ParseLength(std::string_view text, Length& out) { return readWhole(text, out, ReadLength); }
 
 double PxPerUnit(Unit unit, double dpi) {
   switch (unit) {

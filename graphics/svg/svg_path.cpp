@@ -100,21 +100,19 @@ void Outline::Close() {
   if (mOpen == kNone) return;
   if (mX != mStartX || mY != mStartY) LineTo(mStartX, mStartY);
   if (mFull) return;
-  const size_t npts = (mSize - mOpen) / 2;
-  if (npts >= 4)
-    mSubpaths.push_back({mOpen / 2, static_cast<int>(npts), true});
-  else
-    mSize = mOpen;
-  mOpen = kNone;
+  endSubpath(true);
   mX = mStartX;
   mY = mStartY;
 }
 
 void Outline::Finish() {
-  if (mOpen == kNone) return;
+  if (mOpen != kNone) endSubpath(false);
+}
+
+void Outline::endSubpath(bool closed) {
   const size_t npts = (mSize - mOpen) / 2;
   if (npts >= 4)
-    mSubpaths.push_back({mOpen / 2, static_cast<int>(npts), false});
+    mSubpaths.push_back({mOpen / 2, static_cast<int>(npts), closed});
   else
     mSize = mOpen;
   mOpen = kNone;

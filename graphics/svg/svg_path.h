@@ -77,6 +77,8 @@ public:
   bool CurveBounds(double box[4]) const;
 
 private:
+  // Keeps the open subpath when it has four points or more, else drops it.
+  void endSubpath(bool closed);
   void ensureOpen() {
     if (mOpen != kNone) return;
     mOpen = mSize;

@@ -229,7 +229,8 @@ private:
     return true;
   }
 
-  static bool sizeUsable(double v) { return v > 0.0 && v <= FLT_MAX; }
+  // A size that stays a normal float above 0.
+  static bool sizeUsable(double v) { return v >= FLT_MIN && v <= FLT_MAX; }
 
   // Presentation attributes, then the style attribute's declarations (which win), then
   // the transform. Geometry attributes go to g when given.

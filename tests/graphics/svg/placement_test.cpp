@@ -127,34 +127,29 @@ TEST(ReaderPlacement, SizeIsConvertedToTheOutputUnits) {
 }
 
 TEST(ReaderPlacement, MissingSizeComesFromTheViewBoxElseFromTheShapes) {
-  {
-    Parsed p("<svg viewBox=\"10 10 50 25\"><rect x=\"10\" y=\"10\" width=\"5\" height=\"5\"/></svg>");
-    ASSERT_NE(p.image, nullptr) << p.error;
-    EXPECT_FLOAT_EQ(p.image->width, 50);
-    EXPECT_FLOAT_EQ(p.image->height, 25);
-    expectBox(boxOf(p), {0, 0, 5, 5}, "viewBox origin");
-  }
-  {
-    Parsed p("<svg width=\"100%\" height=\"50%\" viewBox=\"0 0 40 30\"><rect width=\"5\" height=\"5\"/></svg>");
-    ASSERT_NE(p.image, nullptr) << p.error;
-    EXPECT_FLOAT_EQ(p.image->width, 40);
-    EXPECT_FLOAT_EQ(p.image->height, 30);
-  }
-  {
-    // No size at all: the image is the shapes' bounds, and they move to start at 0.
-    Parsed p("<svg><rect x=\"10\" y=\"5\" width=\"20\" height=\"10\"/><circle cx=\"40\" cy=\"10\" r=\"2\"/></svg>");
-    ASSERT_NE(p.image, nullptr) << p.error;
-    EXPECT_FLOAT_EQ(p.image->width, 32);
-    EXPECT_FLOAT_EQ(p.image->height, 10);
-    expectBox(boxOf(p), {0, 0, 20, 10}, "bounds");
-  }
-  {
-    // Only one axis given.
-    Parsed p("<svg width=\"100\"><rect x=\"10\" y=\"5\" width=\"20\" height=\"10\"/></svg>");
-    ASSERT_NE(p.image, nullptr) << p.error;
-    EXPECT_FLOAT_EQ(p.image->width, 100);
-    EXPECT_FLOAT_EQ(p.image->height, 10);
-    expectBox(boxOf(p), {10, 0, 30, 10}, "height from bounds");
+  struct Case {
+    const char* name;
+    const char* svg;
+    float width, height;
+    Box firstShape;
+  };
+  const std::vector<Case> cases = {
+      {"viewBox origin", "<svg viewBox=\"10 10 50 25\"><rect x=\"10\" y=\"10\" width=\"5\" height=\"5\"/></svg>", 50, 25,
+       {0, 0, 5, 5}},
+      {"percentages", "<svg width=\"100%\" height=\"50%\" viewBox=\"0 0 40 30\"><rect width=\"5\" height=\"5\"/></svg>",
+       40, 30, {0, 0, 5, 5}},
+      // No size at all: the image is the shapes' bounds, and they move to start at 0.
+      {"bounds", "<svg><rect x=\"10\" y=\"5\" width=\"20\" height=\"10\"/><circle cx=\"40\" cy=\"10\" r=\"2\"/></svg>",
+       32, 10, {0, 0, 20, 10}},
+      {"height from bounds", "<svg width=\"100\"><rect x=\"10\" y=\"5\" width=\"20\" height=\"10\"/></svg>", 100, 10,
+       {10, 0, 30, 10}},
+  };
+  for (const Case& c : cases) {
+    Parsed p(c.svg);
+    ASSERT_NE(p.image, nullptr) << c.name << ": " << p.error;
+    EXPECT_FLOAT_EQ(p.image->width, c.width) << c.name;
+    EXPECT_FLOAT_EQ(p.image->height, c.height) << c.name;
+    expectBox(boxOf(p), c.firstShape, c.name);
   }
 }
 
