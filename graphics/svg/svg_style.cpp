@@ -1,6 +1,7 @@
 #include "graphics/svg/svg_style.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 
 #include "graphics/svg/svg_lex.h"
@@ -137,7 +138,7 @@ void ApplyProperty(std::string_view name, std::string_view value, const Viewport
     else if (value == "round") style.cap = NSVG_CAP_ROUND;
     else if (value == "square") style.cap = NSVG_CAP_SQUARE;
   } else if (name == "stroke-miterlimit") {
-    if (ParseNumber(value, v) && v >= 1.0 && std::isfinite(v)) style.miterLimit = v;
+    if (ParseNumber(value, v) && v >= 1.0 && v <= FLT_MAX) style.miterLimit = v;
   } else if (name == "display") {
     flags.displayNone = value == "none";
   } else if (name == "visibility") {

@@ -91,6 +91,9 @@ TEST(ReaderPaint, DefaultsAndInheritance) {
   EXPECT_EQ(all[2]->strokeLineJoin, NSVG_JOIN_BEVEL);
   EXPECT_EQ(all[2]->strokeLineCap, NSVG_CAP_ROUND);
   EXPECT_FLOAT_EQ(all[2]->miterLimit, 10) << "a miter limit below 1 is not taken";
+
+  Parsed huge(doc("<rect width=\"5\" height=\"5\" stroke=\"red\" stroke-miterlimit=\"1e300\"/>"));
+  EXPECT_FLOAT_EQ(onlyShape(huge)->miterLimit, 4) << "nor one beyond a float";
 }
 
 TEST(ReaderPaint, GroupOpacityMultipliesIntoTheShape) {
