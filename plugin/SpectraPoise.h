@@ -302,6 +302,7 @@ private:
   void savePresetFile(const std::string& typed, bool askBeforeReplacing);
   void removePresetFile(const brightloom::presets::SavedPreset& preset);
   void trackPresetModified();
+  bool presetNameEmpty() const;
   // Idle steps.
   void idleTick();
   void rebuildEditor();

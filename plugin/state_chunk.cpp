@@ -60,7 +60,8 @@ bool SpectraPoise::SerializeState(plugkit::IByteChunk& chunk) const {
 }
 
 int SpectraPoise::UnserializeState(const plugkit::IByteChunk& chunk, int startPos) {
-  const ParsedState s = parseStateChunk(chunk.GetData(), chunk.Size(), startPos);
+  // The parsed strings move into place: a state's bytes are copied once, whatever its size.
+  ParsedState s = parseStateChunk(chunk.GetData(), chunk.Size(), startPos);
   if (s.kind == ParsedState::Kind::Refused) return -1;
 
   if (s.kind == ParsedState::Kind::Plain) {
@@ -94,7 +95,7 @@ int SpectraPoise::UnserializeState(const plugkit::IByteChunk& chunk, int startPo
 
   {
     std::lock_guard<std::mutex> lock(presetNameMutex_);
-    presetName_ = s.presetName;
+    presetName_ = std::move(s.presetName);
   }
   retakePresetSnapshot(s.modified);
 
@@ -106,8 +107,8 @@ int SpectraPoise::UnserializeState(const plugkit::IByteChunk& chunk, int startPo
   if (s.hasTarget) {
     Target target;
     target.kind = s.targetKind;
-    target.name = s.targetName;
-    target.source = s.targetSource;
+    target.name = std::move(s.targetName);
+    target.source = std::move(s.targetSource);
     target.curve = s.curve;
     target.spread = s.spread;
     setTarget(std::move(target));
