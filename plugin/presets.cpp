@@ -110,13 +110,13 @@ void SpectraPoise::loadPresetFile(const presets::SavedPreset& listed) {
     tell("Could not load the preset: its state is damaged.", kLoadTitle);
     return;
   }
-  const bool integrated = integratedDisplay_.load();
+  const bool integrated = meters_.integratedDisplay();
   if (UnserializeState(chunk, 0) < 0) {
     tell("Could not load the preset: its state is damaged.", kLoadTitle);
     return;
   }
   // A preset does not change whether the meter shows short-term or integrated loudness.
-  integratedDisplay_.store(integrated);
+  meters_.setIntegratedDisplay(integrated);
 
   // The host and the editor hear the restored values as a host's state restore gives them:
   // only stepped parameters are rounded. Sending a value through its normalised form may

@@ -47,14 +47,15 @@ bool SpectraPoise::SerializeState(plugkit::IByteChunk& chunk) const {
   ok = ok && putInt(chunk, bypassWord);
 
   const Target target = currentTarget();
-  ok = ok && putInt(chunk, kTargetTag) && putInt(chunk, target.kind) && putString(chunk, target.name) &&
+  ok = ok && putInt(chunk, kTargetTag) && putInt(chunk, static_cast<std::int32_t>(target.kind)) &&
+       putString(chunk, target.name) &&
        putString(chunk, target.source) && putInt(chunk, static_cast<std::int32_t>(target.curve.size()));
   for (std::size_t k = 0; ok && k < target.curve.size(); ++k) ok = chunk.Put(&target.curve[k]);
   for (std::size_t k = 0; ok && k < target.spread.size(); ++k) ok = chunk.Put(&target.spread[k]);
   ok = ok && putInt(chunk, bypassWord);
 
-  ok = ok && putInt(chunk, kResolutionTag) && putInt(chunk, resolutionIndex_) && putInt(chunk, bypassWord);
-  ok = ok && putInt(chunk, kLoudnessTag) && putInt(chunk, integratedDisplay_.load() ? 1 : 0) &&
+  ok = ok && putInt(chunk, kResolutionTag) && putInt(chunk, panel_.resolution) && putInt(chunk, bypassWord);
+  ok = ok && putInt(chunk, kLoudnessTag) && putInt(chunk, meters_.integratedDisplay() ? 1 : 0) &&
        putInt(chunk, bypassWord);
   return ok;
 }
@@ -116,6 +117,6 @@ int SpectraPoise::UnserializeState(const plugkit::IByteChunk& chunk, int startPo
     setTarget(Target{});
   }
   setResolutionIndex(s.resolution);
-  integratedDisplay_.store(s.integrated);
+  meters_.setIntegratedDisplay(s.integrated);
   return static_cast<int>(s.end);
 }

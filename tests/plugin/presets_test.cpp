@@ -51,7 +51,7 @@ protected:
 TEST_F(Presets, LoadTellsTheHostAboutEveryParameterInFourPasses) {
   plug->GetParam(kCorrectTilt)->Set(80.0);
   plug->GetParam(kCorrect)->Set(1.0);
-  plug->setTarget(SpectraPoise::Target{1, "Pop", "", {}, {}});
+  plug->setTarget(SpectraPoise::Target{TargetKind::Factory, "Pop", "", {}, {}});
   plug->savePreset("Bright", false);
   ASSERT_EQ(plug->presetName(), "Bright");
 
