@@ -12,6 +12,10 @@ void CorrectionLink::store(AtomicFloats<5>& to, const dsp::CorrectionGains& gain
   for (std::size_t i = 0; i < 5; ++i) to.store(i, static_cast<float>(gains[i]));
 }
 
+CorrectionLink::CorrectionLink() {
+  for (std::size_t i = 0; i < 4; ++i) holdLevels_.store(i, 1.f);
+}
+
 std::array<float, 4> CorrectionLink::holdLevels() const {
   return {holdLevels_.load(0), holdLevels_.load(1), holdLevels_.load(2), holdLevels_.load(3)};
 }

@@ -21,6 +21,9 @@ namespace spectrapoise::plugin {
 
 class CorrectionLink {
 public:
+  // Region hold levels start at 1.0: no region is held before the first analysis.
+  CorrectionLink();
+
   // Audio thread to worker: the block's input while the worker corrects.
   SampleRing workerRing;
 

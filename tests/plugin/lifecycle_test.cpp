@@ -43,6 +43,8 @@ TEST(Lifecycle, FreshInstanceRunsPreparedFor48kWithCorrectionOff) {
 
   const SpectraPoise::CorrectionGains g = plug->loadGains();
   for (std::size_t i = 0; i < 5; ++i) EXPECT_EQ(g[i], 0.0);
+  // No region is held before the first analysis.
+  for (float hold : plug->regionHoldLevels()) EXPECT_EQ(hold, 1.f);
 }
 
 TEST(Lifecycle, ResetKeepsMetersAtTheSameRateAndClearsThemAtANewOne) {
