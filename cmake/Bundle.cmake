@@ -25,5 +25,6 @@ add_custom_command(TARGET SpectraPoise POST_BUILD
   COMMAND ${CMAKE_COMMAND} -E copy_if_different
           ${SP_FONT_DIR}/RobotoTTF/Roboto-Regular.ttf
           ${SP_FONT_DIR}/RobotoCondensed-Bold.ttf
+          ${CMAKE_SOURCE_DIR}/resources/spectrapoise-lockup.svg
           ${SP_BUNDLE_RESOURCES_DIR}/
   VERBATIM)
