@@ -204,11 +204,26 @@ TEST_F(SpectrumTest, GridLinesStepDownFromTheTopAndASnapshotWithoutBandsKeepsIt)
 }
 
 TEST_F(SpectrumTest, AutoRangeSkipsBandsWhoseCurveOrSpreadIsNotFinite) {
-  view.target[40] = std::nan("");
-  view.spread[60] = kInf;
-  view.target[80] = -kInf;
-  draw(*spectrum);
-  EXPECT_DOUBLE_EQ(spectrum->windowTop(), 24.0);
+  // Each alone among bands at 0 +- 3 dB, which put the top at 24.
+  struct Case {
+    const char* name;
+    bool spread;
+    double value;
+  };
+  const Case cases[] = {{"curve not a number", false, std::nan("")},
+                        {"curve minus infinity", false, -kInf},
+                        {"curve plus infinity", false, kInf},
+                        {"spread plus infinity", true, kInf},
+                        {"spread not a number", true, std::nan("")}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SpectrumView fresh = view;
+    (c.spread ? fresh.spread : fresh.target)[60] = c.value;
+    SpectrumControl control(IRECT(kL, kT, kR, kB), -1, -1, -1, testPalette(), IText(),
+                            [&fresh]() -> const SpectrumView& { return fresh; });
+    control.Draw(*g);
+    EXPECT_DOUBLE_EQ(control.windowTop(), 24.0);
+  }
 }
 
 TEST_F(SpectrumTest, NonFiniteLevelsSitAtTheWindowMarginsAndNeverReachThePath) {
