@@ -231,7 +231,11 @@ void SpectrumControl::Draw(ICanvas& g) {
 
 void SpectrumControl::drawGrid(ICanvas& g) {
   const IRECT& r = mRECT;
-  for (double level = std::floor(mTop / 6.0) * 6.0; level > mTop - kWindowDb; level -= 6.0) {
+  // Counted: at levels where a double has no units left, subtracting 6 would not move.
+  const double first = std::floor(mTop / 6.0) * 6.0;
+  for (int i = 0; i <= static_cast<int>(kWindowDb / 6.0); ++i) {
+    const double level = first - 6.0 * i;
+    if (!(level > mTop - kWindowDb)) break;
     const float y = std::round(yOfLevel(level)) + 0.5f;
     g.DrawLine(kGridColor, r.L, y, r.R, y);
   }

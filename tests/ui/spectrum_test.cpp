@@ -246,6 +246,17 @@ TEST_F(SpectrumTest, NonFiniteLevelsSitAtTheWindowMarginsAndNeverReachThePath) {
   EXPECT_FLOAT_EQ(fast[12].second, topMargin);
 }
 
+TEST_F(SpectrumTest, HugeLevelsDrawAFiniteWindow) {
+  bindingFixture();
+  view.target.fill(1e300);
+  view.inputFast.fill(-1e300);
+  draw(*spectrum);  // returns: the grid is counted, not stepped until it passes the window
+  EXPECT_DOUBLE_EQ(spectrum->windowTop(), 1e300);
+  for (const DrawOp& op : g->drawOps())
+    for (float a : op.args) ASSERT_TRUE(std::isfinite(a)) << sp::test::describe(op);
+  EXPECT_LE(shapesIn(kGrid).size(), 9u + 8u);
+}
+
 TEST_F(SpectrumTest, FlatOutputIsDashedFourOnThreeOffAcrossBandSegments) {
   bindingFixture();
   draw(*spectrum);
