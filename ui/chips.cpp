@@ -5,7 +5,6 @@
 
 namespace balance_panel {
 
-using plugkit::canvas::IColor;
 
 // ---------------------------------------------------------------------------------------
 // ChipControl

@@ -24,11 +24,7 @@
 
 namespace balance_panel {
 
-using plugkit::canvas::ICanvas;
-using plugkit::canvas::IMouseMod;
 using plugkit::canvas::IPopupMenu;
-using plugkit::canvas::IRECT;
-using plugkit::canvas::IText;
 
 class ChipControl : public plugkit::canvas::IControl, public spectrapoise::plugin::TargetChipRole {
 public:

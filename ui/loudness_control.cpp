@@ -10,7 +10,6 @@ namespace balance_panel {
 
 using plugkit::canvas::ECursor;
 using plugkit::canvas::ETextHAlign;
-using plugkit::canvas::IColor;
 
 namespace {
 

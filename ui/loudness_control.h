@@ -17,11 +17,6 @@
 
 namespace balance_panel {
 
-using plugkit::canvas::ICanvas;
-using plugkit::canvas::IMouseMod;
-using plugkit::canvas::IRECT;
-using plugkit::canvas::IText;
-
 // One reading of the meters, built fresh by the getter. A level of -150 means nothing
 // measured.
 struct LoudnessReading {

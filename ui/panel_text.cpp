@@ -40,7 +40,7 @@ std::string formatC(int maxLength, const char* format, ...) {
 }
 
 float textWidth(const ICanvas& g, const IText& style, const std::string& text) {
-  plugkit::canvas::IRECT box;
+  IRECT box;
   return g.MeasureText(style, text.c_str(), box);
 }
 

@@ -5,11 +5,9 @@
 #include <string>
 
 #include "graphics/ICanvas.h"
+#include "ui/palette.h"
 
 namespace balance_panel {
-
-using plugkit::canvas::ICanvas;
-using plugkit::canvas::IText;
 
 inline constexpr const char* kMinus = "\xE2\x88\x92";      // U+2212 minus sign
 inline constexpr const char* kEllipsis = "\xE2\x80\xA6";   // U+2026 horizontal ellipsis

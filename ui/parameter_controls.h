@@ -18,14 +18,9 @@
 
 #include "graphics/IControl.h"
 #include "plugin/panel_roles.h"
+#include "ui/palette.h"
 
 namespace balance_panel {
-
-using plugkit::canvas::IColor;
-using plugkit::canvas::ICanvas;
-using plugkit::canvas::IMouseMod;
-using plugkit::canvas::IRECT;
-using plugkit::canvas::IText;
 
 class PillToggleControl : public plugkit::canvas::IControl {
 public:

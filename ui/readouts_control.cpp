@@ -10,9 +10,6 @@
 namespace balance_panel {
 
 using plugkit::canvas::ETextHAlign;
-using plugkit::canvas::IColor;
-using plugkit::canvas::IRECT;
-using plugkit::canvas::IText;
 
 namespace {
 

@@ -20,16 +20,16 @@ class ReadoutsControl : public plugkit::canvas::IControl {
 public:
   using ReadoutsGetter = std::function<spectrapoise::dsp::Readouts()>;
 
-  explicit ReadoutsControl(const plugkit::canvas::IRECT& bounds);
+  explicit ReadoutsControl(const IRECT& bounds);
 
-  void Draw(plugkit::canvas::ICanvas& g) override;
+  void Draw(ICanvas& g) override;
 
   // The x of each column's centre, tilt first.
   std::array<float, 5> columnCentres{};
   Palette palette{};
-  plugkit::canvas::IText labelText;
-  plugkit::canvas::IText valueText;
-  plugkit::canvas::IText unitText;
+  IText labelText;
+  IText valueText;
+  IText unitText;
   ReadoutsGetter readouts;
 };
 

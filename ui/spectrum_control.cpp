@@ -13,7 +13,6 @@ namespace balance_panel {
 
 using plugkit::IParam;
 using plugkit::canvas::ECursor;
-using plugkit::canvas::IColor;
 using plugkit::canvas::IFillOptions;
 using plugkit::canvas::IPattern;
 using plugkit::canvas::IStrokeOptions;

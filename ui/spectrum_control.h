@@ -18,11 +18,6 @@
 
 namespace balance_panel {
 
-using plugkit::canvas::ICanvas;
-using plugkit::canvas::IMouseMod;
-using plugkit::canvas::IRECT;
-using plugkit::canvas::IText;
-
 class SpectrumControl : public plugkit::canvas::IControl {
 public:
   using ViewGetter = std::function<const spectrapoise::dsp::SpectrumView&()>;
