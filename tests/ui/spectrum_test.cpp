@@ -294,6 +294,8 @@ TEST_F(SpectrumTest, HandleLabels) {
                                                   {1250, "1.2k"}, {2000, "2k"},    {2500, "2.5k"}, {9949.9, "9.9k"},
                                                   {9950, "10k"},  {16000, "16k"}};
   for (const auto& [hz, label] : cases) EXPECT_EQ(SpectrumControl::handleLabel(hz), label) << hz;
+  CommaLocale comma;
+  if (comma.active()) EXPECT_EQ(SpectrumControl::handleLabel(2500), "2.5k");
 }
 
 TEST_F(SpectrumTest, HandlesDrawADottedLineAndALabelPillAtTheirFrequency) {
