@@ -89,8 +89,9 @@ protected:
     g->tick();
   }
 
-  // Draws one control alone into an empty recording.
+  // Draws one control alone into an empty recording, with the whole editor as the region.
   void drawOnly(IControl& c) {
+    g->PrepareRegion(g->GetBounds());
     g->clearDrawOps();
     c.Draw(*g);
   }
