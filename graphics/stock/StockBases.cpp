@@ -21,6 +21,16 @@ double toWholeStep(const IParam& param, double normalized) {
 
 }  // namespace
 
+bool LinkedParamDisplay(const IControl& control, StringBuf& out, bool withLabel) {
+  const IParam* param = control.GetParam(0);
+  if (param == nullptr) return false;
+  if (withLabel)
+    param->GetDisplayWithLabel(out, true);
+  else
+    param->GetDisplay(out, true);
+  return true;
+}
+
 // ---------------------------------------------------------------------------------------
 // Button
 
@@ -117,8 +127,9 @@ ISliderControlBase::ISliderControlBase(const IRECT& bounds, int paramIdx, EDirec
 
 ISliderControlBase::ISliderControlBase(const IRECT& bounds, ActionFunc action, EDirection direction, double gearing,
                                        float handleSize)
-    : IControl(bounds, std::move(action)), mDirection(direction), mTrack(bounds), mHandleSize(handleSize),
-      mGearing(gearing) {}
+    : ISliderControlBase(bounds, kNoLinkedParam, direction, gearing, handleSize) {
+  SetActionFunction(std::move(action));
+}
 
 void ISliderControlBase::OnResize() {
   SetTargetRECT(mRECT);
@@ -280,14 +291,8 @@ void ICaptionControl::OnResize() {
 }
 
 void ICaptionControl::Draw(ICanvas& g) {
-  if (const IParam* param = GetParam(0)) {
-    StringBuf display;
-    if (mShowParamLabel)
-      param->GetDisplayWithLabel(display, true);
-    else
-      param->GetDisplay(display, true);
-    mStr.Set(display.Get());
-  }
+  StringBuf display;
+  if (LinkedParamDisplay(*this, display, mShowParamLabel)) mStr.Set(display.Get());
   ITextControl::Draw(g);
   if (mTri.IsEmpty()) return;
   // Pointing down: the two top corners and the bottom centre.

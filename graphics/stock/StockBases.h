@@ -24,6 +24,11 @@
 
 namespace plugkit::canvas {
 
+// The display text of the parameter linked at value 0 (display texts allowed), followed
+// by " " and its unit label when withLabel is set and the label is not empty. False, with
+// out untouched, when no parameter is linked.
+bool LinkedParamDisplay(const IControl& control, StringBuf& out, bool withLabel);
+
 class IButtonControlBase : public IControl {
 public:
   // The action defaults to the splash click (which animates vector controls only).

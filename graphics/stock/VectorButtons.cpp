@@ -90,11 +90,8 @@ void IVSwitchControl::DrawWidget(ICanvas& g) {
 }
 
 void IVSwitchControl::updateValueStr() {
-  const IParam* param = GetParam(0);
-  if (param == nullptr) return;
   StringBuf display;
-  param->GetDisplay(display, true);
-  SetValueStr(display.Get());
+  if (LinkedParamDisplay(*this, display, false)) SetValueStr(display.Get());
 }
 
 void IVSwitchControl::SetDirty(bool triggerAction, int) {
@@ -473,10 +470,8 @@ IVButtonControl* IVMenuButtonControl::GetButton() const { return dynamic_cast<IV
 
 void IVMenuButtonControl::refreshButton() {
   IVButtonControl* button = GetButton();
-  const IParam* param = GetParam(0);
-  if (button == nullptr || param == nullptr) return;
   StringBuf display;
-  param->GetDisplayWithLabel(display, true);
+  if (button == nullptr || !LinkedParamDisplay(*this, display, true)) return;
   button->SetValueStr(display.Get());
   button->SetDirty(false);
   button->OnAppearanceChanged();

@@ -18,27 +18,20 @@ IVSliderControl::IVSliderControl(const IRECT& bounds, int paramIdx, const char* 
       mTrackUnderHandle(trackUnderHandle),
       mHandleXOffset(handleXOffset),
       mHandleYOffset(handleYOffset) {
-  init(style, valueIsEditable, trackSize, label);
-}
-
-IVSliderControl::IVSliderControl(const IRECT& bounds, ActionFunc action, const char* label, const IVStyle& style,
-                                 bool valueIsEditable, EDirection direction, double gearing, float handleSize,
-                                 float trackSize, bool trackUnderHandle, float handleXOffset, float handleYOffset)
-    : ISliderControlBase(bounds, std::move(action), direction, gearing, handleSize),
-      IVectorBase(style),
-      mTrackUnderHandle(trackUnderHandle),
-      mHandleXOffset(handleXOffset),
-      mHandleYOffset(handleYOffset) {
-  init(style, valueIsEditable, trackSize, label);
-}
-
-void IVSliderControl::init(const IVStyle& style, bool valueIsEditable, float trackSize, const char* label) {
   mHideCursorOnDrag = style.hideCursor;
   mTrackSize = trackSize;
   mShape = EVShape::Ellipse;
   mPromptDisabled = !valueIsEditable;
   mText = style.valueText;
   AttachIControl(this, label);
+}
+
+IVSliderControl::IVSliderControl(const IRECT& bounds, ActionFunc action, const char* label, const IVStyle& style,
+                                 bool valueIsEditable, EDirection direction, double gearing, float handleSize,
+                                 float trackSize, bool trackUnderHandle, float handleXOffset, float handleYOffset)
+    : IVSliderControl(bounds, kNoLinkedParam, label, style, valueIsEditable, direction, gearing, handleSize,
+                      trackSize, trackUnderHandle, handleXOffset, handleYOffset) {
+  SetActionFunction(std::move(action));
 }
 
 void IVSliderControl::Draw(ICanvas& g) {
@@ -140,11 +133,8 @@ bool IVSliderControl::IsHit(float x, float y) const {
 }
 
 void IVSliderControl::updateValueStr() {
-  const IParam* param = GetParam(0);
-  if (param == nullptr) return;
   StringBuf display;
-  param->GetDisplayWithLabel(display, true);
-  SetValueStr(display.Get());
+  if (LinkedParamDisplay(*this, display, true)) SetValueStr(display.Get());
 }
 
 void IVSliderControl::SetDirty(bool triggerAction, int) {

@@ -54,7 +54,6 @@ public:
   bool GetValueMouseOver() const { return mValueMouseOver; }
 
 private:
-  void init(const IVStyle& style, bool valueIsEditable, float trackSize, const char* label);
   void updateValueStr();
 
   bool mTrackUnderHandle;
