@@ -43,14 +43,14 @@ public:
   void OnMouseUp(float, float, const IMouseMod&) override { ++mouseUps; }
 };
 
-using BasesTest = StockTest;
+using StockBasesTest = StockTest;
 
 }  // namespace
 
 // ---------------------------------------------------------------------------------------
 // Button
 
-TEST_F(BasesTest, ButtonIsPressedUntilItsClickEndsAndEndsEachClickOnce) {
+TEST_F(StockBasesTest, ButtonIsPressedUntilItsClickEndsAndEndsEachClickOnce) {
   int ends = 0;
   auto countEnd = [&ends](IControl*) { ++ends; };
 
@@ -87,7 +87,7 @@ TEST_F(BasesTest, ButtonIsPressedUntilItsClickEndsAndEndsEachClickOnce) {
 // ---------------------------------------------------------------------------------------
 // Switch
 
-TEST_F(BasesTest, SwitchStepsThroughItsStatesAndWraps) {
+TEST_F(StockBasesTest, SwitchStepsThroughItsStatesAndWraps) {
   struct Case {
     const char* name;
     int states;
@@ -117,7 +117,7 @@ TEST_F(BasesTest, SwitchStepsThroughItsStatesAndWraps) {
   }
 }
 
-TEST_F(BasesTest, SwitchSendsEachClickInsideOneEdit) {
+TEST_F(StockBasesTest, SwitchSendsEachClickInsideOneEdit) {
   auto* s = attach(new Switch(IRECT(0, 0, 50, 50), kSteps, nullptr, 2));
   EXPECT_EQ(s->GetNumStates(), 5);
   dlg.log.clear();
@@ -128,7 +128,7 @@ TEST_F(BasesTest, SwitchSendsEachClickInsideOneEdit) {
   EXPECT_EQ(dlg.GetParam(kSteps)->Value(), 1.0);
 }
 
-TEST_F(BasesTest, SwitchStatesOutsideItsRangeAreNeverDisabled) {
+TEST_F(StockBasesTest, SwitchStatesOutsideItsRangeAreNeverDisabled) {
   auto* s = attach(new Switch(IRECT(0, 0, 50, 50), kNoLinkedParam, nullptr, 3));
   s->SetStateDisabled(1, true);
   s->SetStateDisabled(3, true);
@@ -148,7 +148,7 @@ TEST_F(BasesTest, SwitchStatesOutsideItsRangeAreNeverDisabled) {
 // ---------------------------------------------------------------------------------------
 // Slider
 
-TEST_F(BasesTest, SliderDragMovesByTheDragOverTheTrackDividedByTheGearing) {
+TEST_F(StockBasesTest, SliderDragMovesByTheDragOverTheTrackDividedByTheGearing) {
   // A vertical track 100 tall with gearing 1; the press at y = 50 jumps to 0.5.
   struct Case {
     const char* name;
@@ -183,7 +183,7 @@ TEST_F(BasesTest, SliderDragMovesByTheDragOverTheTrackDividedByTheGearing) {
   mouse->release();
 }
 
-TEST_F(BasesTest, SliderWithTheCursorShownFollowsThePointer) {
+TEST_F(StockBasesTest, SliderWithTheCursorShownFollowsThePointer) {
   auto* s = attach(new Slider(IRECT(0, 0, 20, 100), kLevel));
   s->SetHideCursorOnDrag(false);
   mouse->press(10, 50);
@@ -194,7 +194,7 @@ TEST_F(BasesTest, SliderWithTheCursorShownFollowsThePointer) {
   EXPECT_EQ(s->mouseUps, 1);
 }
 
-TEST_F(BasesTest, SteppedSliderNeverSnapsAndMovesInWholeSteps) {
+TEST_F(StockBasesTest, SteppedSliderNeverSnapsAndMovesInWholeSteps) {
   auto* s = attach(new Slider(IRECT(0, 0, 20, 100), kSteps));
   dlg.log.clear();
   mouse->press(10, 1);  // near the top: no jump
@@ -224,7 +224,7 @@ TEST_F(BasesTest, SteppedSliderNeverSnapsAndMovesInWholeSteps) {
   mouse->release();
 }
 
-TEST_F(BasesTest, SliderWheelTurnsByHundredthsOrOneStepEachInItsOwnEdit) {
+TEST_F(StockBasesTest, SliderWheelTurnsByHundredthsOrOneStepEachInItsOwnEdit) {
   struct Case {
     const char* name;
     int param;
@@ -255,7 +255,7 @@ TEST_F(BasesTest, SliderWheelTurnsByHundredthsOrOneStepEachInItsOwnEdit) {
   }
 }
 
-TEST_F(BasesTest, SliderRightClickPromptsForTheValueUnderThePointer) {
+TEST_F(StockBasesTest, SliderRightClickPromptsForTheValueUnderThePointer) {
   // A right click on a linked control opens the host's menu in the dispatch, so the
   // handler is called directly.
   auto* level = attach(new Slider(IRECT(0, 0, 20, 100), kLevel));
@@ -280,7 +280,7 @@ TEST_F(BasesTest, SliderRightClickPromptsForTheValueUnderThePointer) {
 // ---------------------------------------------------------------------------------------
 // Link
 
-TEST_F(BasesTest, LinkOpensItsURLAndLetsThePointerGo) {
+TEST_F(StockBasesTest, LinkOpensItsURLAndLetsThePointerGo) {
   auto* link = attach(new Link(IRECT(0, 0, 100, 20), "Site", "https://www.brightloom.example/",
                                DEFAULT_TEXT.WithColor(COLOR_BLACK), COLOR_TRANSPARENT, COLOR_RED, COLOR_GREEN));
   mouse->moveTo(50, 10);
@@ -318,7 +318,7 @@ TEST_F(BasesTest, LinkOpensItsURLAndLetsThePointerGo) {
 // ---------------------------------------------------------------------------------------
 // Text toggle
 
-TEST_F(BasesTest, TextToggleFlipsItsValueAndShowsTheMatchingText) {
+TEST_F(StockBasesTest, TextToggleFlipsItsValueAndShowsTheMatchingText) {
   auto* toggle = attach(new ITextToggleControl(IRECT(0, 0, 60, 20), kPower, "off", "on"));
   EXPECT_FALSE(toggle->GetIgnoreMouse());
   EXPECT_STREQ(toggle->GetStr(), "off");
@@ -348,7 +348,7 @@ TEST_F(BasesTest, TextToggleFlipsItsValueAndShowsTheMatchingText) {
 // ---------------------------------------------------------------------------------------
 // Caption
 
-TEST_F(BasesTest, CaptionShowsTheParameterWithAMenuTriangleForAnEnum) {
+TEST_F(StockBasesTest, CaptionShowsTheParameterWithAMenuTriangleForAnEnum) {
   dlg.hostSets(kLetter, 1.0 / 3.0);
   auto* caption = attach(new ICaptionControl(IRECT(0, 0, 100, 20), kLetter, DEFAULT_TEXT.WithSize(12.f)));
   expectRect(caption->GetTriangleRect(), IRECT(91, 8.02f, 97, 11.98f), "right edge");
@@ -373,7 +373,7 @@ TEST_F(BasesTest, CaptionShowsTheParameterWithAMenuTriangleForAnEnum) {
   EXPECT_EQ(texts(*g), (std::vector<std::string>{"50.0"}));
 }
 
-TEST_F(BasesTest, CaptionClickOpensTheValueMenuWithTheCurrentTextChecked) {
+TEST_F(StockBasesTest, CaptionClickOpensTheValueMenuWithTheCurrentTextChecked) {
   dlg.hostSets(kLetter, 1.0 / 3.0);
   attach(new ICaptionControl(IRECT(0, 0, 100, 20), kLetter));
   platform.chooseMenuItem({2});
@@ -390,7 +390,7 @@ TEST_F(BasesTest, CaptionClickOpensTheValueMenuWithTheCurrentTextChecked) {
   EXPECT_EQ(dlg.GetParam(kLetter)->Value(), 2.0);
 }
 
-TEST_F(BasesTest, CaptionRightButtonPromptsToo) {
+TEST_F(StockBasesTest, CaptionRightButtonPromptsToo) {
   // The dispatch gives a linked control's right click to the host's menu: called directly.
   auto* caption = attach(new ICaptionControl(IRECT(0, 0, 100, 20), kMix));
   platform.leaveTextOpen();
@@ -404,7 +404,7 @@ TEST_F(BasesTest, CaptionRightButtonPromptsToo) {
 // ---------------------------------------------------------------------------------------
 // Placeholder
 
-TEST_F(BasesTest, PlaceHolderPrintsItsGeometryWithOneDecimalInAnyLocale) {
+TEST_F(StockBasesTest, PlaceHolderPrintsItsGeometryWithOneDecimalInAnyLocale) {
   auto check = [this](const char* when) {
     auto* p = attach(new PlaceHolder(IRECT(10, 20, 110, 70)));
     EXPECT_STREQ(p->GetTopLeftStr(), "10.0, 20.0") << when;
@@ -422,7 +422,7 @@ TEST_F(BasesTest, PlaceHolderPrintsItsGeometryWithOneDecimalInAnyLocale) {
   }
 }
 
-TEST_F(BasesTest, PlaceHolderDrawsACrossAndBoxesEachText) {
+TEST_F(StockBasesTest, PlaceHolderDrawsACrossAndBoxesEachText) {
   auto* p = attach(new PlaceHolder(IRECT(10, 20, 110, 70), "Knob"));
   drawOnly(*p);
   const auto f = fills(*g);
@@ -441,7 +441,7 @@ TEST_F(BasesTest, PlaceHolderDrawsACrossAndBoxesEachText) {
   }
 }
 
-TEST_F(BasesTest, PlaceHolderTakesANewNameByDoubleClick) {
+TEST_F(StockBasesTest, PlaceHolderTakesANewNameByDoubleClick) {
   auto* p = attach(new PlaceHolder(IRECT(10, 20, 110, 70)));
   platform.commitText("Knob");
   mouse->doubleClick(50, 40);

@@ -12,7 +12,7 @@ using sp::test::num;
 
 namespace {
 
-using ButtonsTest = StockTest;
+using StockButtonsTest = StockTest;
 
 // A control that only counts the presses it receives.
 class PressCounter : public IControl {
@@ -46,7 +46,7 @@ std::vector<std::string> fillCorners(const sp::test::TestCanvas& g) {
 // ---------------------------------------------------------------------------------------
 // Label and hit areas
 
-TEST_F(ButtonsTest, LabelDrawsItsTextOverItsShadowAndAFrame) {
+TEST_F(StockButtonsTest, LabelDrawsItsTextOverItsShadowAndAFrame) {
   auto* label = attach(new IVLabelControl(IRECT(0, 0, 100, 20), "Title"));
   EXPECT_TRUE(label->GetIgnoreMouse());
   EXPECT_EQ(label->GetText(), DEFAULT_STYLE.valueText);
@@ -64,7 +64,7 @@ TEST_F(ButtonsTest, LabelDrawsItsTextOverItsShadowAndAFrame) {
   EXPECT_EQ(texts(*g), (std::vector<std::string>{"Title"})) << "no shadow when disabled";
 }
 
-TEST_F(ButtonsTest, AClickOutsideTheWidgetReachesTheControlBehind) {
+TEST_F(StockButtonsTest, AClickOutsideTheWidgetReachesTheControlBehind) {
   auto* behind = new PressCounter(g->GetBounds());
   g->AttachBackgroundControl(behind);
   // Label above (19 tall for "Go"), value at the bottom: the widget lies between them.
@@ -87,7 +87,7 @@ TEST_F(ButtonsTest, AClickOutsideTheWidgetReachesTheControlBehind) {
 // ---------------------------------------------------------------------------------------
 // Switch and toggle
 
-TEST_F(ButtonsTest, SwitchShowsItsParametersTextAndTakesTheHostsValueWithoutSendingIt) {
+TEST_F(StockButtonsTest, SwitchShowsItsParametersTextAndTakesTheHostsValueWithoutSendingIt) {
   dlg.hostSets(kLetter, 1.0 / 3.0);
   auto* sw = attach(new IVSwitchControl(IRECT(0, 0, 100, 60), kLetter));
   EXPECT_EQ(sw->GetNumStates(), 4);
@@ -117,7 +117,7 @@ TEST_F(ButtonsTest, SwitchShowsItsParametersTextAndTakesTheHostsValueWithoutSend
   EXPECT_EQ(free->GetValue(), 0.5);
 }
 
-TEST_F(ButtonsTest, ToggleShowsItsOnTextAboveHalfEvenWithValuesHidden) {
+TEST_F(StockButtonsTest, ToggleShowsItsOnTextAboveHalfEvenWithValuesHidden) {
   IVStyle style = DEFAULT_STYLE;
   style.showValue = false;
   auto* toggle = attach(new IVToggleControl(IRECT(0, 0, 100, 40), [](IControl*) {}, "", style, "off", "on"));
@@ -144,7 +144,7 @@ TEST_F(ButtonsTest, ToggleShowsItsOnTextAboveHalfEvenWithValuesHidden) {
 // ---------------------------------------------------------------------------------------
 // Slide switch
 
-TEST_F(ButtonsTest, SlideSwitchSlidesItsHandleToTheNextStateIn100Ms) {
+TEST_F(StockButtonsTest, SlideSwitchSlidesItsHandleToTheNextStateIn100Ms) {
   IVStyle style = bareStyle();
   style.showValue = true;
   int ends = 0;
@@ -177,7 +177,7 @@ TEST_F(ButtonsTest, SlideSwitchSlidesItsHandleToTheNextStateIn100Ms) {
   EXPECT_EQ(ends, 1);
 }
 
-TEST_F(ButtonsTest, VerticalSlideSwitchOnAParameterStacksItsStates) {
+TEST_F(StockButtonsTest, VerticalSlideSwitchOnAParameterStacksItsStates) {
   auto* slide = attach(new IVSlideSwitchControl(IRECT(0, 0, 20, 100), kSteps, "", bareStyle(), false,
                                                 EDirection::Vertical));
   EXPECT_EQ(slide->GetNumStates(), 5);
@@ -193,7 +193,7 @@ TEST_F(ButtonsTest, VerticalSlideSwitchOnAParameterStacksItsStates) {
 // ---------------------------------------------------------------------------------------
 // Tabs and radio buttons
 
-TEST_F(ButtonsTest, TabClickSelectsItsTabUnlessTheTabIsDisabled) {
+TEST_F(StockButtonsTest, TabClickSelectsItsTabUnlessTheTabIsDisabled) {
   struct Case {
     const char* name;
     std::vector<float> clicksX;
@@ -228,7 +228,7 @@ TEST_F(ButtonsTest, TabClickSelectsItsTabUnlessTheTabIsDisabled) {
   EXPECT_STREQ(one->GetSelectedLabelStr(), "Only");
 }
 
-TEST_F(ButtonsTest, TabsOnAParameterTakeItsTextsAndHoverMarksATab) {
+TEST_F(StockButtonsTest, TabsOnAParameterTakeItsTextsAndHoverMarksATab) {
   auto* tabs = attach(new IVTabSwitchControl(IRECT(0, 0, 400, 30), kLetter, {}, "", bareStyle()));
   dlg.hostSets(kLetter, 2.0 / 3.0);
   EXPECT_EQ(tabs->GetNumStates(), 4);
@@ -248,7 +248,7 @@ TEST_F(ButtonsTest, TabsOnAParameterTakeItsTextsAndHoverMarksATab) {
   EXPECT_STREQ(tabs->GetSelectedLabelStr(), "A");
 }
 
-TEST_F(ButtonsTest, VerticalHalfRoundedTabsRoundTheirOuterRightCornersAndDimDisabledOnes) {
+TEST_F(StockButtonsTest, VerticalHalfRoundedTabsRoundTheirOuterRightCornersAndDimDisabledOnes) {
   IVStyle style = bareStyle();
   style.roundness = 1.f;
   auto* tabs = attach(new IVTabSwitchControl(IRECT(0, 0, 40, 90), [](IControl*) {}, {"A", "B", "C"}, "", style,
@@ -273,7 +273,7 @@ TEST_F(ButtonsTest, VerticalHalfRoundedTabsRoundTheirOuterRightCornersAndDimDisa
   EXPECT_EQ(fillCorners(*g), (std::vector<std::string>{"0 0 0 0", "0 10 0 10", "0 10 0 10"}));
 }
 
-TEST_F(ButtonsTest, RadioWithMarksOnlyIgnoresClicksOnItsTexts) {
+TEST_F(StockButtonsTest, RadioWithMarksOnlyIgnoresClicksOnItsTexts) {
   auto* radio = attach(new IVRadioButtonControl(IRECT(0, 0, 100, 90), [](IControl*) {}, {"One", "Two", "Three"}, "",
                                                 bareStyle()));
   EXPECT_EQ(radio->GetMarkColumnWidth(), 30.f);
@@ -303,7 +303,7 @@ TEST_F(ButtonsTest, RadioWithMarksOnlyIgnoresClicksOnItsTexts) {
 // ---------------------------------------------------------------------------------------
 // Menu button
 
-TEST_F(ButtonsTest, MenuButtonOpensTheValueMenuAfterItsSplashAndBracketsTheChoice) {
+TEST_F(StockButtonsTest, MenuButtonOpensTheValueMenuAfterItsSplashAndBracketsTheChoice) {
   EXPECT_EQ(IVMenuButtonControl::Create(IRECT(0, 0, 100, 40), kNoLinkedParam), nullptr);
 
   auto* menu = attach(IVMenuButtonControl::Create(IRECT(0, 0, 100, 60), kLetter, "Pick"));
@@ -352,7 +352,7 @@ TEST_F(ButtonsTest, MenuButtonOpensTheValueMenuAfterItsSplashAndBracketsTheChoic
   EXPECT_EQ(button->GetStyle().valueText.valign, ETextVAlign::Middle);
 }
 
-TEST_F(ButtonsTest, MenuButtonRemovedDuringItsSplashOpensNothing) {
+TEST_F(StockButtonsTest, MenuButtonRemovedDuringItsSplashOpensNothing) {
   auto* menu = attach(IVMenuButtonControl::Create(IRECT(0, 0, 100, 60), kLetter, "Pick"));
   IVButtonControl* button = menu->GetButton();
   mouse->click(50, 40);

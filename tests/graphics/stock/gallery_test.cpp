@@ -12,7 +12,7 @@ using namespace stocktest;
 
 namespace {
 
-class GalleryTest : public StockTest {
+class StockGalleryTest : public StockTest {
 protected:
   void SetUp() override {
     StockTest::SetUp();
@@ -49,7 +49,7 @@ void expectBalancedEdits(const Log& log) {
 
 }  // namespace
 
-TEST_F(GalleryTest, EveryStockControlIsPlacedAndDrawsFiniteShapes) {
+TEST_F(StockGalleryTest, EveryStockControlIsPlacedAndDrawsFiniteShapes) {
   for (int tag = stock_gallery::kLink; tag < stock_gallery::kEndTag; ++tag) {
     IControl* c = g->GetControlWithTag(tag);
     ASSERT_NE(c, nullptr) << "tag " << tag;
@@ -67,7 +67,7 @@ TEST_F(GalleryTest, EveryStockControlIsPlacedAndDrawsFiniteShapes) {
     for (float a : op.args) ASSERT_TRUE(std::isfinite(a)) << sp::test::describe(op);
 }
 
-TEST_F(GalleryTest, AClickOnEachControlKeepsEveryHostEditBalanced) {
+TEST_F(StockGalleryTest, AClickOnEachControlKeepsEveryHostEditBalanced) {
   // The prompts the clicks open, in order: the caption's menu, the menu button's menu after
   // its splash, the swatch's colour.
   platform.chooseMenuItem({1});

@@ -26,7 +26,7 @@ public:
   std::vector<std::string> titles;
 };
 
-class PadsTest : public StockTest {
+class StockPadsTest : public StockTest {
 protected:
   sp::test::TestCanvas* makeCanvas() override { return new ColourCanvas(platform, dlg); }
   ColourCanvas& canvas() { return static_cast<ColourCanvas&>(*g); }
@@ -44,7 +44,7 @@ bool allFinite(const sp::test::TestCanvas& g) {
 // ---------------------------------------------------------------------------------------
 // XY pad
 
-TEST_F(PadsTest, XYPadMapsThePointerOverItsPad) {
+TEST_F(StockPadsTest, XYPadMapsThePointerOverItsPad) {
   struct Case {
     const char* name;
     float radius;
@@ -79,7 +79,7 @@ TEST_F(PadsTest, XYPadMapsThePointerOverItsPad) {
   }
 }
 
-TEST_F(PadsTest, XYPadGivenFewerParametersStillHasTwoValues) {
+TEST_F(StockPadsTest, XYPadGivenFewerParametersStillHasTwoValues) {
   auto* one = attach(new IVXYPadControl(IRECT(0, 0, 100, 100), {kLevel}, "", bareStyle()));
   ASSERT_EQ(one->NVals(), 2);
   EXPECT_EQ(one->GetParamIdx(1), kNoLinkedParam);
@@ -97,7 +97,7 @@ TEST_F(PadsTest, XYPadGivenFewerParametersStillHasTwoValues) {
   EXPECT_NEAR(none->GetValue(0), 0.5, 1e-6);
 }
 
-TEST_F(PadsTest, XYPadDrawsItsCrossAndAHandleClippedToThePad) {
+TEST_F(StockPadsTest, XYPadDrawsItsCrossAndAHandleClippedToThePad) {
   IVStyle style = bareStyle();
   style.drawFrame = true;
   style.frameThickness = 2.f;
@@ -118,7 +118,7 @@ TEST_F(PadsTest, XYPadDrawsItsCrossAndAHandleClippedToThePad) {
 // ---------------------------------------------------------------------------------------
 // Plot
 
-TEST_F(PadsTest, PlotSamplesEachFunctionAtEvenlySpacedX) {
+TEST_F(StockPadsTest, PlotSamplesEachFunctionAtEvenlySpacedX) {
   std::vector<double> first, second;
   const std::vector<IVPlotControl::Plot> plots = {
       {COLOR_RED, [&first](double x) { first.push_back(x); return x; }},
@@ -143,7 +143,7 @@ TEST_F(PadsTest, PlotSamplesEachFunctionAtEvenlySpacedX) {
   EXPECT_EQ(plot->NPlots(), 3);
 }
 
-TEST_F(PadsTest, PlotWithOnePointOrAnEmptyRangeStaysFinite) {
+TEST_F(StockPadsTest, PlotWithOnePointOrAnEmptyRangeStaysFinite) {
   std::vector<double> xs;
   auto* one = attach(new IVPlotControl(IRECT(0, 0, 100, 120), {{COLOR_RED, [&xs](double x) {
                                                                   xs.push_back(x);
@@ -167,7 +167,7 @@ TEST_F(PadsTest, PlotWithOnePointOrAnEmptyRangeStaysFinite) {
 // ---------------------------------------------------------------------------------------
 // Group frame
 
-TEST_F(PadsTest, GroupTakesTheUnionOfItsMembersGrownByItsMargins) {
+TEST_F(StockPadsTest, GroupTakesTheUnionOfItsMembersGrownByItsMargins) {
   attach(new IVXYPadControl(IRECT(10, 10, 50, 30), {}, "", bareStyle()), kNoTag, "pair");
   attach(new IVXYPadControl(IRECT(60, 40, 90, 70), {}, "", bareStyle()), kNoTag, "pair");
   attach(new IVXYPadControl(IRECT(0, 0, 0, 0), {}, "", bareStyle()), kNoTag, "pair");  // empty: skipped
@@ -184,7 +184,7 @@ TEST_F(PadsTest, GroupTakesTheUnionOfItsMembersGrownByItsMargins) {
   EXPECT_STREQ(group->GetGroupName(), "other");
 }
 
-TEST_F(PadsTest, GroupFrameLeavesAGapForItsCaption) {
+TEST_F(StockPadsTest, GroupFrameLeavesAGapForItsCaption) {
   IVStyle style = DEFAULT_STYLE;
   style.drawShadows = false;
   style.frameThickness = 2.f;
@@ -213,7 +213,7 @@ TEST_F(PadsTest, GroupFrameLeavesAGapForItsCaption) {
 // ---------------------------------------------------------------------------------------
 // Colour swatch
 
-TEST_F(PadsTest, SwatchCellsSitTwoUnitsInsideTheirShareOfTheWidget) {
+TEST_F(StockPadsTest, SwatchCellsSitTwoUnitsInsideTheirShareOfTheWidget) {
   auto* row = attach(new IVColorSwatchControl(IRECT(0, 0, 200, 20), "", nullptr, bareStyle(),
                                               IVColorSwatchControl::ECellLayout::Row,
                                               {kBackground, kForeground, kPressed, kFrame}));
@@ -240,7 +240,7 @@ TEST_F(PadsTest, SwatchCellsSitTwoUnitsInsideTheirShareOfTheWidget) {
   EXPECT_TRUE(empty->GetCellRects().empty());
 }
 
-TEST_F(PadsTest, SwatchDrawsLabelledCellsWithASwatchAtTheRight) {
+TEST_F(StockPadsTest, SwatchDrawsLabelledCellsWithASwatchAtTheRight) {
   IVStyle style = bareStyle();
   style.colorSpec.SetColor(kFrame, COLOR_RED);
   auto* swatch = attach(new IVColorSwatchControl(IRECT(0, 0, 200, 20), "", nullptr, style,
@@ -269,7 +269,7 @@ TEST_F(PadsTest, SwatchDrawsLabelledCellsWithASwatchAtTheRight) {
   EXPECT_EQ(actions, 0);
 }
 
-TEST_F(PadsTest, SwatchClickPromptsWithTheRolesColourAndTakesTheAnswer) {
+TEST_F(StockPadsTest, SwatchClickPromptsWithTheRolesColourAndTakesTheAnswer) {
   std::vector<std::pair<int, IColor>> chosen;
   auto* swatch = attach(new IVColorSwatchControl(
       IRECT(0, 0, 200, 20), "", [&chosen](int cell, IColor c) { chosen.emplace_back(cell, c); }, bareStyle(),
@@ -291,7 +291,7 @@ TEST_F(PadsTest, SwatchClickPromptsWithTheRolesColourAndTakesTheAnswer) {
   EXPECT_EQ(canvas().asked.size(), 1u);
 }
 
-TEST_F(PadsTest, SwatchRemovedBeforeTheAnswerHearsNothing) {
+TEST_F(StockPadsTest, SwatchRemovedBeforeTheAnswerHearsNothing) {
   int answers = 0;
   auto* swatch = attach(new IVColorSwatchControl(IRECT(0, 0, 200, 20), "",
                                                  [&answers](int, IColor) { ++answers; }, bareStyle(),

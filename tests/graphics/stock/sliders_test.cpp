@@ -11,7 +11,7 @@ using namespace stocktest;
 
 namespace {
 
-using SlidersTest = StockTest;
+using StockSlidersTest = StockTest;
 
 // A track base that records the fills and peak strips it is asked to draw.
 class Bank : public IVTrackControlBase {
@@ -38,7 +38,7 @@ public:
 // ---------------------------------------------------------------------------------------
 // Slider
 
-TEST_F(SlidersTest, VerticalSliderTrackClickAndRelease) {
+TEST_F(StockSlidersTest, VerticalSliderTrackClickAndRelease) {
   auto* slider = attach(new IVSliderControl(IRECT(0, 0, 40, 200), kLevel, "", bareStyle(), false,
                                             EDirection::Vertical, 1.0, 10.f, 2.f));
   expectRect(slider->GetTrack(), IRECT(18, 10, 22, 190), "track");
@@ -51,7 +51,7 @@ TEST_F(SlidersTest, VerticalSliderTrackClickAndRelease) {
   EXPECT_NEAR(dlg.GetParam(kLevel)->Value(), 0.75, 1e-12);
 }
 
-TEST_F(SlidersTest, SliderFillsTheTrackUpToItsHandle) {
+TEST_F(StockSlidersTest, SliderFillsTheTrackUpToItsHandle) {
   auto* slider = attach(new IVSliderControl(IRECT(0, 0, 40, 200), kLevel, "", bareStyle(), false,
                                             EDirection::Vertical, 1.0, 10.f, 2.f));
   dlg.hostSets(kLevel, 0.25);
@@ -74,14 +74,14 @@ TEST_F(SlidersTest, SliderFillsTheTrackUpToItsHandle) {
   expectRect(w.at(2).box, IRECT(0, 18, 65, 22), "fill under the handle");
 }
 
-TEST_F(SlidersTest, SliderWithoutHandleOrTrackDrawsNeither) {
+TEST_F(StockSlidersTest, SliderWithoutHandleOrTrackDrawsNeither) {
   auto* slider = attach(new IVSliderControl(IRECT(0, 0, 40, 200), kLevel, "", bareStyle(), false,
                                             EDirection::Vertical, 1.0, 0.f, 0.f));
   drawOnly(*slider);
   EXPECT_EQ(fills(*g).size(), 1u) << "the background only";
 }
 
-TEST_F(SlidersTest, SliderValueTextShowsTheParameterAndOpensItsTextBoxWhenEditable) {
+TEST_F(StockSlidersTest, SliderValueTextShowsTheParameterAndOpensItsTextBoxWhenEditable) {
   IVStyle style = DEFAULT_STYLE;
   style.drawFrame = false;
   auto* editable = attach(new IVSliderControl(IRECT(0, 0, 60, 200), kMix, "", style, true));
@@ -115,7 +115,7 @@ TEST_F(SlidersTest, SliderValueTextShowsTheParameterAndOpensItsTextBoxWhenEditab
   EXPECT_EQ(platform.textEntries.size(), 1u);
 }
 
-TEST_F(SlidersTest, SliderDoubleClickResetsToTheDefault) {
+TEST_F(StockSlidersTest, SliderDoubleClickResetsToTheDefault) {
   auto* slider = attach(new IVSliderControl(IRECT(0, 0, 40, 200), kMix, "", bareStyle()));
   dlg.hostSets(kMix, 0.9);
   dlg.log.clear();
@@ -127,7 +127,7 @@ TEST_F(SlidersTest, SliderDoubleClickResetsToTheDefault) {
 // ---------------------------------------------------------------------------------------
 // Track base
 
-TEST_F(SlidersTest, TrackBaseLaysOutOneTrackPerValueAndFindsThemByPosition) {
+TEST_F(StockSlidersTest, TrackBaseLaysOutOneTrackPerValueAndFindsThemByPosition) {
   auto* bank = attach(new Bank(IRECT(0, 0, 40, 100), "", bareStyle(), {kLevel, kMix}, 4));
   bank->SetTrackGap(2.f);
   bank->OnResize();
@@ -150,7 +150,7 @@ TEST_F(SlidersTest, TrackBaseLaysOutOneTrackPerValueAndFindsThemByPosition) {
   expectRect(horizontal->GetStepRects()[0], IRECT(75, 200, 100, 220), "entry 0 at the right");
 }
 
-TEST_F(SlidersTest, StepCellsFollowTheValueTheSameWayInBothDirections) {
+TEST_F(StockSlidersTest, StepCellsFollowTheValueTheSameWayInBothDirections) {
   struct Case {
     const char* name;
     int steps;
@@ -198,7 +198,7 @@ TEST_F(SlidersTest, StepCellsFollowTheValueTheSameWayInBothDirections) {
   }
 }
 
-TEST_F(SlidersTest, ContinuousTrackFillsFromItsOriginAndMarksTheFarEdge) {
+TEST_F(StockSlidersTest, ContinuousTrackFillsFromItsOriginAndMarksTheFarEdge) {
   struct Case {
     const char* name;
     EDirection direction;
@@ -239,7 +239,7 @@ TEST_F(SlidersTest, ContinuousTrackFillsFromItsOriginAndMarksTheFarEdge) {
 // ---------------------------------------------------------------------------------------
 // Range slider
 
-TEST_F(SlidersTest, RangeSliderPressPicksItsHandleWithoutHoverAndStopsAtTheNeighbour) {
+TEST_F(StockSlidersTest, RangeSliderPressPicksItsHandleWithoutHoverAndStopsAtTheNeighbour) {
   struct Case {
     const char* name;
     float pressX, pressY, dragX;
@@ -271,7 +271,7 @@ TEST_F(SlidersTest, RangeSliderPressPicksItsHandleWithoutHoverAndStopsAtTheNeigh
   }
 }
 
-TEST_F(SlidersTest, RangeSliderFillsBetweenItsValuesAndPointsItsHandlesAtTheTrack) {
+TEST_F(StockSlidersTest, RangeSliderFillsBetweenItsValuesAndPointsItsHandlesAtTheTrack) {
   auto* range = attach(new IVRangeSliderControl(IRECT(0, 0, 200, 40), {kLevel, kMix}, "", bareStyle(),
                                                 EDirection::Horizontal, false, 8.f, 2.f));
   range->SetValue(0.25, 0);
