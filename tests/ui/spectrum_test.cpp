@@ -295,7 +295,9 @@ TEST_F(SpectrumTest, HandleLabels) {
                                                   {9950, "10k"},  {16000, "16k"}};
   for (const auto& [hz, label] : cases) EXPECT_EQ(SpectrumControl::handleLabel(hz), label) << hz;
   CommaLocale comma;
-  if (comma.active()) EXPECT_EQ(SpectrumControl::handleLabel(2500), "2.5k");
+  if (comma.active()) {
+    EXPECT_EQ(SpectrumControl::handleLabel(2500), "2.5k");
+  }
 }
 
 TEST_F(SpectrumTest, HandlesDrawADottedLineAndALabelPillAtTheirFrequency) {
