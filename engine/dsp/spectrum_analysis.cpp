@@ -21,6 +21,68 @@ constexpr double kHeldFallPerSecond = 0.25;
 // A level at or below this counts as "no level yet" (the floor is -300 dB).
 constexpr double kNoLevel = -299.0;
 
+// The region fit of balance().
+using RegionValues = std::array<double, 4>;
+using RegionFlags = std::array<bool, 4>;
+// A region's slope needs this many bands and a spread of positions above the floor.
+constexpr double kMinSlopeBands = 4;
+constexpr double kSlopeDenominatorFloor = 1e-9;
+// A region whose level lies this far under the reference gets no weight; the weight rises to
+// full over the next kRegionGateWidthDb.
+constexpr double kRegionGateDb = 25.0;
+constexpr double kRegionGateWidthDb = 10.0;
+// Stands for "no region has a level" (as the highest mean).
+constexpr double kNoTop = -1e300;
+constexpr double kNoTopBelow = -1e299;
+// Deviations at which the robust means halve a region's weight: slopes in dB per octave,
+// levels in dB.
+constexpr double kSlopeSpread = 0.4;
+constexpr double kLevelSpread = 2.0;
+constexpr int kRobustIterations = 8;
+// Total weights at or below this count as none.
+constexpr double kNoWeight = 1e-12;
+constexpr int kBalancePasses = 4;
+
+// Weight of a region whose level lies `belowDb` under the reference: 0 at 25 dB or more under,
+// 1 at 15 dB or less under, linear between.
+double regionGate(double belowDb) {
+  return std::clamp((belowDb + kRegionGateDb) / kRegionGateWidthDb, 0.0, 1.0);
+}
+
+// Weighted mean of values[r] over the regions in `use`, made robust by up to eight
+// reweightings u[r] = w[r] / (((values[r] - mean) / spread)^2 + 1). 0 when the weights add up
+// to no more than 1e-12.
+double robustMean(const RegionValues& values, const RegionValues& w, const RegionFlags& use,
+                  double spread) {
+  double total = 0.0;
+  for (int r = 0; r < 4; ++r) {
+    if (use[r]) total += w[r];
+  }
+  if (!(total > kNoWeight)) return 0.0;
+  double sum = 0.0;
+  for (int r = 0; r < 4; ++r) {
+    if (use[r]) sum += w[r] * values[r];
+  }
+  double mean = sum / total;
+  for (int iteration = 0; iteration < kRobustIterations; ++iteration) {
+    RegionValues u{};
+    double uTotal = 0.0;
+    for (int r = 0; r < 4; ++r) {
+      if (!use[r]) continue;
+      const double e = (values[r] - mean) / spread;
+      u[r] = w[r] / (e * e + 1.0);
+      uTotal += u[r];
+    }
+    if (uTotal <= kNoWeight) break;
+    double weighted = 0.0;
+    for (int r = 0; r < 4; ++r) {
+      if (use[r]) weighted += u[r] * values[r];
+    }
+    mean = weighted / uTotal;
+  }
+  return mean;
+}
+
 double smoothingFactor(double hop, double seconds) { return 1.0 - std::exp(-hop / seconds); }
 
 // out[n] = a[n] * b[n], n < count.
@@ -306,97 +368,49 @@ SpectrumAnalysis::Readouts SpectrumAnalysis::balance(const BandCurve& difference
     }
   }
 
-  std::array<bool, 4> hasSlope{};
-  std::array<double, 4> slope{};
-  std::array<double, 4> mean{};
-  double top = -1e300;
+  RegionValues slope{};
+  RegionFlags hasSlope{};
+  RegionValues mean{};
+  RegionFlags hasLevel{};
+  double top = kNoTop;
   for (int r = 0; r < 4; ++r) {
     const RegionSums& s = sums[r];
     const double denominator = s.slopeCount * s.slopeXX - s.slopeX * s.slopeX;
-    if (s.slopeCount >= 4 && denominator > 1e-9) {
+    if (s.slopeCount >= kMinSlopeBands && denominator > kSlopeDenominatorFloor) {
       hasSlope[r] = true;
       slope[r] = (s.slopeCount * s.slopeXD - s.slopeX * s.slopeD) / denominator;
     }
     if (s.levelCount > 0) {
+      hasLevel[r] = true;
       mean[r] = s.levelD / s.levelCount;
       top = std::max(top, mean[r]);
     }
   }
 
-  std::array<double, 4> w0{};
+  // Starting weights: the given ones, gated by how far each region's mean lies under the
+  // highest region's.
+  RegionValues w0{};
   for (int r = 0; r < 4; ++r) {
-    if (sums[r].levelCount <= 0) continue;
-    const double gate = top > -1e299 ? std::clamp((mean[r] - top + 25.0) / 10.0, 0.0, 1.0) : 1.0;
+    if (!hasLevel[r]) continue;
+    const double gate = top > kNoTopBelow ? regionGate(mean[r] - top) : 1.0;
     w0[r] = std::min(gate, std::clamp(weights[r], 0.0, 1.0));
   }
-  std::array<double, 4> w = w0;
+  RegionValues w = w0;
 
   double tilt = 0.0;
-  std::array<double, 4> rel{};
-  for (int pass = 0; pass < 4; ++pass) {
-    tilt = 0.0;
-    double total = 0.0;
-    for (int r = 0; r < 4; ++r) {
-      if (hasSlope[r]) total += w[r];
-    }
-    if (total > 1e-12) {
-      double sum = 0.0;
-      for (int r = 0; r < 4; ++r) {
-        if (hasSlope[r]) sum += w[r] * slope[r];
-      }
-      tilt = sum / total;
-      for (int iteration = 0; iteration < 8; ++iteration) {
-        double u[4] = {};
-        double uTotal = 0.0;
-        for (int r = 0; r < 4; ++r) {
-          if (!hasSlope[r]) continue;
-          const double e = (slope[r] - tilt) / 0.4;
-          u[r] = w[r] / (e * e + 1.0);
-          uTotal += u[r];
-        }
-        if (uTotal <= 1e-12) break;
-        double weighted = 0.0;
-        for (int r = 0; r < 4; ++r) weighted += u[r] * slope[r];
-        tilt = weighted / uTotal;
-      }
-    }
-
-    std::array<double, 4> level{};
+  RegionValues rel{};
+  for (int pass = 0; pass < kBalancePasses; ++pass) {
+    tilt = robustMean(slope, w, hasSlope, kSlopeSpread);
+    RegionValues level{};
     for (int r = 0; r < 4; ++r) {
       const RegionSums& s = sums[r];
-      level[r] = s.levelCount > 0 ? (s.levelD - tilt * s.levelX) / s.levelCount : 0.0;
+      // The region's mean after removing the tilt.
+      level[r] = hasLevel[r] ? (s.levelD - tilt * s.levelX) / s.levelCount : 0.0;
     }
-
-    double offset = 0.0;
-    total = 0.0;
-    for (int r = 0; r < 4; ++r) {
-      if (sums[r].levelCount > 0) total += w[r];
-    }
-    if (total > 1e-12) {
-      double sum = 0.0;
-      for (int r = 0; r < 4; ++r) {
-        if (sums[r].levelCount > 0) sum += w[r] * level[r];
-      }
-      offset = sum / total;
-      for (int iteration = 0; iteration < 8; ++iteration) {
-        double u[4] = {};
-        double uTotal = 0.0;
-        for (int r = 0; r < 4; ++r) {
-          if (sums[r].levelCount <= 0) continue;
-          const double e = (level[r] - offset) * 0.5;
-          u[r] = w[r] / (e * e + 1.0);
-          uTotal += u[r];
-        }
-        if (uTotal <= 1e-12) break;
-        double weighted = 0.0;
-        for (int r = 0; r < 4; ++r) weighted += u[r] * level[r];
-        offset = weighted / uTotal;
-      }
-    }
-
+    const double offset = robustMean(level, w, hasLevel, kLevelSpread);
     for (int r = 0; r < 4; ++r) {
       rel[r] = level[r] - offset;
-      w[r] = std::min(std::clamp((rel[r] + 25.0) / 10.0, 0.0, 1.0), w0[r]);
+      w[r] = std::min(regionGate(rel[r]), w0[r]);
     }
   }
 
