@@ -6,9 +6,7 @@
 
 #include "engine/dsp/band_grid.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include <immintrin.h>
 
 namespace spectrapoise::dsp {
 
@@ -287,6 +285,52 @@ void runStereo(const Design& d, State* zl, State* zr, double* xl, double* xr, in
 }
 #endif
 
+// Both channels side by side (lane 0 channel 0, lane 1 channel 1), each section with fused
+// multiply-adds. The states are advanced from their old values rather than from y:
+//   y = b0 v + z1;  z1' = (b1 - a1 b0) v + (z2 - a1 z1);  z2' = (b2 - a2 b0) v - a2 z1,
+// the same filter as transposed direct form II, arranged so that a section of gain 0 (b0 = 1,
+// b1 = a1, b2 = a2) passes the audio through exactly, as it does on the baseline path. With one
+// channel, lane 1 runs on zeros and channel 1's states are left as they were, so channel 0
+// comes out exactly as in stereo.
+template <int Channels, typename State>
+__attribute__((target("avx2,fma"))) void runWide(const Design& d, State* zl, State* zr,
+                                                 double* xl, double* xr, int n) {
+  __m128d b0[kSectionCount], k1[kSectionCount], k2[kSectionCount], a1[kSectionCount],
+      a2[kSectionCount], z1[kSectionCount], z2[kSectionCount];
+#pragma GCC unroll 6
+  for (int s = 0; s < kSectionCount; ++s) {
+    b0[s] = _mm_set1_pd(d[s].b0);
+    k1[s] = _mm_set1_pd(d[s].b1 - d[s].a1 * d[s].b0);
+    k2[s] = _mm_set1_pd(d[s].b2 - d[s].a2 * d[s].b0);
+    a1[s] = _mm_set1_pd(d[s].a1);
+    a2[s] = _mm_set1_pd(d[s].a2);
+    z1[s] = _mm_setr_pd(zl[s].z1, Channels > 1 ? zr[s].z1 : 0.0);
+    z2[s] = _mm_setr_pd(zl[s].z2, Channels > 1 ? zr[s].z2 : 0.0);
+  }
+  for (int i = 0; i < n; ++i) {
+    __m128d v = _mm_setr_pd(xl[i], Channels > 1 ? xr[i] : 0.0);
+#pragma GCC unroll 6
+    for (int s = 0; s < kSectionCount; ++s) {
+      const __m128d y = _mm_fmadd_pd(b0[s], v, z1[s]);
+      const __m128d next1 = _mm_fmadd_pd(k1[s], v, _mm_fnmadd_pd(a1[s], z1[s], z2[s]));
+      z2[s] = _mm_fnmadd_pd(a2[s], z1[s], _mm_mul_pd(k2[s], v));
+      z1[s] = next1;
+      v = y;
+    }
+    _mm_storel_pd(xl + i, v);
+    if (Channels > 1) _mm_storeh_pd(xr + i, v);
+  }
+#pragma GCC unroll 6
+  for (int s = 0; s < kSectionCount; ++s) {
+    _mm_storel_pd(&zl[s].z1, z1[s]);
+    _mm_storel_pd(&zl[s].z2, z2[s]);
+    if (Channels > 1) {
+      _mm_storeh_pd(&zr[s].z1, z1[s]);
+      _mm_storeh_pd(&zr[s].z2, z2[s]);
+    }
+  }
+}
+
 }  // namespace
 
 void CorrectionFilters::process(double** channels, int channelCount, int frameCount) {
@@ -299,7 +343,13 @@ void CorrectionFilters::process(double** channels, int channelCount, int frameCo
       countdown_ = kRedesignInterval;
     }
     const int n = std::min(countdown_, frameCount - done);
-    if (used == 2) {
+    if (path_ == SimdPath::wide && used == 2) {
+      runWide<2>(design_, state_[0].data(), state_[1].data(), channels[0] + done,
+                 channels[1] + done, n);
+    } else if (path_ == SimdPath::wide && used == 1) {
+      runWide<1>(design_, state_[0].data(), state_[1].data(), channels[0] + done,
+                 channels[0] + done, n);
+    } else if (used == 2) {
 #if defined(__SSE2__)
       runStereo(design_, state_[0].data(), state_[1].data(), channels[0] + done,
                 channels[1] + done, n);

@@ -1,11 +1,15 @@
 #pragma once
 // The correction cascade: six second-order sections per channel (a tilt pair of shelves around
 // 1 kHz, a low shelf, two peaks between the crossovers, a high shelf), its design, its response
-// and the audio-rate filters that take over new gains at most every 32 frames.
+// and the audio-rate filters that take over new gains at most every 32 frames. The filters
+// run on the audio thread, on the wide path (FMA, simd_path.h) where the processor has it and
+// on the baseline path otherwise; the two differ in rounding only. The design functions are
+// pure and run on any thread.
 
 #include <array>
 
 #include "engine/dsp/engine_types.h"
+#include "engine/dsp/simd_path.h"
 
 namespace spectrapoise::dsp {
 
@@ -94,6 +98,10 @@ class CorrectionFilters {
   // Coefficients currently in use (both channels share them).
   const correction_detail::Design& design() const { return design_; }
 
+  // The path the sections run on; set it before processing (tests compare the two).
+  SimdPath simdPath() const { return path_; }
+  void setSimdPath(SimdPath path) { path_ = usableSimdPath(path); }
+
  private:
   bool targetsMoved() const;
   void redesign();
@@ -112,6 +120,7 @@ class CorrectionFilters {
   };
   std::array<std::array<State, correction_detail::kSectionCount>, 2> state_{};
   int countdown_ = 0;
+  SimdPath path_ = defaultSimdPath();
 };
 
 }  // namespace spectrapoise::dsp
