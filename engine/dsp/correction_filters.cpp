@@ -104,39 +104,39 @@ Design design(const CorrectionGains& gains, const Crossovers& crossovers, double
   return d;
 }
 
-namespace {
-
 // |b0 + b1 e^-jw + b2 e^-2jw|^2 / |1 + a1 e^-jw + a2 e^-2jw|^2 from cos/sin of w and 2w.
-double sectionPowerRatio(const Section& s, double c1, double s1, double c2, double s2) {
-  const double nr = s.b0 + s.b1 * c1 + s.b2 * c2;
-  const double ni = s.b1 * s1 + s.b2 * s2;
-  const double dr = 1.0 + s.a1 * c1 + s.a2 * c2;
-  const double di = s.a1 * s1 + s.a2 * s2;
+double sectionPowerRatio(const Section& s, const Angles& a) {
+  const double nr = s.b0 + s.b1 * a.c1 + s.b2 * a.c2;
+  const double ni = s.b1 * a.s1 + s.b2 * a.s2;
+  const double dr = 1.0 + s.a1 * a.c1 + s.a2 * a.c2;
+  const double di = s.a1 * a.s1 + s.a2 * a.s2;
   return (nr * nr + ni * ni) / (dr * dr + di * di);
 }
 
-}  // namespace
+Angles anglesAt(double f, double fs) {
+  const double w = 2.0 * std::numbers::pi * f / fs;
+  return {std::cos(w), std::sin(w), std::cos(2 * w), std::sin(2 * w)};
+}
 
 bool isPassThrough(const Section& s) { return s.b0 == 1.0 && s.b1 == s.a1 && s.b2 == s.a2; }
 
 double sectionResponseDb(const Section& section, double f, double fs) {
-  const double w = 2.0 * std::numbers::pi * f / fs;
-  return 10.0 * std::log10(
-                    sectionPowerRatio(section, std::cos(w), std::sin(w), std::cos(2 * w),
-                                      std::sin(2 * w)));
+  return 10.0 * std::log10(sectionPowerRatio(section, anglesAt(f, fs)));
 }
 
-double responseDb(const Design& design, double f, double fs) {
-  const double w = 2.0 * std::numbers::pi * f / fs;
-  const double c1 = std::cos(w), s1 = std::sin(w), c2 = std::cos(2 * w), s2 = std::sin(2 * w);
+double responseDb(const Design& design, const Angles& angles) {
   double sum = 0.0;
   for (const Section& s : design) {
     // A section of gain 0 has numerator == denominator: its ratio is exactly 1, its 0 dB adds
     // nothing, so the logarithm is skipped.
     if (isPassThrough(s)) continue;
-    sum += 10.0 * std::log10(sectionPowerRatio(s, c1, s1, c2, s2));
+    sum += 10.0 * std::log10(sectionPowerRatio(s, angles));
   }
   return sum;
+}
+
+double responseDb(const Design& design, double f, double fs) {
+  return responseDb(design, anglesAt(f, fs));
 }
 
 BandCurve responseCurve(const Design& design, double fs) {
@@ -158,7 +158,7 @@ double tiltSlope(double tilt, double fs) {
   double n = 0, sx = 0, sxx = 0, sy = 0, sxy = 0;
   for (std::size_t k = 0; k < kBandCount; ++k) {
     if (!(f[k] < 0.45 * fs) || !inCorrectionRange(f[k])) continue;
-    const double x = std::log2(f[k] / 1000.0);
+    const double x = bandOctaves()[k];
     const double y = responseDb(d, f[k], fs);
     n += 1;
     sx += x;

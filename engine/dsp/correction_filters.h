@@ -55,6 +55,16 @@ bool isPassThrough(const Section& section);
 double sectionResponseDb(const Section& section, double frequency, double sampleRate);
 double responseDb(const Design& design, double frequency, double sampleRate);
 
+// The angles a response at one frequency needs: cos and sin of w = 2*pi*f/fs and of 2w.
+struct Angles {
+  double c1 = 1.0, s1 = 0.0, c2 = 1.0, s2 = 0.0;
+};
+Angles anglesAt(double frequency, double sampleRate);
+// |H|^2 of one section at those angles, and the response in dB of a design (the same value
+// responseDb gives at that frequency).
+double sectionPowerRatio(const Section& section, const Angles& angles);
+double responseDb(const Design& design, const Angles& angles);
+
 // Response of a design at the 180 band centres; bands whose centre is not below half the
 // sample rate (and every band at an unusable rate) read 0 dB.
 BandCurve responseCurve(const Design& design, double sampleRate);

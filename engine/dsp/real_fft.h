@@ -1,8 +1,12 @@
 #pragma once
-// Forward real Fourier transform of 8192 points in single precision.
+// Forward real Fourier transform of 8192 points in single precision. Runs on the thread that
+// owns the object; the wide path (AVX2, simd_path.h) is taken where the processor has it and
+// gives the same bits as the baseline path.
 
 #include <cstddef>
 #include <cstdint>
+
+#include "engine/dsp/simd_path.h"
 
 namespace spectrapoise::dsp {
 
@@ -24,13 +28,30 @@ class RealFourierTransform {
   // not overlap the input.
   void forward(const float* input, float* re, float* im);
 
+  // Transforms the input and adds each bin's power to power[b], b = 0..4096: in double, from
+  // the single-precision spectrum that forward() gives (power[b] += re^2 + im^2).
+  void addPowers(const float* input, double* power);
+
   // The plain radix-2 decimation-in-time transform the fast path is checked against: bit
   // reversal over 12 bits, in-place butterflies with the twiddle e^(-2*pi*i*k/8192),
   // k = j*4096/h, then the split into the real spectrum.
   void forwardRadix2(const float* input, float* re, float* im);
 
+  // The path forward() takes (tests compare the two).
+  SimdPath simdPath() const { return path_; }
+  void setSimdPath(SimdPath path) { path_ = usableSimdPath(path); }
+
  private:
-  void splitRealSpectrum(const float* zr, const float* zi, float* re, float* im) const;
+  // The 4096-point complex transform of z[m] = x[2m] + i x[2m+1], left in one of the work
+  // buffer pairs: by the radix-2 algorithm, or by radix-4 passes four lanes wide (SSE) or
+  // eight lanes wide (AVX2).
+  struct Complex {
+    const float* re;
+    const float* im;
+  };
+  Complex radix2Passes(const float* input);
+  Complex passesBaseline(const float* input);
+  Complex passesWide(const float* input);
 
   // Twiddles e^(-2*pi*i*k/8192), k = 0..4095.
   alignas(64) float cosTable_[kHalf];
@@ -47,6 +68,7 @@ class RealFourierTransform {
   alignas(64) float workIm_[kHalf];
   alignas(64) float tempRe_[kHalf];
   alignas(64) float tempIm_[kHalf];
+  SimdPath path_ = defaultSimdPath();
 };
 
 }  // namespace spectrapoise::dsp

@@ -4,9 +4,7 @@
 #include <cmath>
 #include <numbers>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include <immintrin.h>
 
 namespace spectrapoise::dsp {
 
@@ -96,56 +94,70 @@ void multiply(const float* a, const float* b, float* out, std::size_t count) {
   for (; n < count; ++n) out[n] = a[n] * b[n];
 }
 
-// Sum of the squares of 8192 samples in double: four interleaved partial sums (a fixed order,
-// so every build gives the same result) that keep the additions from waiting on each other.
-double sumOfSquares(const float* s) {
-#if defined(__SSE2__)
-  __m128d p01 = _mm_setzero_pd(), p23 = _mm_setzero_pd();
-  for (std::size_t n = 0; n < SpectrumAnalysis::kWindowSize; n += 4) {
-    const __m128 v = _mm_loadu_ps(s + n);
-    const __m128d lo = _mm_cvtps_pd(v);
-    const __m128d hi = _mm_cvtps_pd(_mm_movehl_ps(v, v));
-    p01 = _mm_add_pd(p01, _mm_mul_pd(lo, lo));
-    p23 = _mm_add_pd(p23, _mm_mul_pd(hi, hi));
+__attribute__((target("avx2"))) void multiplyWide(const float* a, const float* b, float* out,
+                                                  std::size_t count) {
+  std::size_t n = 0;
+  for (; n + 8 <= count; n += 8) {
+    _mm256_storeu_ps(out + n, _mm256_mul_ps(_mm256_loadu_ps(a + n), _mm256_loadu_ps(b + n)));
   }
-  double partial[4];
-  _mm_storeu_pd(partial, p01);
-  _mm_storeu_pd(partial + 2, p23);
+  for (; n < count; ++n) out[n] = a[n] * b[n];
+}
+
+// The energy of a channel: the sum of the squares of its 8192 samples in double, as 16
+// interleaved partial sums (partial j takes the samples n with n mod 16 = j, in order) added
+// up in a fixed tree. Both paths add the same numbers in the same order, so they agree to the
+// bit; the partial sums keep the additions from waiting on each other.
+constexpr std::size_t kEnergyPartials = 16;
+
+double addPartials(const double* partial) {
+  double level[kEnergyPartials];
+  for (std::size_t j = 0; j < kEnergyPartials; ++j) level[j] = partial[j];
+  for (std::size_t width = kEnergyPartials; width > 1; width /= 2) {
+    for (std::size_t j = 0; j < width / 2; ++j) level[j] = level[2 * j] + level[2 * j + 1];
+  }
+  return level[0];
+}
+
+double sumOfSquares(const float* s) {
+  double partial[kEnergyPartials];
+#if defined(__SSE2__)
+  __m128d acc[kEnergyPartials / 2];
+  for (auto& a : acc) a = _mm_setzero_pd();
+  for (std::size_t n = 0; n < SpectrumAnalysis::kWindowSize; n += kEnergyPartials) {
+    for (std::size_t k = 0; k < kEnergyPartials / 4; ++k) {
+      const __m128 v = _mm_loadu_ps(s + n + 4 * k);
+      const __m128d lo = _mm_cvtps_pd(v);
+      const __m128d hi = _mm_cvtps_pd(_mm_movehl_ps(v, v));
+      acc[2 * k] = _mm_add_pd(acc[2 * k], _mm_mul_pd(lo, lo));
+      acc[2 * k + 1] = _mm_add_pd(acc[2 * k + 1], _mm_mul_pd(hi, hi));
+    }
+  }
+  for (std::size_t k = 0; k < kEnergyPartials / 2; ++k) _mm_storeu_pd(partial + 2 * k, acc[k]);
 #else
-  double partial[4] = {0.0, 0.0, 0.0, 0.0};
-  for (std::size_t n = 0; n < SpectrumAnalysis::kWindowSize; n += 4) {
-    for (std::size_t j = 0; j < 4; ++j) {
+  for (double& p : partial) p = 0.0;
+  for (std::size_t n = 0; n < SpectrumAnalysis::kWindowSize; n += kEnergyPartials) {
+    for (std::size_t j = 0; j < kEnergyPartials; ++j) {
       const double v = s[n + j];
       partial[j] += v * v;
     }
   }
 #endif
-  return (partial[0] + partial[1]) + (partial[2] + partial[3]);
+  return addPartials(partial);
 }
 
-#if defined(__SSE2__)
-// Two floats into the low half of a vector.
-inline __m128 loadTwo(const float* p) {
-  return _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
-}
-#endif
-
-// power[b] += re[b]^2 + im[b]^2 in double, b < 4097.
-void addPowers(const float* re, const float* im, double* power) {
-  std::size_t b = 0;
-#if defined(__SSE2__)
-  for (; b + 2 <= SpectrumAnalysis::kBins; b += 2) {
-    const __m128d r = _mm_cvtps_pd(loadTwo(re + b));
-    const __m128d i = _mm_cvtps_pd(loadTwo(im + b));
-    const __m128d sum = _mm_add_pd(_mm_mul_pd(r, r), _mm_mul_pd(i, i));
-    _mm_storeu_pd(power + b, _mm_add_pd(_mm_loadu_pd(power + b), sum));
+__attribute__((target("avx2"))) double sumOfSquaresWide(const float* s) {
+  __m256d acc[kEnergyPartials / 4];
+  for (auto& a : acc) a = _mm256_setzero_pd();
+  for (std::size_t n = 0; n < SpectrumAnalysis::kWindowSize; n += kEnergyPartials) {
+#pragma GCC unroll 4
+    for (std::size_t k = 0; k < kEnergyPartials / 4; ++k) {
+      const __m256d v = _mm256_cvtps_pd(_mm_loadu_ps(s + n + 4 * k));
+      acc[k] = _mm256_add_pd(acc[k], _mm256_mul_pd(v, v));
+    }
   }
-#endif
-  for (; b < SpectrumAnalysis::kBins; ++b) {
-    const double r = re[b];
-    const double i = im[b];
-    power[b] += r * r + i * i;
-  }
+  double partial[kEnergyPartials];
+  for (std::size_t k = 0; k < kEnergyPartials / 4; ++k) _mm256_storeu_pd(partial + 4 * k, acc[k]);
+  return addPartials(partial);
 }
 
 // Sum of p[first..last]: four interleaved partial sums in a fixed order, so the additions of
@@ -168,12 +180,11 @@ double sumBins(const double* p, std::size_t first, std::size_t last) {
 void SpectrumAnalysis::prepare(double rate) {
   sampleRate = rate;
   if (!fft) fft = std::make_unique<RealFourierTransform>();
+  fft->setSimdPath(path_);
 
   ringLeft.assign(kWindowSize, 0.0f);
   ringRight.assign(kWindowSize, 0.0f);
   windowed.assign(kWindowSize, 0.0f);
-  spectrumRe.assign(kBins, 0.0f);
-  spectrumIm.assign(kBins, 0.0f);
   power.assign(kBins, 0.0);
   window.resize(kWindowSize);
   for (std::size_t n = 0; n < kWindowSize; ++n) {
@@ -238,16 +249,22 @@ void SpectrumAnalysis::analyse() {
   double energy = 0.0;
 
   const std::size_t start = static_cast<std::size_t>(writeIndex % kWindowSize);
+  const bool wide = path_ == SimdPath::wide;
   float* x = windowed.data();
   for (int channel = 0; channel < 2; ++channel) {
     const float* ring = channel == 0 ? ringLeft.data() : ringRight.data();
     // Oldest frame first: ring[start..8191], then ring[0..start-1].
     const std::size_t tail = kWindowSize - start;
-    multiply(ring + start, window.data(), x, tail);
-    multiply(ring, window.data() + tail, x + tail, start);
-    energy += sumOfSquares(ring);
-    fft->forward(x, spectrumRe.data(), spectrumIm.data());
-    addPowers(spectrumRe.data(), spectrumIm.data(), power.data());
+    if (wide) {
+      multiplyWide(ring + start, window.data(), x, tail);
+      multiplyWide(ring, window.data() + tail, x + tail, start);
+      energy += sumOfSquaresWide(ring);
+    } else {
+      multiply(ring + start, window.data(), x, tail);
+      multiply(ring, window.data() + tail, x + tail, start);
+      energy += sumOfSquares(ring);
+    }
+    fft->addPowers(x, power.data());
   }
 
   const double meanSquare = energy * (1.0 / 16384.0);
@@ -351,7 +368,7 @@ SpectrumAnalysis::Readouts SpectrumAnalysis::balance(const BandCurve& difference
   for (std::size_t k = 0; k < kBandCount; ++k) {
     if (!belowNyquist[k]) continue;
     const int r = regionOf(f[k], c);
-    const double x = std::log2(f[k] / 1000.0);
+    const double x = bandOctaves()[k];
     const double d = difference[k];
     RegionSums& s = sums[r];
     if (f[k] >= kSlopeLowHz && f[k] <= kCorrectionHighHz) {
