@@ -79,8 +79,12 @@ class CorrectionAnalyser {
 
   void setTargetCurve(const BandCurve& curve);
 
-  // Feeds one frame; does nothing before prepare.
+  // Feeds one frame, or `frames` frames left[i * stride], right[i * stride]; does nothing
+  // before prepare.
   void push(float left, float right) { analysis_.push(left, right); }
+  void push(const float* left, const float* right, std::size_t frames, std::size_t stride = 1) {
+    analysis_.push(left, right, frames, stride);
+  }
 
   // Smoothed gains for the owner to publish.
   CorrectionGains gains() const { return smoothedGains_; }

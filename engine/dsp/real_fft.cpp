@@ -3,6 +3,7 @@
 #include <immintrin.h>
 
 #include <cmath>
+#include <cstdint>
 #include <numbers>
 #include <utility>
 
@@ -22,93 +23,116 @@ std::uint64_t reverse12(std::uint64_t n) {
 // Pass lengths of the radix-4 path: 4096, 1024, 256, 64, 16, 4 (stride 4096 / n).
 constexpr std::size_t kPassLength[6] = {4096, 1024, 256, 64, 16, 4};
 
-// Bin b of the real spectrum from the complex one: X[b] = (A + B)/2 + W_b (A - B)/(2i) with
-// A = Z[b], B = conj Z[4096 - b], for 0 < b < 4096. The vector paths do exactly these
-// operations lane by lane.
-inline void splitBin(const float* zr, const float* zi, const float* cosTable,
-                     const float* sinTable, std::size_t b, float& re, float& im) {
-  const float ar = zr[b];
-  const float ai = zi[b];
-  const float cr = zr[kN - b];
-  const float ci = zi[kN - b];
+using Complex = RealFourierTransform::Complex;
+
+// ---------------------------------------------------------------------------------------------
+// The split into the real spectrum: X[b] = (A + B)/2 + W_b (A - B)/(2i) with A = Z[b],
+// B = conj Z[4096 - b], for 0 < b < 4096; X[0] and X[4096] are Re Z[0] +- Im Z[0]. The vector
+// versions do exactly these operations lane by lane, so every version gives the same bits.
+
+struct Bin {
+  float re;
+  float im;
+};
+
+inline Bin splitBin(Complex z, const float* cosTable, const float* sinTable, std::size_t b) {
+  const float ar = z.re[b];
+  const float ai = z.im[b];
+  const float cr = z.re[kN - b];
+  const float ci = z.im[kN - b];
   const float p = (ai + ci) * 0.5f;
   const float q = (cr - ar) * 0.5f;
-  re = (ar + cr) * 0.5f + cosTable[b] * p - sinTable[b] * q;
-  im = (ai - ci) * 0.5f + sinTable[b] * p + cosTable[b] * q;
+  return {(ar + cr) * 0.5f + cosTable[b] * p - sinTable[b] * q,
+          (ai - ci) * 0.5f + sinTable[b] * p + cosTable[b] * q};
 }
 
-// Where the split spectrum goes: into re and im, or squared into bin powers in double
-// (power[b] += re^2 + im^2).
-struct SpectrumOut {
-  float* re;
-  float* im;
-  void put(std::size_t b, float r, float i) const {
-    re[b] = r;
-    im[b] = i;
-  }
+inline Bin firstBin(Complex z) { return {z.re[0] + z.im[0], 0.0f}; }
+inline Bin lastBin(Complex z) { return {z.re[0] - z.im[0], 0.0f}; }
+
+// The power of a bin of two channels in double: (rl^2 + il^2) + (rr^2 + ir^2), what adding
+// each channel's power to a cleared sum gives.
+inline double powerOf(Bin left, Bin right) {
+  const double rl = left.re, il = left.im, rr = right.re, ir = right.im;
+  return (rl * rl + il * il) + (rr * rr + ir * ir);
+}
+
 #if defined(__SSE2__)
-  void put4(std::size_t b, __m128 r, __m128 i) const {
+
+// Bins b..b+3.
+inline void splitFour(Complex z, const float* cosTable, const float* sinTable, std::size_t b,
+                      __m128& outRe, __m128& outIm) {
+  const __m128 half = _mm_set1_ps(0.5f);
+  // A = Z[b..b+3]; C = Z[4096-b .. 4093-b] (loaded ascending, then reversed).
+  const __m128 ar = _mm_loadu_ps(z.re + b);
+  const __m128 ai = _mm_loadu_ps(z.im + b);
+  __m128 cr = _mm_loadu_ps(z.re + (kN - b - 3));
+  __m128 ci = _mm_loadu_ps(z.im + (kN - b - 3));
+  cr = _mm_shuffle_ps(cr, cr, _MM_SHUFFLE(0, 1, 2, 3));
+  ci = _mm_shuffle_ps(ci, ci, _MM_SHUFFLE(0, 1, 2, 3));
+  const __m128 wr = _mm_loadu_ps(cosTable + b);
+  const __m128 wi = _mm_loadu_ps(sinTable + b);
+  const __m128 p = _mm_mul_ps(_mm_add_ps(ai, ci), half);
+  const __m128 q = _mm_mul_ps(_mm_sub_ps(cr, ar), half);
+  outRe = _mm_sub_ps(_mm_add_ps(_mm_mul_ps(_mm_add_ps(ar, cr), half), _mm_mul_ps(wr, p)),
+                     _mm_mul_ps(wi, q));
+  outIm = _mm_add_ps(_mm_add_ps(_mm_mul_ps(_mm_sub_ps(ai, ci), half), _mm_mul_ps(wi, p)),
+                     _mm_mul_ps(wr, q));
+}
+
+inline __m128d squaredSum(__m128 re, __m128 im, int half) {
+  const __m128d r = _mm_cvtps_pd(half == 0 ? re : _mm_movehl_ps(re, re));
+  const __m128d i = _mm_cvtps_pd(half == 0 ? im : _mm_movehl_ps(im, im));
+  return _mm_add_pd(_mm_mul_pd(r, r), _mm_mul_pd(i, i));
+}
+
+#endif
+
+void splitToSpectrum(Complex z, const float* cosTable, const float* sinTable, float* re,
+                     float* im) {
+  const Bin first = firstBin(z), last = lastBin(z);
+  re[0] = first.re;
+  im[0] = first.im;
+  re[kN] = last.re;
+  im[kN] = last.im;
+  std::size_t b = 1;
+#if defined(__SSE2__)
+  for (; b + 3 < kN - 3; b += 4) {
+    __m128 r, i;
+    splitFour(z, cosTable, sinTable, b, r, i);
     _mm_storeu_ps(re + b, r);
     _mm_storeu_ps(im + b, i);
   }
 #endif
-};
-
-struct PowerOut {
-  double* power;
-  void put(std::size_t b, float r, float i) const {
-    const double dr = r;
-    const double di = i;
-    power[b] += dr * dr + di * di;
+  for (; b < kN; ++b) {
+    const Bin x = splitBin(z, cosTable, sinTable, b);
+    re[b] = x.re;
+    im[b] = x.im;
   }
+}
+
+void splitToPowers(Complex left, Complex right, const float* cosTable, const float* sinTable,
+                   double* power) {
+  power[0] = powerOf(firstBin(left), firstBin(right));
+  power[kN] = powerOf(lastBin(left), lastBin(right));
+  std::size_t b = 1;
 #if defined(__SSE2__)
-  void put4(std::size_t b, __m128 r, __m128 i) const {
+  for (; b + 3 < kN - 3; b += 4) {
+    __m128 rl, il, rr, ir;
+    splitFour(left, cosTable, sinTable, b, rl, il);
+    splitFour(right, cosTable, sinTable, b, rr, ir);
     for (int half = 0; half < 2; ++half) {
-      const __m128 rs = half == 0 ? r : _mm_movehl_ps(r, r);
-      const __m128 is = half == 0 ? i : _mm_movehl_ps(i, i);
-      const __m128d dr = _mm_cvtps_pd(rs);
-      const __m128d di = _mm_cvtps_pd(is);
-      double* at = power + b + 2 * half;
-      _mm_storeu_pd(at, _mm_add_pd(_mm_loadu_pd(at),
-                                   _mm_add_pd(_mm_mul_pd(dr, dr), _mm_mul_pd(di, di))));
+      _mm_storeu_pd(power + b + 2 * half,
+                    _mm_add_pd(squaredSum(rl, il, half), squaredSum(rr, ir, half)));
     }
   }
 #endif
-};
-
-template <typename Out>
-void splitBaseline(const float* zr, const float* zi, const float* cosTable,
-                   const float* sinTable, Out out) {
-  out.put(0, zr[0] + zi[0], 0.0f);
-  out.put(kN, zr[0] - zi[0], 0.0f);
-  std::size_t b = 1;
-#if defined(__SSE2__)
-  const __m128 half = _mm_set1_ps(0.5f);
-  for (; b + 3 < kN - 3; b += 4) {
-    // A = Z[b..b+3]; C = Z[4096-b .. 4093-b] (loaded ascending, then reversed).
-    const __m128 ar = _mm_loadu_ps(zr + b);
-    const __m128 ai = _mm_loadu_ps(zi + b);
-    __m128 cr = _mm_loadu_ps(zr + (kN - b - 3));
-    __m128 ci = _mm_loadu_ps(zi + (kN - b - 3));
-    cr = _mm_shuffle_ps(cr, cr, _MM_SHUFFLE(0, 1, 2, 3));
-    ci = _mm_shuffle_ps(ci, ci, _MM_SHUFFLE(0, 1, 2, 3));
-    const __m128 wr = _mm_loadu_ps(cosTable + b);
-    const __m128 wi = _mm_loadu_ps(sinTable + b);
-    const __m128 p = _mm_mul_ps(_mm_add_ps(ai, ci), half);
-    const __m128 q = _mm_mul_ps(_mm_sub_ps(cr, ar), half);
-    const __m128 outRe = _mm_sub_ps(
-        _mm_add_ps(_mm_mul_ps(_mm_add_ps(ar, cr), half), _mm_mul_ps(wr, p)), _mm_mul_ps(wi, q));
-    const __m128 outIm = _mm_add_ps(
-        _mm_add_ps(_mm_mul_ps(_mm_sub_ps(ai, ci), half), _mm_mul_ps(wi, p)), _mm_mul_ps(wr, q));
-    out.put4(b, outRe, outIm);
-  }
-#endif
   for (; b < kN; ++b) {
-    float r, i;
-    splitBin(zr, zi, cosTable, sinTable, b, r, i);
-    out.put(b, r, i);
+    power[b] = powerOf(splitBin(left, cosTable, sinTable, b), splitBin(right, cosTable, sinTable, b));
   }
 }
+
+// ---------------------------------------------------------------------------------------------
+// The radix-4 butterflies of the baseline path, four lanes wide.
 
 #if defined(__SSE2__)
 
@@ -145,8 +169,11 @@ inline void butterfly(Vec a, Vec b, Vec c, Vec d, Vec& y0, Vec& y1, Vec& y2, Vec
 
 #endif
 
-// The wide path: the same passes, the same operations on every value and so the same bits,
-// eight lanes at a time. No fused multiply-adds here: they would round differently.
+// ---------------------------------------------------------------------------------------------
+// The wide path: the same passes and the same split, with the same operations on every value
+// and so the same bits, eight lanes at a time. No fused multiply-adds here: they would round
+// differently.
+
 #define SP_WIDE __attribute__((target("avx2")))
 
 struct Vec8 {
@@ -211,81 +238,97 @@ SP_WIDE inline void storeColumns(float* out, __m256 y0, __m256 y1, __m256 y2, __
   _mm256_store_ps(out + 24, _mm256_permute2f128_ps(c26, c37, 0x31));
 }
 
-// The split eight bins at a time; the stores (re, or the bin powers) are aligned to 32 bytes
-// by first doing up to seven bins one at a time.
-struct SpectrumOutWide {
-  float* re;
-  float* im;
-  const void* alignOn() const { return re; }
-  std::size_t alignUnit() const { return sizeof(float); }
-  void put(std::size_t b, float r, float i) const {
-    re[b] = r;
-    im[b] = i;
+// Bins b..b+7.
+SP_WIDE inline void splitEight(Complex z, const float* cosTable, const float* sinTable,
+                               std::size_t b, __m256& outRe, __m256& outIm) {
+  const __m256 half = _mm256_set1_ps(0.5f);
+  const __m256i reverse = _mm256_setr_epi32(7, 6, 5, 4, 3, 2, 1, 0);
+  // A = Z[b..b+7]; C = Z[4096-b .. 4089-b] (loaded ascending, then reversed).
+  const __m256 ar = _mm256_loadu_ps(z.re + b);
+  const __m256 ai = _mm256_loadu_ps(z.im + b);
+  const __m256 cr = _mm256_permutevar8x32_ps(_mm256_loadu_ps(z.re + (kN - b - 7)), reverse);
+  const __m256 ci = _mm256_permutevar8x32_ps(_mm256_loadu_ps(z.im + (kN - b - 7)), reverse);
+  const __m256 wr = _mm256_loadu_ps(cosTable + b);
+  const __m256 wi = _mm256_loadu_ps(sinTable + b);
+  const __m256 p = _mm256_mul_ps(_mm256_add_ps(ai, ci), half);
+  const __m256 q = _mm256_mul_ps(_mm256_sub_ps(cr, ar), half);
+  outRe = _mm256_sub_ps(
+      _mm256_add_ps(_mm256_mul_ps(_mm256_add_ps(ar, cr), half), _mm256_mul_ps(wr, p)),
+      _mm256_mul_ps(wi, q));
+  outIm = _mm256_add_ps(
+      _mm256_add_ps(_mm256_mul_ps(_mm256_sub_ps(ai, ci), half), _mm256_mul_ps(wi, p)),
+      _mm256_mul_ps(wr, q));
+}
+
+SP_WIDE inline __m256d squaredSumWide(__m256 re, __m256 im, int half) {
+  const __m256d r =
+      _mm256_cvtps_pd(half == 0 ? _mm256_castps256_ps128(re) : _mm256_extractf128_ps(re, 1));
+  const __m256d i =
+      _mm256_cvtps_pd(half == 0 ? _mm256_castps256_ps128(im) : _mm256_extractf128_ps(im, 1));
+  return _mm256_add_pd(_mm256_mul_pd(r, r), _mm256_mul_pd(i, i));
+}
+
+// The first bin from which stores at `out` are 32-byte aligned (at most 7 bins on).
+std::size_t alignedStart(const void* out, std::size_t unit) {
+  std::size_t b = 1;
+  const auto address = reinterpret_cast<std::uintptr_t>(out);
+  while (b < 8 && (address + b * unit) % 32 != 0) ++b;
+  return b;
+}
+
+SP_WIDE void splitToSpectrumWide(Complex z, const float* cosTable, const float* sinTable,
+                                 float* re, float* im) {
+  const Bin first = firstBin(z), last = lastBin(z);
+  re[0] = first.re;
+  im[0] = first.im;
+  re[kN] = last.re;
+  im[kN] = last.im;
+  const std::size_t start = alignedStart(re, sizeof(float));
+  std::size_t b = 1;
+  for (; b < start; ++b) {
+    const Bin x = splitBin(z, cosTable, sinTable, b);
+    re[b] = x.re;
+    im[b] = x.im;
   }
-  SP_WIDE void put8(std::size_t b, __m256 r, __m256 i) const {
+  for (; b + 7 < kN - 7; b += 8) {
+    __m256 r, i;
+    splitEight(z, cosTable, sinTable, b, r, i);
     _mm256_storeu_ps(re + b, r);
     _mm256_storeu_ps(im + b, i);
   }
-};
+  for (; b < kN; ++b) {
+    const Bin x = splitBin(z, cosTable, sinTable, b);
+    re[b] = x.re;
+    im[b] = x.im;
+  }
+}
 
-struct PowerOutWide {
-  double* power;
-  const void* alignOn() const { return power; }
-  std::size_t alignUnit() const { return sizeof(double); }
-  void put(std::size_t b, float r, float i) const { PowerOut{power}.put(b, r, i); }
-  SP_WIDE void put8(std::size_t b, __m256 r, __m256 i) const {
+SP_WIDE void splitToPowersWide(Complex left, Complex right, const float* cosTable,
+                               const float* sinTable, double* power) {
+  power[0] = powerOf(firstBin(left), firstBin(right));
+  power[kN] = powerOf(lastBin(left), lastBin(right));
+  const std::size_t start = alignedStart(power, sizeof(double));
+  std::size_t b = 1;
+  for (; b < start; ++b) {
+    power[b] = powerOf(splitBin(left, cosTable, sinTable, b), splitBin(right, cosTable, sinTable, b));
+  }
+  for (; b + 7 < kN - 7; b += 8) {
+    __m256 rl, il, rr, ir;
+    splitEight(left, cosTable, sinTable, b, rl, il);
+    splitEight(right, cosTable, sinTable, b, rr, ir);
     for (int half = 0; half < 2; ++half) {
-      const __m128 rs = half == 0 ? _mm256_castps256_ps128(r) : _mm256_extractf128_ps(r, 1);
-      const __m128 is = half == 0 ? _mm256_castps256_ps128(i) : _mm256_extractf128_ps(i, 1);
-      const __m256d dr = _mm256_cvtps_pd(rs);
-      const __m256d di = _mm256_cvtps_pd(is);
-      double* at = power + b + 4 * half;
-      _mm256_storeu_pd(at, _mm256_add_pd(_mm256_loadu_pd(at), _mm256_add_pd(_mm256_mul_pd(dr, dr),
-                                                                            _mm256_mul_pd(di, di))));
+      _mm256_storeu_pd(power + b + 4 * half, _mm256_add_pd(squaredSumWide(rl, il, half),
+                                                            squaredSumWide(rr, ir, half)));
     }
   }
-};
-
-template <typename Out>
-SP_WIDE void splitWide(const float* zr, const float* zi, const float* cosTable,
-                       const float* sinTable, Out out) {
-  out.put(0, zr[0] + zi[0], 0.0f);
-  out.put(kN, zr[0] - zi[0], 0.0f);
-  std::size_t b = 1;
-  const auto address = reinterpret_cast<std::uintptr_t>(out.alignOn());
-  for (; b < 8 && (address + b * out.alignUnit()) % 32 != 0; ++b) {
-    float r, i;
-    splitBin(zr, zi, cosTable, sinTable, b, r, i);
-    out.put(b, r, i);
-  }
-  const __m256 half = _mm256_set1_ps(0.5f);
-  const __m256i reverse = _mm256_setr_epi32(7, 6, 5, 4, 3, 2, 1, 0);
-  for (; b + 7 < kN - 7; b += 8) {
-    // A = Z[b..b+7]; C = Z[4096-b .. 4089-b] (loaded ascending, then reversed).
-    const __m256 ar = _mm256_loadu_ps(zr + b);
-    const __m256 ai = _mm256_loadu_ps(zi + b);
-    const __m256 cr = _mm256_permutevar8x32_ps(_mm256_loadu_ps(zr + (kN - b - 7)), reverse);
-    const __m256 ci = _mm256_permutevar8x32_ps(_mm256_loadu_ps(zi + (kN - b - 7)), reverse);
-    const __m256 wr = _mm256_loadu_ps(cosTable + b);
-    const __m256 wi = _mm256_loadu_ps(sinTable + b);
-    const __m256 p = _mm256_mul_ps(_mm256_add_ps(ai, ci), half);
-    const __m256 q = _mm256_mul_ps(_mm256_sub_ps(cr, ar), half);
-    const __m256 outRe = _mm256_sub_ps(
-        _mm256_add_ps(_mm256_mul_ps(_mm256_add_ps(ar, cr), half), _mm256_mul_ps(wr, p)),
-        _mm256_mul_ps(wi, q));
-    const __m256 outIm = _mm256_add_ps(
-        _mm256_add_ps(_mm256_mul_ps(_mm256_sub_ps(ai, ci), half), _mm256_mul_ps(wi, p)),
-        _mm256_mul_ps(wr, q));
-    out.put8(b, outRe, outIm);
-  }
   for (; b < kN; ++b) {
-    float r, i;
-    splitBin(zr, zi, cosTable, sinTable, b, r, i);
-    out.put(b, r, i);
+    power[b] = powerOf(splitBin(left, cosTable, sinTable, b), splitBin(right, cosTable, sinTable, b));
   }
 }
 
 }  // namespace
+
+// ---------------------------------------------------------------------------------------------
 
 RealFourierTransform::RealFourierTransform() {
   for (std::size_t n = 0; n < kHalf; ++n) bitReversal_[n] = reverse12(n);
@@ -308,14 +351,12 @@ RealFourierTransform::RealFourierTransform() {
     }
     t += 6 * m;
   }
-  for (std::size_t i = 0; i < kHalf; ++i) {
-    workRe_[i] = workIm_[i] = tempRe_[i] = tempIm_[i] = 0.0f;
-  }
+  for (float& v : work_) v = 0.0f;
 }
 
-RealFourierTransform::Complex RealFourierTransform::radix2Passes(const float* input) {
-  float* zr = workRe_;
-  float* zi = workIm_;
+RealFourierTransform::Complex RealFourierTransform::radix2Passes(const float* input, Parts into) {
+  float* zr = into.re;
+  float* zi = into.im;
   for (std::size_t n = 0; n < kN; ++n) {
     const std::size_t r = static_cast<std::size_t>(bitReversal_[n]);
     zr[n] = input[2 * r];
@@ -342,31 +383,31 @@ RealFourierTransform::Complex RealFourierTransform::radix2Passes(const float* in
 }
 
 void RealFourierTransform::forwardRadix2(const float* input, float* re, float* im) {
-  const Complex z = radix2Passes(input);
-  splitBaseline(z.re, z.im, cosTable_, sinTable_, SpectrumOut{re, im});
+  splitToSpectrum(radix2Passes(input, part(0)), cosTable_, sinTable_, re, im);
 }
 
 void RealFourierTransform::forward(const float* input, float* re, float* im) {
   if (path_ == SimdPath::wide) {
-    const Complex z = passesWide(input);
-    splitWide(z.re, z.im, cosTable_, sinTable_, SpectrumOutWide{re, im});
+    splitToSpectrumWide(passesWide(input, part(0), part(1)), cosTable_, sinTable_, re, im);
   } else {
-    const Complex z = passesBaseline(input);
-    splitBaseline(z.re, z.im, cosTable_, sinTable_, SpectrumOut{re, im});
+    splitToSpectrum(passesBaseline(input, part(0), part(1)), cosTable_, sinTable_, re, im);
   }
 }
 
-void RealFourierTransform::addPowers(const float* input, double* power) {
+void RealFourierTransform::powers(const float* left, const float* right, double* power) {
   if (path_ == SimdPath::wide) {
-    const Complex z = passesWide(input);
-    splitWide(z.re, z.im, cosTable_, sinTable_, PowerOutWide{power});
+    const Complex l = passesWide(left, part(0), part(1));
+    const Complex r = passesWide(right, part(0), part(2));
+    splitToPowersWide(l, r, cosTable_, sinTable_, power);
   } else {
-    const Complex z = passesBaseline(input);
-    splitBaseline(z.re, z.im, cosTable_, sinTable_, PowerOut{power});
+    const Complex l = passesBaseline(left, part(0), part(1));
+    const Complex r = passesBaseline(right, part(0), part(2));
+    splitToPowers(l, r, cosTable_, sinTable_, power);
   }
 }
 
-RealFourierTransform::Complex RealFourierTransform::passesBaseline(const float* input) {
+RealFourierTransform::Complex RealFourierTransform::passesBaseline(const float* input, Parts scratch,
+                                                                   Parts result) {
 #if defined(__SSE2__)
   // Self-sorting (Stockham) radix-4 passes over the 4096 complex points z[m] = x[2m] + i x[2m+1]:
   // natural order in and out, so neither the input nor the output needs a bit reversal.
@@ -378,8 +419,8 @@ RealFourierTransform::Complex RealFourierTransform::passesBaseline(const float* 
   // time, and writes four outputs per p through a 4 x 4 transpose.
   {
     constexpr std::size_t m = 1024;
-    float* yr = workRe_;
-    float* yi = workIm_;
+    float* yr = scratch.re;
+    float* yi = scratch.im;
     for (std::size_t p = 0; p < m; p += 4) {
       Vec in[4];
       for (std::size_t k = 0; k < 4; ++k) {
@@ -405,10 +446,10 @@ RealFourierTransform::Complex RealFourierTransform::passesBaseline(const float* 
   }
 
   // Middle passes (n = 1024 .. 16): vectors run along q, the twiddles are broadcast per p.
-  float* xr = workRe_;
-  float* xi = workIm_;
-  float* yr = tempRe_;
-  float* yi = tempIm_;
+  float* xr = scratch.re;
+  float* xi = scratch.im;
+  float* yr = result.re;
+  float* yi = result.im;
   for (int pass = 1; pass < 5; ++pass) {
     const std::size_t n = kPassLength[pass];
     const std::size_t m = n / 4;
@@ -451,11 +492,56 @@ RealFourierTransform::Complex RealFourierTransform::passesBaseline(const float* 
   }
   return {yr, yi};
 #else
-  return radix2Passes(input);
+  return radix2Passes(input, result);
 #endif
 }
 
-SP_WIDE RealFourierTransform::Complex RealFourierTransform::passesWide(const float* input) {
+SP_WIDE void RealFourierTransform::fusedPassPair(std::size_t n, const float* tw,
+                                                 const float* tw2, const float* xr,
+                                                 const float* xi, float* zr, float* zi) {
+  const std::size_t m = n / 4;
+  const std::size_t m2 = n / 16;
+  const std::size_t s = kN / n;
+  for (std::size_t p2 = 0; p2 < m2; ++p2) {
+    for (std::size_t q = 0; q < s; q += 8) {
+      Vec8 a[4][4];  // [k'][r]: first-pass output r of p = p' + m'k'
+#pragma GCC unroll 4
+      for (std::size_t k2 = 0; k2 < 4; ++k2) {
+        const std::size_t p = p2 + m2 * k2;
+        const std::size_t i = q + s * p;
+        butterfly(load8(xr + i, xi + i), load8(xr + i + s * m, xi + i + s * m),
+                  load8(xr + i + 2 * s * m, xi + i + 2 * s * m),
+                  load8(xr + i + 3 * s * m, xi + i + 3 * s * m), a[k2][0], a[k2][1], a[k2][2],
+                  a[k2][3]);
+#pragma GCC unroll 3
+        for (std::size_t t = 1; t < 4; ++t) {
+          const Vec8 w = {_mm256_broadcast_ss(tw + (2 * (t - 1)) * m + p),
+                          _mm256_broadcast_ss(tw + (2 * (t - 1) + 1) * m + p)};
+          a[k2][t] = mul(w, a[k2][t]);
+        }
+      }
+#pragma GCC unroll 4
+      for (std::size_t r = 0; r < 4; ++r) {
+        Vec8 b[4];
+        butterfly(a[0][r], a[1][r], a[2][r], a[3][r], b[0], b[1], b[2], b[3]);
+        const std::size_t o = q + s * r + 16 * s * p2;
+        store8(zr + o, zi + o, b[0]);
+#pragma GCC unroll 3
+        for (std::size_t t = 1; t < 4; ++t) {
+          if (tw2 != nullptr) {
+            const Vec8 w = {_mm256_broadcast_ss(tw2 + (2 * (t - 1)) * m2 + p2),
+                            _mm256_broadcast_ss(tw2 + (2 * (t - 1) + 1) * m2 + p2)};
+            b[t] = mul(w, b[t]);
+          }
+          store8(zr + o + 4 * s * t, zi + o + 4 * s * t, b[t]);
+        }
+      }
+    }
+  }
+}
+
+SP_WIDE RealFourierTransform::Complex RealFourierTransform::passesWide(const float* input,
+                                                                       Parts scratch, Parts result) {
   const float* tw = passTwiddles_;
 
   // First pass (n = 4096, s = 1): eight values of p at a time from the interleaved input; the
@@ -481,8 +567,8 @@ SP_WIDE RealFourierTransform::Complex RealFourierTransform::passesWide(const flo
       y1 = mul(load8(tw + 0 * m + p, tw + 1 * m + p), y1);
       y2 = mul(load8(tw + 2 * m + p, tw + 3 * m + p), y2);
       y3 = mul(load8(tw + 4 * m + p, tw + 5 * m + p), y3);
-      storeColumns(workRe_ + 4 * p, y0.re, y1.re, y2.re, y3.re);
-      storeColumns(workIm_ + 4 * p, y0.im, y1.im, y2.im, y3.im);
+      storeColumns(scratch.re + 4 * p, y0.re, y1.re, y2.re, y3.re);
+      storeColumns(scratch.im + 4 * p, y0.im, y1.im, y2.im, y3.im);
     }
     tw += 6 * m;
   }
@@ -491,10 +577,10 @@ SP_WIDE RealFourierTransform::Complex RealFourierTransform::passesWide(const flo
   {
     constexpr std::size_t m = 256;
     constexpr std::size_t s = 4;
-    const float* xr = workRe_;
-    const float* xi = workIm_;
-    float* yr = tempRe_;
-    float* yi = tempIm_;
+    const float* xr = scratch.re;
+    const float* xi = scratch.im;
+    float* yr = result.re;
+    float* yi = result.im;
     for (std::size_t p = 0; p < m; p += 2) {
       const std::size_t i = s * p;
       Vec8 y0, y1, y2, y3;
@@ -518,52 +604,13 @@ SP_WIDE RealFourierTransform::Complex RealFourierTransform::passesWide(const flo
     tw += 6 * m;
   }
 
-  // Middle passes (n = 256, 64, 16): vectors along q, twiddles broadcast per p.
-  float* xr = tempRe_;
-  float* xi = tempIm_;
-  float* yr = workRe_;
-  float* yi = workIm_;
-  for (int pass = 2; pass < 5; ++pass) {
-    const std::size_t n = kPassLength[pass];
-    const std::size_t m = n / 4;
-    const std::size_t s = kN / n;
-    for (std::size_t p = 0; p < m; ++p) {
-      const Vec8 w1 = {_mm256_set1_ps(tw[0 * m + p]), _mm256_set1_ps(tw[1 * m + p])};
-      const Vec8 w2 = {_mm256_set1_ps(tw[2 * m + p]), _mm256_set1_ps(tw[3 * m + p])};
-      const Vec8 w3 = {_mm256_set1_ps(tw[4 * m + p]), _mm256_set1_ps(tw[5 * m + p])};
-      for (std::size_t q = 0; q < s; q += 8) {
-        const std::size_t i = q + s * p;
-        Vec8 y0, y1, y2, y3;
-        butterfly(load8(xr + i, xi + i), load8(xr + i + s * m, xi + i + s * m),
-                  load8(xr + i + 2 * s * m, xi + i + 2 * s * m),
-                  load8(xr + i + 3 * s * m, xi + i + 3 * s * m), y0, y1, y2, y3);
-        const std::size_t o = q + s * 4 * p;
-        store8(yr + o, yi + o, y0);
-        store8(yr + o + s, yi + o + s, mul(w1, y1));
-        store8(yr + o + 2 * s, yi + o + 2 * s, mul(w2, y2));
-        store8(yr + o + 3 * s, yi + o + 3 * s, mul(w3, y3));
-      }
-    }
-    tw += 6 * m;
-    std::swap(xr, yr);
-    std::swap(xi, yi);
-  }
-
-  // Last pass (n = 4, s = 1024): every twiddle is 1.
-  {
-    constexpr std::size_t s = 1024;
-    for (std::size_t q = 0; q < s; q += 8) {
-      Vec8 y0, y1, y2, y3;
-      butterfly(load8(xr + q, xi + q), load8(xr + q + s, xi + q + s),
-                load8(xr + q + 2 * s, xi + q + 2 * s), load8(xr + q + 3 * s, xi + q + 3 * s),
-                y0, y1, y2, y3);
-      store8(yr + q, yi + q, y0);
-      store8(yr + q + s, yi + q + s, y1);
-      store8(yr + q + 2 * s, yi + q + 2 * s, y2);
-      store8(yr + q + 3 * s, yi + q + 3 * s, y3);
-    }
-  }
-  return {yr, yi};
+  // The remaining four passes as two fused pairs (n = 256 with 64, then 16 with 4), each pair
+  // in one sweep over the buffers.
+  const float* secondTw = tw + 6 * 64;  // the twiddles of n = 64 follow those of n = 256
+  fusedPassPair(256, tw, secondTw, result.re, result.im, scratch.re, scratch.im);
+  tw = secondTw + 6 * 16;
+  fusedPassPair(16, tw, nullptr, scratch.re, scratch.im, result.re, result.im);
+  return {result.re, result.im};
 }
 
 #undef SP_WIDE

@@ -83,31 +83,14 @@ double robustMean(const RegionValues& values, const RegionValues& w, const Regio
 
 double smoothingFactor(double hop, double seconds) { return 1.0 - std::exp(-hop / seconds); }
 
-// out[n] = a[n] * b[n], n < count.
-void multiply(const float* a, const float* b, float* out, std::size_t count) {
-  std::size_t n = 0;
-#if defined(__SSE2__)
-  for (; n + 4 <= count; n += 4) {
-    _mm_storeu_ps(out + n, _mm_mul_ps(_mm_loadu_ps(a + n), _mm_loadu_ps(b + n)));
-  }
-#endif
-  for (; n < count; ++n) out[n] = a[n] * b[n];
-}
-
-__attribute__((target("avx2"))) void multiplyWide(const float* a, const float* b, float* out,
-                                                  std::size_t count) {
-  std::size_t n = 0;
-  for (; n + 8 <= count; n += 8) {
-    _mm256_storeu_ps(out + n, _mm256_mul_ps(_mm256_loadu_ps(a + n), _mm256_loadu_ps(b + n)));
-  }
-  for (; n < count; ++n) out[n] = a[n] * b[n];
-}
-
-// The energy of a channel: the sum of the squares of its 8192 samples in double, as 16
-// interleaved partial sums (partial j takes the samples n with n mod 16 = j, in order) added
-// up in a fixed tree. Both paths add the same numbers in the same order, so they agree to the
-// bit; the partial sums keep the additions from waiting on each other.
+// Windowing and energy of one channel. The ring holds the channel's last 8192 frames with the
+// oldest at `start`; frame n (counted from the oldest) is windowed into out[n], and the
+// energy is the sum of the squares of the unwindowed samples in double, as 16 partial sums
+// (partial j takes the frames with n mod 16 = j, in order) added up in a fixed tree. Both
+// paths do the same operations in the same order, so they agree to the bit; the partial sums
+// keep the additions from waiting on each other.
 constexpr std::size_t kEnergyPartials = 16;
+constexpr std::size_t kRingMask = SpectrumAnalysis::kWindowSize - 1;
 
 double addPartials(const double* partial) {
   double level[kEnergyPartials];
@@ -118,26 +101,45 @@ double addPartials(const double* partial) {
   return level[0];
 }
 
-double sumOfSquares(const float* s) {
+// Frames n..n+15 in time order: straight from the ring, or gathered where they wrap.
+inline const float* sixteenFrames(const float* ring, std::size_t start, std::size_t n,
+                                  float* gathered) {
+  const std::size_t at = (start + n) & kRingMask;
+  if (at + kEnergyPartials <= SpectrumAnalysis::kWindowSize) return ring + at;
+  for (std::size_t j = 0; j < kEnergyPartials; ++j) gathered[j] = ring[(at + j) & kRingMask];
+  return gathered;
+}
+
+double windowChannel(const float* ring, std::size_t start, const float* window, float* out) {
   double partial[kEnergyPartials];
+  float gathered[kEnergyPartials];
 #if defined(__SSE2__)
-  __m128d acc[kEnergyPartials / 2];
-  for (auto& a : acc) a = _mm_setzero_pd();
+  // Eight accumulators of two partial sums each, named so they stay in registers.
+  __m128d a0 = _mm_setzero_pd(), a1 = a0, a2 = a0, a3 = a0, a4 = a0, a5 = a0, a6 = a0, a7 = a0;
+  const auto windowFour = [&](const float* s, std::size_t n, __m128d& lo, __m128d& hi) {
+    const __m128 v = _mm_loadu_ps(s);
+    _mm_storeu_ps(out + n, _mm_mul_ps(v, _mm_loadu_ps(window + n)));
+    const __m128d l = _mm_cvtps_pd(v);
+    const __m128d h = _mm_cvtps_pd(_mm_movehl_ps(v, v));
+    lo = _mm_add_pd(lo, _mm_mul_pd(l, l));
+    hi = _mm_add_pd(hi, _mm_mul_pd(h, h));
+  };
   for (std::size_t n = 0; n < SpectrumAnalysis::kWindowSize; n += kEnergyPartials) {
-    for (std::size_t k = 0; k < kEnergyPartials / 4; ++k) {
-      const __m128 v = _mm_loadu_ps(s + n + 4 * k);
-      const __m128d lo = _mm_cvtps_pd(v);
-      const __m128d hi = _mm_cvtps_pd(_mm_movehl_ps(v, v));
-      acc[2 * k] = _mm_add_pd(acc[2 * k], _mm_mul_pd(lo, lo));
-      acc[2 * k + 1] = _mm_add_pd(acc[2 * k + 1], _mm_mul_pd(hi, hi));
-    }
+    const float* s = sixteenFrames(ring, start, n, gathered);
+    windowFour(s, n, a0, a1);
+    windowFour(s + 4, n + 4, a2, a3);
+    windowFour(s + 8, n + 8, a4, a5);
+    windowFour(s + 12, n + 12, a6, a7);
   }
-  for (std::size_t k = 0; k < kEnergyPartials / 2; ++k) _mm_storeu_pd(partial + 2 * k, acc[k]);
+  const __m128d acc[8] = {a0, a1, a2, a3, a4, a5, a6, a7};
+  for (std::size_t k = 0; k < 8; ++k) _mm_storeu_pd(partial + 2 * k, acc[k]);
 #else
   for (double& p : partial) p = 0.0;
   for (std::size_t n = 0; n < SpectrumAnalysis::kWindowSize; n += kEnergyPartials) {
+    const float* s = sixteenFrames(ring, start, n, gathered);
     for (std::size_t j = 0; j < kEnergyPartials; ++j) {
-      const double v = s[n + j];
+      out[n + j] = s[j] * window[n + j];
+      const double v = s[j];
       partial[j] += v * v;
     }
   }
@@ -145,32 +147,59 @@ double sumOfSquares(const float* s) {
   return addPartials(partial);
 }
 
-__attribute__((target("avx2"))) double sumOfSquaresWide(const float* s) {
-  __m256d acc[kEnergyPartials / 4];
-  for (auto& a : acc) a = _mm256_setzero_pd();
+// The same sums with fused multiply-adds: the square of a float is exact in double, so
+// fma(v, v, sum) rounds exactly as sum + v * v does.
+__attribute__((target("avx2,fma"))) inline void windowEight(const float* s, const float* window,
+                                                            float* out, __m256d& lo,
+                                                            __m256d& hi) {
+  const __m256 v = _mm256_loadu_ps(s);
+  _mm256_storeu_ps(out, _mm256_mul_ps(v, _mm256_loadu_ps(window)));
+  const __m256d l = _mm256_cvtps_pd(_mm256_castps256_ps128(v));
+  const __m256d h = _mm256_cvtps_pd(_mm256_extractf128_ps(v, 1));
+  lo = _mm256_fmadd_pd(l, l, lo);
+  hi = _mm256_fmadd_pd(h, h, hi);
+}
+
+__attribute__((target("avx2,fma"))) double windowChannelWide(const float* ring,
+                                                             std::size_t start,
+                                                             const float* window, float* out) {
+  float gathered[kEnergyPartials];
+  __m256d a0 = _mm256_setzero_pd(), a1 = a0, a2 = a0, a3 = a0;
   for (std::size_t n = 0; n < SpectrumAnalysis::kWindowSize; n += kEnergyPartials) {
-#pragma GCC unroll 4
-    for (std::size_t k = 0; k < kEnergyPartials / 4; ++k) {
-      const __m256d v = _mm256_cvtps_pd(_mm_loadu_ps(s + n + 4 * k));
-      acc[k] = _mm256_add_pd(acc[k], _mm256_mul_pd(v, v));
-    }
+    const float* s = sixteenFrames(ring, start, n, gathered);
+    windowEight(s, window + n, out + n, a0, a1);
+    windowEight(s + 8, window + n + 8, out + n + 8, a2, a3);
   }
   double partial[kEnergyPartials];
-  for (std::size_t k = 0; k < kEnergyPartials / 4; ++k) _mm256_storeu_pd(partial + 4 * k, acc[k]);
+  _mm256_storeu_pd(partial, a0);
+  _mm256_storeu_pd(partial + 4, a1);
+  _mm256_storeu_pd(partial + 8, a2);
+  _mm256_storeu_pd(partial + 12, a3);
   return addPartials(partial);
 }
 
-// Sum of p[first..last]: four interleaved partial sums in a fixed order, so the additions of
-// a wide band do not wait on each other and every build gives the same result.
+// Sum of p[first..last]: four interleaved partial sums in a fixed order (partial j takes
+// p[first + 4i + j]), so the additions of a wide band do not wait on each other and every
+// build gives the same result.
 double sumBins(const double* p, std::size_t first, std::size_t last) {
   double partial[4] = {0.0, 0.0, 0.0, 0.0};
   std::size_t b = first;
+#if defined(__SSE2__)
+  __m128d p01 = _mm_setzero_pd(), p23 = _mm_setzero_pd();
+  for (; b + 3 <= last; b += 4) {
+    p01 = _mm_add_pd(p01, _mm_loadu_pd(p + b));
+    p23 = _mm_add_pd(p23, _mm_loadu_pd(p + b + 2));
+  }
+  _mm_storeu_pd(partial, p01);
+  _mm_storeu_pd(partial + 2, p23);
+#else
   for (; b + 3 <= last; b += 4) {
     partial[0] += p[b];
     partial[1] += p[b + 1];
     partial[2] += p[b + 2];
     partial[3] += p[b + 3];
   }
+#endif
   for (std::size_t j = 0; b <= last; ++b, ++j) partial[j] += p[b];
   return (partial[0] + partial[1]) + (partial[2] + partial[3]);
 }
@@ -184,7 +213,7 @@ void SpectrumAnalysis::prepare(double rate) {
 
   ringLeft.assign(kWindowSize, 0.0f);
   ringRight.assign(kWindowSize, 0.0f);
-  windowed.assign(kWindowSize, 0.0f);
+  windowed.assign(2 * kWindowSize, 0.0f);
   power.assign(kBins, 0.0);
   window.resize(kWindowSize);
   for (std::size_t n = 0; n < kWindowSize; ++n) {
@@ -237,6 +266,33 @@ void SpectrumAnalysis::reset() {
   levels.fill(-300.0);
 }
 
+void SpectrumAnalysis::push(const float* left, const float* right, std::size_t frames,
+                            std::size_t stride) {
+  if (!fft) return;
+  while (frames > 0) {
+    // A run ends at the next hop or where the ring wraps.
+    const std::size_t index = static_cast<std::size_t>(writeIndex);
+    const std::size_t run = std::min({frames, static_cast<std::size_t>(kHopSize - hopCounter),
+                                      kWindowSize - index});
+    float* l = ringLeft.data() + index;
+    float* r = ringRight.data() + index;
+    for (std::size_t i = 0; i < run; ++i) {
+      l[i] = left[i * stride];
+      r[i] = right[i * stride];
+    }
+    left += run * stride;
+    right += run * stride;
+    frames -= run;
+    writeIndex = (index + run) % kWindowSize;
+    filled = std::min<std::uint64_t>(filled + run, kWindowSize);
+    hopCounter += run;
+    if (hopCounter == kHopSize) {
+      hopCounter = 0;
+      if (filled == kWindowSize) analyse();
+    }
+  }
+}
+
 double SpectrumAnalysis::hopSeconds() const {
   if (!usableSampleRate(sampleRate)) return 0.0;
   const double hop = static_cast<double>(kHopSize) / sampleRate;
@@ -245,27 +301,18 @@ double SpectrumAnalysis::hopSeconds() const {
 
 void SpectrumAnalysis::analyse() {
   if (!fft) return;
-  std::fill(power.begin(), power.end(), 0.0);
-  double energy = 0.0;
-
   const std::size_t start = static_cast<std::size_t>(writeIndex % kWindowSize);
-  const bool wide = path_ == SimdPath::wide;
-  float* x = windowed.data();
-  for (int channel = 0; channel < 2; ++channel) {
-    const float* ring = channel == 0 ? ringLeft.data() : ringRight.data();
-    // Oldest frame first: ring[start..8191], then ring[0..start-1].
-    const std::size_t tail = kWindowSize - start;
-    if (wide) {
-      multiplyWide(ring + start, window.data(), x, tail);
-      multiplyWide(ring, window.data() + tail, x + tail, start);
-      energy += sumOfSquaresWide(ring);
-    } else {
-      multiply(ring + start, window.data(), x, tail);
-      multiply(ring, window.data() + tail, x + tail, start);
-      energy += sumOfSquares(ring);
-    }
-    fft->addPowers(x, power.data());
+  float* left = windowed.data();
+  float* right = windowed.data() + kWindowSize;
+  double energy = 0.0;
+  if (path_ == SimdPath::wide) {
+    energy += windowChannelWide(ringLeft.data(), start, window.data(), left);
+    energy += windowChannelWide(ringRight.data(), start, window.data(), right);
+  } else {
+    energy += windowChannel(ringLeft.data(), start, window.data(), left);
+    energy += windowChannel(ringRight.data(), start, window.data(), right);
   }
+  fft->powers(left, right, power.data());
 
   const double meanSquare = energy * (1.0 / 16384.0);
   const double hop = hopSeconds();

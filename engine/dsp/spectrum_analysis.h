@@ -71,6 +71,10 @@ class SpectrumAnalysis {
     }
   }
 
+  // Feeds `frames` frames, left[i * stride] and right[i * stride] (right may equal left for a
+  // mono source): the same as pushing them one by one, with the ring filled in runs.
+  void push(const float* left, const float* right, std::size_t frames, std::size_t stride = 1);
+
   // One hop over the current ring contents, oldest frame first. Allocates nothing.
   void analyse();
 
@@ -101,7 +105,7 @@ class SpectrumAnalysis {
   double sampleRate = 48000.0;
   std::unique_ptr<RealFourierTransform> fft;
   std::vector<float> ringLeft, ringRight;   // 8192 each
-  std::vector<float> windowed;              // 8192, scratch
+  std::vector<float> windowed;              // 2 x 8192, scratch: both channels windowed
   std::vector<float> window;                // periodic Hann, 8192
   std::vector<double> power;                // 4097, bin powers of the current hop
   std::uint64_t writeIndex = 0;
