@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 
 #include <immintrin.h>
@@ -178,6 +179,32 @@ __attribute__((target("avx2,fma"))) double windowChannelWide(const float* ring,
   return addPartials(partial);
 }
 
+// l[i] = left[i * stride], r[i] = right[i * stride] for i < count: separate channels copied
+// whole, interleaved stereo split four frames at a time.
+void copyFrames(const float* left, const float* right, std::size_t stride, std::size_t count,
+                float* l, float* r) {
+  if (stride == 1) {
+    std::memcpy(l, left, count * sizeof(float));
+    std::memcpy(r, right, count * sizeof(float));
+    return;
+  }
+  std::size_t i = 0;
+#if defined(__SSE2__)
+  if (stride == 2 && right == left + 1) {
+    for (; i + 4 <= count; i += 4) {
+      const __m128 a = _mm_loadu_ps(left + 2 * i);
+      const __m128 b = _mm_loadu_ps(left + 2 * i + 4);
+      _mm_storeu_ps(l + i, _mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)));
+      _mm_storeu_ps(r + i, _mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1)));
+    }
+  }
+#endif
+  for (; i < count; ++i) {
+    l[i] = left[i * stride];
+    r[i] = right[i * stride];
+  }
+}
+
 // Sum of p[first..last]: four interleaved partial sums in a fixed order (partial j takes
 // p[first + 4i + j]), so the additions of a wide band do not wait on each other and every
 // build gives the same result.
@@ -274,12 +301,7 @@ void SpectrumAnalysis::push(const float* left, const float* right, std::size_t f
     const std::size_t index = static_cast<std::size_t>(writeIndex);
     const std::size_t run = std::min({frames, static_cast<std::size_t>(kHopSize - hopCounter),
                                       kWindowSize - index});
-    float* l = ringLeft.data() + index;
-    float* r = ringRight.data() + index;
-    for (std::size_t i = 0; i < run; ++i) {
-      l[i] = left[i * stride];
-      r[i] = right[i * stride];
-    }
+    copyFrames(left, right, stride, run, ringLeft.data() + index, ringRight.data() + index);
     left += run * stride;
     right += run * stride;
     frames -= run;
