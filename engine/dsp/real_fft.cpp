@@ -196,9 +196,6 @@ SP_WIDE inline Vec8 mul(Vec8 w, Vec8 a) {
 SP_WIDE inline Vec8 load8(const float* re, const float* im) {
   return {_mm256_load_ps(re), _mm256_load_ps(im)};
 }
-SP_WIDE inline Vec8 loadu8(const float* re, const float* im) {
-  return {_mm256_loadu_ps(re), _mm256_loadu_ps(im)};
-}
 SP_WIDE inline void store8(float* re, float* im, Vec8 v) {
   _mm256_store_ps(re, v.re);
   _mm256_store_ps(im, v.im);

@@ -13,7 +13,7 @@ namespace spectrapoise::dsp {
 // X[b] = sum over n of x[n] * exp(-2*pi*i*b*n/8192), b = 0..4096, unnormalised.
 // The object holds its tables and its scratch, so one object serves one thread at a time.
 // Construction computes the tables (in double, stored as float) and may allocate; forward()
-// and powers() allocate nothing. About 260 KB: keep it on the heap.
+// and powers() allocate nothing. About 200 KB: keep it on the heap.
 class RealFourierTransform {
  public:
   static constexpr std::size_t kSize = 8192;
