@@ -158,11 +158,24 @@ void TruePeak::runFrames(const Sample* const* channels, std::int64_t offset, std
       }
       // newest[-j] is the sample j frames before the newest.
       const double* newest = line + pos + kTaps;
-      double y[kBranches] = {0.0, 0.0, 0.0, 0.0};
+      // y[p] += tap j of branch p * sample, j = 0..15, two branches per vector.
+      double y[kBranches];
+#if defined(__SSE2__)
+      __m128d y01 = _mm_setzero_pd(), y23 = _mm_setzero_pd();
+      for (int j = 0; j < kTaps; ++j) {
+        const __m128d s = _mm_set1_pd(newest[-j]);
+        y01 = _mm_add_pd(y01, _mm_mul_pd(_mm_load_pd(&taps_[j][0]), s));
+        y23 = _mm_add_pd(y23, _mm_mul_pd(_mm_load_pd(&taps_[j][2]), s));
+      }
+      _mm_storeu_pd(y, y01);
+      _mm_storeu_pd(y + 2, y23);
+#else
+      for (double& v : y) v = 0.0;
       for (int j = 0; j < kTaps; ++j) {
         const double s = newest[-j];
         for (int p = 0; p < kBranches; ++p) y[p] += taps_[j][p] * s;
       }
+#endif
       // Raise with comparisons so a NaN never becomes a maximum.
       double m = 0.0;
       if (plain > m) m = plain;

@@ -59,7 +59,7 @@ private:
   double interpolateWide(int channel, const Sample* samples, std::int64_t count);
 
   // Taps stored tap-major ([tap][branch]) so the four branches run side by side.
-  std::array<std::array<double, kBranches>, kTaps> taps_{};
+  alignas(16) std::array<std::array<double, kBranches>, kTaps> taps_{};
   // Each channel's last 16 samples, kept twice (slots s and s + 16) so the 16 most recent
   // samples always lie in one contiguous run ending at writePos_ + 16.
   std::array<std::array<double, 2 * kTaps>, 2> delay_{};
