@@ -1,0 +1,33 @@
+#pragma once
+// Decoding PNG and JPEG bitmaps into RGBA pixels (stb_image, PNG and JPEG only). For
+// drawing backends: the headless test canvas decodes here, and a backend uploads the
+// pixels as its image rather than decoding files itself.
+//
+// Any thread. Fails by result: a decoded bitmap with no pixels and the reason in error;
+// never a partial image.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace plugkit::canvas {
+
+// Limits of what is decoded: a side (the largest texture a GPU is sure to take) and the
+// pixel count (256 MiB of RGBA).
+inline constexpr int kMaxBitmapSide = 16384;
+inline constexpr int64_t kMaxBitmapPixels = int64_t{1} << 26;
+
+struct DecodedBitmap {
+  int width = 0;
+  int height = 0;
+  std::vector<uint8_t> rgba;  // width x height pixels, R G B A, top row first, not premultiplied
+  std::string error;          // why decoding failed; empty on success
+
+  bool IsValid() const { return width > 0 && height > 0 && !rgba.empty(); }
+};
+
+// The bytes of a PNG or JPEG file. Anything else (another format, a truncated or corrupt
+// file, a size over the limits) fails.
+DecodedBitmap DecodeBitmap(const void* data, size_t size);
+
+}  // namespace plugkit::canvas
