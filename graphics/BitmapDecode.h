@@ -13,9 +13,9 @@
 namespace plugkit::canvas {
 
 // Limits of what is decoded: a side (the largest texture a GPU is sure to take) and the
-// pixel count (256 MiB of RGBA).
+// pixel count (128 MiB of RGBA; a full editor at scale 3 is under 10 million pixels).
 inline constexpr int kMaxBitmapSide = 16384;
-inline constexpr int64_t kMaxBitmapPixels = int64_t{1} << 26;
+inline constexpr int64_t kMaxBitmapPixels = int64_t{1} << 25;
 
 struct DecodedBitmap {
   int width = 0;
@@ -27,7 +27,9 @@ struct DecodedBitmap {
 };
 
 // The bytes of a PNG or JPEG file. Anything else (another format, a truncated or corrupt
-// file, a size over the limits) fails.
+// file, a size over the limits) fails. Damage the decoder is known to mishandle (a PNG
+// chunk longer than the file, a JPEG Huffman table of more than 256 codes) is refused
+// before it reads the file.
 DecodedBitmap DecodeBitmap(const void* data, size_t size);
 
 }  // namespace plugkit::canvas

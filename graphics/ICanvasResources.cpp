@@ -195,9 +195,12 @@ IBitmap ICanvas::ScaleBitmap(const IBitmap& in, const char* name, int targetScal
     // The layer lends its bitmap for the drawing; the cache keeps it afterwards.
     ILayer layer(target, bounds, nullptr, IRECT());
     if (target->GetBitmap() != nullptr) {
+      // A load during a draw finds its transform as it was afterwards.
+      PathTransformSave();
       PushLayer(&layer);
       DrawBitmap(in, bounds, 0, 0, nullptr);
       PopLayer();
+      PathTransformRestore();
       result = IBitmap(layer.mBitmap.release(), in.N(), in.GetFramesAreHorizontal(), name);
       RetainBitmap(result, name);
     }

@@ -14,28 +14,20 @@ IVKnobControl::IVKnobControl(const IRECT& bounds, int paramIdx, const char* labe
       mAngle1(startAngle),
       mAngle2(endAngle),
       mAnchorAngle(anchorAngle) {
-  init(label, style, valueIsEditable, trackSize);
-}
-
-IVKnobControl::IVKnobControl(const IRECT& bounds, ActionFunc action, const char* label, const IVStyle& style,
-                             bool valueIsEditable, bool valueInWidget, float startAngle, float endAngle,
-                             float anchorAngle, EDirection direction, double gearing, float trackSize)
-    : IKnobControlBase(bounds, kNoLinkedParam, direction, gearing),
-      IVectorBase(style, false, valueInWidget),
-      mAngle1(startAngle),
-      mAngle2(endAngle),
-      mAnchorAngle(anchorAngle) {
-  SetActionFunction(std::move(action));
-  init(label, style, valueIsEditable, trackSize);
-}
-
-void IVKnobControl::init(const char* label, const IVStyle& style, bool valueIsEditable, float trackSize) {
   mShape = EVShape::Ellipse;
   AttachIControl(this, label);
   mTrackSize = trackSize;
   mHideCursorOnDrag = style.hideCursor;
   mText = style.valueText;
   SetPromptDisabled(!valueIsEditable);
+}
+
+IVKnobControl::IVKnobControl(const IRECT& bounds, ActionFunc action, const char* label, const IVStyle& style,
+                             bool valueIsEditable, bool valueInWidget, float startAngle, float endAngle,
+                             float anchorAngle, EDirection direction, double gearing, float trackSize)
+    : IVKnobControl(bounds, kNoLinkedParam, label, style, valueIsEditable, valueInWidget, startAngle, endAngle,
+                    anchorAngle, direction, gearing, trackSize) {
+  SetActionFunction(std::move(action));
 }
 
 // ---------------------------------------------------------------------------------------

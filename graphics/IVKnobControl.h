@@ -70,7 +70,6 @@ protected:
   bool mValueMouseOver = false;
 
 private:
-  void init(const char* label, const IVStyle& style, bool valueIsEditable, float trackSize);
   void refreshValueStr();
 };
 

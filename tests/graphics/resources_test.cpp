@@ -205,9 +205,11 @@ TEST_F(ResourcesTest, ALoadedBitmapIsReusedAndAddsNothingTheSecondTime) {
 
 TEST_F(ResourcesTest, ScaledBitmapOutlivesTheLayerItWasDrawnIn) {
   addKnob("knob.png", 1);
+  g->PathTransformTranslate(7, 3);
   const IBitmap scaled = g->LoadBitmap("knob.png", 1, false, 2);
   ASSERT_TRUE(scaled.IsValid());
   EXPECT_EQ(g->NLayers(), 0);
+  EXPECT_EQ(g->GetTransform(), IMatrix(1, 0, 0, 1, 7, 3));
   // Still the bitmap the layer was made with, alive and whole (a freed one trips ASan).
   const auto* bitmap = dynamic_cast<TestBitmap*>(scaled.GetAPIBitmap());
   ASSERT_NE(bitmap, nullptr);
