@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -18,6 +19,11 @@
 #define STBI_NO_LINEAR
 #define STBI_NO_HDR
 #define STBI_MAX_DIMENSIONS 16384
+// Zeroed memory, so that no state the decoder fails to set up (say, a table of a damaged
+// file that the checks below miss) holds leftovers.
+#define STBI_MALLOC(size) std::calloc(1, size)
+#define STBI_REALLOC(p, size) std::realloc(p, size)
+#define STBI_FREE(p) std::free(p)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wunused-function"
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
@@ -38,13 +44,15 @@ bool isPNG(const uint8_t* p, size_t n) {
 
 bool isJPEG(const uint8_t* p, size_t n) { return n >= 3 && p[0] == 0xFF && p[1] == 0xD8 && p[2] == 0xFF; }
 
-// Debian's stb_image writes past its Huffman tables when a table declares more than 256
-// codes; such files are refused before it reads them. This walks the file's marker
-// segments as the decoder does (bytes past the end read as 0, as there) and checks every
-// table of every DHT segment; between segments (entropy-coded data) it looks for the next
-// marker.
-bool jpegHuffmanTablesFit(const uint8_t* p, size_t n) {
+// Two kinds of damaged JPEG that Debian's stb_image mishandles are refused before it reads
+// the file: a Huffman table of more than 256 codes (it writes past its tables) and a scan
+// that uses a table no earlier segment defined (it decodes with whatever the table's
+// memory held). This walks the marker segments as the decoder does (bytes past the end
+// read as 0, as there); between segments (entropy-coded data) it looks for the next marker.
+bool jpegHuffmanTablesSound(const uint8_t* p, size_t n) {
   auto at = [p, n](size_t i) -> unsigned { return i < n ? p[i] : 0u; };
+  bool defined[2][4] = {};  // [DC, AC][table]
+  bool progressive = false;
   size_t i = 2;  // after the start-of-image marker
   while (i + 1 < n) {
     if (p[i] != 0xFF) {
@@ -62,16 +70,32 @@ bool jpegHuffmanTablesFit(const uint8_t* p, size_t n) {
       continue;
     }
     const size_t length = (at(i + 2) << 8) | at(i + 3);
+    if (m == 0xC2) progressive = true;
     if (m == 0xC4) {
       // As the decoder reads it: tables while the remaining length is above 0.
       long remaining = static_cast<long>(length) - 2;
       size_t q = i + 4;
       while (remaining > 0) {
+        const unsigned kind = at(q) >> 4, table = at(q) & 15;
+        if (kind <= 1 && table <= 3) defined[kind][table] = true;
         unsigned codes = 0;
         for (size_t k = 1; k <= 16; ++k) codes += at(q + k);
         if (codes > 256) return false;
         q += 17 + codes;
         remaining -= static_cast<long>(17 + codes);
+      }
+    }
+    if (m == 0xDA) {
+      // The tables each component of the scan decodes with: DC unless a progressive scan
+      // has only AC coefficients or refines DC bits; AC unless it is a progressive DC scan.
+      const unsigned count = at(i + 4);
+      const unsigned start = at(i + 5 + 2 * count), refine = at(i + 7 + 2 * count) >> 4;
+      const bool dc = !progressive || (start == 0 && refine == 0);
+      const bool ac = !progressive || start != 0;
+      for (unsigned c = 0; c < count; ++c) {
+        const unsigned tables = at(i + 6 + 2 * c), td = tables >> 4, ta = tables & 15;
+        if (td > 3 || ta > 3) continue;  // refused by the decoder itself
+        if ((dc && !defined[0][td]) || (ac && !defined[1][ta])) return false;
       }
     }
     i += 2 + std::max<size_t>(length, 2);
@@ -119,7 +143,7 @@ DecodedBitmap DecodeBitmap(const void* data, size_t size) {
   if (size > static_cast<size_t>(INT_MAX)) return failure("file too large");
   if (!isPNG(bytes, size) && !isJPEG(bytes, size)) return failure("not a PNG or JPEG file");
   if (isPNG(bytes, size) && !pngChunksFit(bytes, size)) return failure("corrupt PNG: a chunk does not fit the file");
-  if (isJPEG(bytes, size) && !jpegHuffmanTablesFit(bytes, size)) return failure("corrupt JPEG: oversized Huffman table");
+  if (isJPEG(bytes, size) && !jpegHuffmanTablesSound(bytes, size)) return failure("corrupt JPEG: unusable Huffman tables");
   const int len = static_cast<int>(size);
 
   // The header first: nothing is allocated for a size past the limits.

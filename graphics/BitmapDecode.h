@@ -28,8 +28,8 @@ struct DecodedBitmap {
 
 // The bytes of a PNG or JPEG file. Anything else (another format, a truncated or corrupt
 // file, a size over the limits) fails. Damage the decoder is known to mishandle (a PNG
-// chunk longer than the file, a JPEG Huffman table of more than 256 codes) is refused
-// before it reads the file.
+// chunk longer than the file, a JPEG Huffman table of more than 256 codes or a scan using
+// a table never defined) is refused before it reads the file.
 DecodedBitmap DecodeBitmap(const void* data, size_t size);
 
 }  // namespace plugkit::canvas

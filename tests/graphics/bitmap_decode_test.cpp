@@ -112,3 +112,26 @@ TEST(BitmapDecode, DamagedFilesAreRefusedOrWhole) {
     }
   }
 }
+
+TEST(BitmapDecode, JPEGHuffmanDamageIsRefusedBeforeDecoding) {
+  const std::string jpeg = sp::test::encodeJPEG(RGBAImage::gradient(16, 16));
+  ASSERT_TRUE(decode(jpeg).IsValid());
+  const size_t sos = jpeg.find("\xFF\xDA");
+  const size_t dht = jpeg.find("\xFF\xC4");
+  ASSERT_NE(sos, std::string::npos);
+  ASSERT_NE(dht, std::string::npos);
+
+  // Every component of the scan asks for DC table 2 and AC table 3, which no segment defines.
+  std::string undefined = jpeg;
+  const int components = static_cast<unsigned char>(jpeg[sos + 4]);
+  for (int c = 0; c < components; ++c) undefined[sos + 6 + 2 * c] = static_cast<char>(0x23);
+  // The first table claims 16 x 255 codes.
+  std::string oversized = jpeg;
+  for (int k = 0; k < 16; ++k) oversized[dht + 5 + k] = static_cast<char>(0xFF);
+
+  for (const std::string* damaged : {&undefined, &oversized}) {
+    const DecodedBitmap decoded = decode(*damaged);
+    EXPECT_FALSE(decoded.IsValid());
+    EXPECT_EQ(decoded.error, "corrupt JPEG: unusable Huffman tables");
+  }
+}
