@@ -28,6 +28,14 @@ std::string pngClaiming(uint32_t width, uint32_t height) {
   return png;
 }
 
+// The PNG with the length of its first image-data chunk (right after the header chunk)
+// replaced.
+std::string withIDATLength(std::string png, uint32_t length) {
+  EXPECT_EQ(png.substr(37, 4), "IDAT");
+  for (int i = 0; i < 4; ++i) png[33 + i] = static_cast<char>((length >> (24 - 8 * i)) & 0xFF);
+  return png;
+}
+
 // A decode that succeeded must be whole.
 void expectWholeOrRefused(const DecodedBitmap& image, const std::string& what) {
   if (image.IsValid()) {
@@ -81,6 +89,8 @@ TEST(BitmapDecode, RefusalsSayWhy) {
       {"too many pixels", pngClaiming(16384, 2049), "image too large"},
       {"absurd", pngClaiming(0x7FFFFFFF, 0x7FFFFFFF), "unreadable header"},
       {"zero wide", pngClaiming(0, 4), "unreadable header"},
+      {"chunk past the end", withIDATLength(png, 0x7FFFFFF0), "corrupt PNG: a chunk does not fit the file"},
+      {"empty first data chunk", withIDATLength(png, 0), "corrupt PNG: a chunk does not fit the file"},
   };
   for (const Case& c : cases) {
     const DecodedBitmap decoded = decode(c.bytes);
