@@ -45,6 +45,15 @@ void PillToggleControl::Draw(ICanvas& g) {
 }
 
 // ---------------------------------------------------------------------------------------
+// RingKnobControl
+
+void RingKnobControl::DrawIndicatorTrack(ICanvas& g, float angle, float cx, float cy, float radius) {
+  if (!(GetTrackSize() > 0.f) || !(radius > 0.f)) return;
+  g.DrawArc(ringColour, cx, cy, radius, GetStartAngle(), GetEndAngle(), &mBlend, GetTrackSize());
+  IVKnobControl::DrawIndicatorTrack(g, angle, cx, cy, radius);
+}
+
+// ---------------------------------------------------------------------------------------
 // AmountCaptionControl
 
 AmountCaptionControl::AmountCaptionControl(const IRECT& bounds, int paramIdx) : IControl(bounds, paramIdx) {}

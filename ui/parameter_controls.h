@@ -5,18 +5,21 @@
 // that may differ between the states; a press toggles it (any button that reaches it).
 // With inverted set it is lit while the parameter is off (the bypass pill).
 //
+// RingKnobControl: the stock vector knob with a full background ring under its value arc.
+//
 // AmountCaptionControl: the caption under a correction knob: prefix, the parameter's
 // display text and a suffix from a function. A left press (or double click) opens a text
 // entry holding the display text, only while no entry is open; the committed text goes to
 // the typed-value sender. A commit byte-equal to the text the entry opened with changes
 // nothing (the display text is rounded: "12 s" for 12.3 s).
 //
-// Main thread only. Both reach the plug-in only through their parameter (SetDirty) and the
+// Main thread only. They reach the plug-in only through their parameter (SetDirty) and the
 // typed-value sender.
 #include <functional>
 #include <string>
 
 #include "graphics/IControl.h"
+#include "graphics/IVKnobControl.h"
 #include "plugin/panel_roles.h"
 #include "ui/palette.h"
 
@@ -44,6 +47,17 @@ private:
   IText mLabelText;
   float mDotScale;
   bool mInverted;
+};
+
+class RingKnobControl : public plugkit::canvas::IVKnobControl {
+public:
+  using IVKnobControl::IVKnobControl;
+
+  // The ring from the start to the end angle, then the value arc over it; neither for a
+  // track size or radius of 0 or less.
+  void DrawIndicatorTrack(ICanvas& g, float angle, float cx, float cy, float radius) override;
+
+  IColor ringColour{36, 250, 250, 250};  // set by the layout right after construction
 };
 
 class AmountCaptionControl : public plugkit::canvas::IControl, public spectrapoise::plugin::AmountCaptionRole {

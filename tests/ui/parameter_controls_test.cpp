@@ -1,5 +1,6 @@
 // The panel's parameter controls: pill switches (lit state, labels, toggling, the double
-// click's reset) and amount captions (their text, the typed-value entry and what a commit
+// click's reset), ring knobs (ring and value arc, drag, fine drag, wheel, double click,
+// hit area) and amount captions (their text, the typed-value entry and what a commit
 // sends).
 #include <gtest/gtest.h>
 
@@ -12,6 +13,7 @@
 using namespace uitest;
 using balance_panel::AmountCaptionControl;
 using balance_panel::PillToggleControl;
+using balance_panel::RingKnobControl;
 using sp::test::EventDriver;
 
 namespace {
@@ -101,6 +103,125 @@ TEST_F(PillTest, DoubleClickRunsTheDefaultResetAfterTheFirstToggle) {
   mouse.doubleClick(60.f, 267.f);
   EXPECT_EQ(plug.sends(), (Log{"Send 4 1", "Send 4 0"}));
   EXPECT_DOUBLE_EQ(plug.value(kCorrect), 0.0);
+}
+
+// ---------------------------------------------------------------------------------------
+// Ring knobs
+
+namespace {
+
+// The layout's knob style: no label, value, frame or shadows; the widget 0.92 of the box.
+IVStyle knobStyle() {
+  IVStyle style = DEFAULT_STYLE;
+  style.hideCursor = style.showLabel = style.showValue = style.drawFrame = style.drawShadows = false;
+  style.widgetFrac = 0.92f;
+  style.colorSpec.SetColor(kBackground, IColor(0, 0, 0, 0));
+  style.colorSpec.SetColor(kForeground, IColor(255, 19, 19, 19));
+  style.colorSpec.SetColor(kPressed, IColor(255, 34, 34, 34));
+  style.colorSpec.SetColor(kFrame, IColor(255, 250, 250, 250));
+  style.colorSpec.SetColor(kExtra1, kPalette.accent);
+  return style;
+}
+
+class KnobTest : public PanelTest {
+protected:
+  void SetUp() override {
+    PanelTest::SetUp();
+    knob = attach(new RingKnobControl(IRECT(207, 310, 239, 342), kCorrectLow, "", knobStyle(), false, false, -135.f,
+                                      135.f, -135.f, EDirection::Vertical, 4.0, 2.0f));
+    knob->ringColour = IColor(36, 250, 250, 250);
+  }
+  // The arcs drawn: centre, radius, start and end angle, colour and width.
+  struct Arc {
+    float cx, cy, r, a1, a2;
+    IColor colour;
+    float width;
+  };
+  std::vector<Arc> arcs() const {
+    std::vector<Arc> out;
+    for (const Shape& s : shapes())
+      if (s.path.size() == 1 && s.path[0].kind == DrawOp::PathArc) {
+        const auto& a = s.path[0].args;
+        out.push_back({a[0], a[1], a[2], a[3], a[4], s.colour(), s.thickness()});
+      }
+    return out;
+  }
+  RingKnobControl* knob = nullptr;
+};
+
+}  // namespace
+
+TEST_F(KnobTest, TheRingRunsUnderTheValueArc) {
+  draw(*knob);
+  const auto drawn = arcs();
+  ASSERT_EQ(drawn.size(), 2u);
+  // Widget 29.44 square centred at (223, 326); radius 29.44 / 2 - 2 / 2.
+  EXPECT_FLOAT_EQ(drawn[0].cx, 223.f);
+  EXPECT_FLOAT_EQ(drawn[0].cy, 326.f);
+  EXPECT_NEAR(drawn[0].r, 13.72f, 1e-4f);
+  EXPECT_EQ(std::make_pair(drawn[0].a1, drawn[0].a2), std::make_pair(-135.f, 135.f));
+  EXPECT_EQ(drawn[0].colour, IColor(36, 250, 250, 250));
+  EXPECT_FLOAT_EQ(drawn[0].width, 2.f);
+  // 50 %: the value arc from the anchor up to 12 o'clock, in the accent.
+  EXPECT_EQ(std::make_pair(drawn[1].a1, drawn[1].a2), std::make_pair(-135.f, 0.f));
+  EXPECT_EQ(drawn[1].colour, kPalette.accent);
+
+  knob->SetTrackSize(0.f);
+  draw(*knob);
+  EXPECT_TRUE(arcs().empty());
+}
+
+TEST_F(KnobTest, DragsMoveAFullTurnIn58Point88UnitsAndReleaseResendsTheValue) {
+  struct Case {
+    const char* name;
+    float dy;
+    sp::test::Mods mods;
+    double expected;
+  };
+  const Case cases[] = {
+      {"up a quarter of the range", -14.72f, {}, 75.0},
+      {"fine: ten times slower", -29.44f, {.shift = true}, 55.0},
+      {"far up stops at the maximum", -200.f, {}, 100.0},
+      {"far down stops at the minimum", 200.f, {}, 0.0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    plug.setParam(kCorrectLow, 50.0);
+    plug.log.clear();
+    EventDriver mouse(*g);
+    mouse.press(223.f, 326.f, c.mods);
+    mouse.dragTo(223.f, 326.f + c.dy, c.mods);
+    mouse.release(c.mods);
+    EXPECT_NEAR(plug.value(kCorrectLow), c.expected, 1e-3);
+    const Log log = plug.log;
+    ASSERT_GE(log.size(), 4u);
+    EXPECT_EQ(log.front(), "Begin 6");
+    EXPECT_EQ(log.back(), "End 6");
+    EXPECT_EQ(log[log.size() - 2], log[log.size() - 3]);  // the release sends the value again
+  }
+}
+
+TEST_F(KnobTest, WheelAndDoubleClickEachMakeOneHostEdit) {
+  EventDriver mouse(*g);
+  mouse.wheel(223.f, 326.f, 1.f);
+  EXPECT_EQ(plug.log, (Log{"Begin 6", "Send 6 0.51", "End 6"}));
+  mouse.wheel(223.f, 326.f, -1.f, {.shift = true});
+  EXPECT_NEAR(plug.value(kCorrectLow), 50.9, 1e-9);
+  plug.log.clear();
+  mouse.doubleClick(223.f, 326.f);
+  EXPECT_DOUBLE_EQ(plug.value(kCorrectLow), 50.0);
+  EXPECT_EQ(plug.sends().back(), "Send 6 0.5");
+}
+
+TEST_F(KnobTest, OnlyTheWidgetSquareTakesTheMouse) {
+  // The 29.44 square centred in the 32 box.
+  EXPECT_TRUE(knob->IsHit(208.3f, 326.f));
+  EXPECT_FALSE(knob->IsHit(208.2f, 326.f));
+  EXPECT_TRUE(knob->IsHit(223.f, 311.3f));
+  EXPECT_FALSE(knob->IsHit(223.f, 311.2f));
+  EXPECT_FALSE(knob->IsHit(237.8f, 326.f));
+  // Drags are geared to a box as wide as the widget and half as tall.
+  EXPECT_TRUE(rectNear(knob->GetKnobDragBounds(), IRECT(208.28f, 318.64f, 237.72f, 333.36f), 1e-3f));
 }
 
 // ---------------------------------------------------------------------------------------
