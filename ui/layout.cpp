@@ -1,7 +1,9 @@
-// The editor's panel layout: the one panel file that sees the whole plug-in class. It wires
-// the panel's controls to the plug-in's editor services (plugin/editor_services.h), which
-// is all the controls themselves may use. The controls are not built yet: the editor
-// opens without controls.
+// The editor's panel layout as the plug-in's layout function: the one panel file that sees
+// the whole plug-in class. The panel itself is built over the plug-in's editor services
+// (ui/panel_layout.h); the host's bypass comes from the framework.
 #include "plugin/SpectraPoise.h"
+#include "ui/panel_layout.h"
 
-void SpectraPoise::layout(plugkit::canvas::ICanvas*) {}
+void SpectraPoise::layout(plugkit::canvas::ICanvas* graphics) {
+  if (graphics != nullptr) balance_panel::layOutPanel(*graphics, *this, GetBypassed());
+}

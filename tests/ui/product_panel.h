@@ -1,0 +1,85 @@
+#pragma once
+// The product's own panel on the headless test canvas: a SpectraPoise instance (no worker
+// thread, the user's preset and target folders emptied) whose editor opens with the real
+// layout (SpectraPoise::layout) on the recording canvas (text measured 0.5 x size per
+// code point). Helpers find controls by index and tag, run idle ticks and frames, and
+// list the panel's controls in drawing order.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <typeinfo>
+
+#include "graphics/ICanvas.h"
+#include "plugin/SpectraPoise.h"
+#include "plugin/parameters.h"
+#include "tests/support/canvas/event_driver.h"
+#include "tests/support/canvas/test_canvas.h"
+#include "tests/support/plugin/editor_fixture.h"
+
+namespace uitest {
+
+using namespace plugkit::canvas;
+using namespace spectrapoise::plugin;
+
+class ProductPanelTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    platform.fontFiles = {"Roboto-Regular.ttf", "RobotoCondensed-Bold.ttf"};
+    SpectraPoise::Options options;
+    options.startWorker = false;
+    plug = sp::test::PlugPtr(new SpectraPoise(plugkit::InstanceInfo{}, options));
+    sp::test::clearUserFolders(*plug);
+    plug->setGraphicsMaker([this](ICanvasEditorDelegate& dlg, int w, int h, int fps, float scale) {
+      return platform.graphicsFactory(dlg, w, h, fps, scale)();
+    });
+    SpectraPoise* product = plug.get();
+    plug->SetLayoutFunc([product, this](ICanvas* graphics) {
+      beforeLayout(*graphics);
+      product->layout(graphics);
+    });
+    beforeOpen();
+    openEditor();
+  }
+
+  // Hooks for suites: before the editor opens, and before each layout run.
+  virtual void beforeOpen() {}
+  virtual void beforeLayout(ICanvas&) {}
+
+  void openEditor() {
+    ASSERT_NE(plug->OpenWindow(nullptr), nullptr);
+    g = platform.canvas();
+    ASSERT_NE(g, nullptr);
+  }
+  void closeEditor() {
+    plug->CloseWindow();
+    g = nullptr;
+  }
+
+  IControl* control(int idx) const { return g->GetControl(idx); }
+  IControl* tagged(int tag) const { return g->GetControlWithTag(tag); }
+  template <class T>
+  T* as(int idx) const {
+    return dynamic_cast<T*>(control(idx));
+  }
+  // One idle tick of the plug-in.
+  void tick() { plug->OnIdle(); }
+  // One frame of the view: the dirty controls drawn.
+  bool frame() { return g->tick(); }
+  // The parameter set as the host's controller does it (main thread), shown by the controls.
+  void hostSet(int paramIdx, double value) {
+    plug->GetParam(paramIdx)->Set(value);
+    plug->SendParameterValueFromDelegate(paramIdx, plug->GetParam(paramIdx)->GetNormalized(), false);
+  }
+  double param(int paramIdx) const { return plug->GetParam(paramIdx)->Value(); }
+  // Empties the context and lays the panel out again, as the accent rebuild does.
+  void relayOut() {
+    g->RemoveAllControls();
+    plug->LayoutUI(g);
+  }
+
+  sp::test::TestPlatform platform;
+  sp::test::PlugPtr plug;
+  sp::test::TestCanvas* g = nullptr;
+};
+
+}  // namespace uitest

@@ -1,0 +1,238 @@
+#include "ui/panel_layout.h"
+
+#include <array>
+#include <cmath>
+#include <string>
+
+#include "graphics/IPanelControl.h"
+#include "graphics/ISVGControl.h"
+#include "graphics/ITextControl.h"
+#include "plugin/parameters.h"
+#include "ui/chips.h"
+#include "ui/corner_scale.h"
+#include "ui/loudness_control.h"
+#include "ui/panel_style.h"
+#include "ui/panel_wiring.h"
+#include "ui/parameter_controls.h"
+#include "ui/preset_bar.h"
+#include "ui/readouts_control.h"
+#include "ui/settings_menu.h"
+#include "ui/spectrum_control.h"
+#include "ui/update_pill.h"
+
+namespace balance_panel {
+
+using namespace plugkit::canvas;
+using namespace spectrapoise::plugin;
+using brightloom::controls::PresetBarControl;
+using brightloom::controls::UpdatePillControl;
+
+namespace {
+
+constexpr int kTitleTag = 0;
+constexpr int kFooterTag = 1;
+constexpr int kSpectrumTag = 2;
+constexpr int kLegendTag = 3;
+constexpr int kReadoutsTag = 4;
+constexpr int kMeterTag = 5;
+constexpr int kLoudnessChipTag = 6;
+constexpr int kTargetChipTag = 7;
+
+constexpr const char* kCorrectShade = "correct-shade";
+constexpr const char* kFreezeShade = "freeze-shade";
+constexpr const char* kBypassShade = "bypass-shade";
+constexpr const char* kProductTitle = "SPECTRAPOISE";
+
+// The knob row: parameter, centre, suffix band (none for the speed), label prefix.
+struct KnobSpec {
+  int param;
+  float x;
+  bool suffix;
+  int band;
+  const char* prefix;
+};
+constexpr std::array<KnobSpec, 6> kKnobs{{
+    {kCorrectSpeed, 66.f, false, 0, "Speed "},
+    {kCorrectTilt, 149.f, true, kTiltSuffix, ""},
+    {kCorrectLow, 223.f, true, 0, ""},
+    {kCorrectLoMid, 297.f, true, 1, ""},
+    {kCorrectHiMid, 371.f, true, 2, ""},
+    {kCorrectHigh, 445.f, true, 3, ""},
+}};
+
+// Attaches, or deletes the control when the context refuses it.
+template <class Control>
+Control* attach(ICanvas& g, Control* control, int tag = kNoTag, const char* group = "") {
+  if (g.AttachControl(control, tag, group) != nullptr) return control;
+  delete control;
+  return nullptr;
+}
+
+IPanelControl* shade(const IRECT& r) {
+  auto* panel = new IPanelControl(r, kShadeFill, false);
+  panel->SetIgnoreMouse(true);
+  return panel;
+}
+
+PresetBarControl::Style presetBarStyle() {
+  PresetBarControl::Style s;
+  s.buttonFill = IColor(255, 20, 20, 20);
+  s.buttonFrame = IColor(77, 250, 250, 250);
+  s.label = IColor(255, 250, 250, 250);
+  s.labelDim = IColor(107, 250, 250, 250);
+  s.hoverFill = IColor(20, 250, 250, 250);
+  s.confirm = IColor(255, 255, 157, 46);
+  s.labelText = IText(11.f, IColor(255, 250, 250, 250), "Roboto-Regular", ETextHAlign::Centre, ETextVAlign::Middle)
+                    .WithEntryColors(kEntryBackground, kEntryForeground);
+  s.scale = 1.f;
+  s.title = "";
+  s.barFill = IColor(255, 17, 17, 17);
+  s.barLine = IColor(26, 250, 250, 250);
+  s.insetLeft = 20.f;
+  s.insetRight = 20.f;
+  return s;
+}
+
+// An image usable for the logo: positive, finite width and height, and a finite width at
+// the logo's height.
+bool usableLogo(const ISVG& svg) {
+  const float w = svg.W(), h = svg.H();
+  return svg.IsValid() && std::isfinite(w) && std::isfinite(h) && w > 0.f && h > 0.f && std::isfinite(18.f * w / h);
+}
+
+}  // namespace
+
+bool layOutPanel(ICanvas& g, EditorServices& plug, bool hostBypassed) {
+  if (g.NControls() > 0) return false;
+  const PanelTexts& texts = panelTexts();
+
+  g.LoadFont("Roboto-Regular", "Roboto-Regular.ttf");
+  g.LoadFont("RobotoCondensed-Bold", "RobotoCondensed-Bold.ttf");
+  g.SetLayoutOnResize(false);
+
+  const IColor accent = plug.resolvedAccent(255);
+  const Palette palette = makePalette(accent);
+
+  g.AttachPanelBackground(IPattern(kWindowBackground));
+  g.EnableMouseOver(true);
+
+  attach(g, new IPanelControl(IRECT(10, 74, 630, 360), kMainPanelFill, false));
+
+  // Target row.
+  attach(g, new ITextControl(IRECT(22, 80, 72, 104), "TARGET", texts.caption.WithAlign(ETextHAlign::Left),
+                             DEFAULT_BGCOLOR, false));
+  {
+    ChipFunctions f = targetChipFunctions(plug);
+    attach(g,
+           new ChipControl(IRECT(72, 81, 250, 103), texts.chip, palette, std::move(f.label), std::move(f.fillMenu),
+                           std::move(f.pick), std::move(f.text)),
+           kTargetChipTag);
+  }
+  {
+    auto* legend = new LegendControl(IRECT(256, 80, 478, 104));
+    legend->text = texts.axis.WithColor(IColor(107, 250, 250, 250)).WithAlign(ETextHAlign::Left);
+    legend->accent = palette.accent;
+    legend->extraItems = legendExtraItems(plug);
+    legend->SetIgnoreMouse(true);
+    attach(g, legend, kLegendTag);
+  }
+
+  // Spectrum, readouts and the two switches.
+  attach(g,
+         new SpectrumControl(IRECT(22, 108, 478, 252), kLowCrossover, kMidCrossover, kHighCrossover, palette,
+                             texts.axis, spectrumViewGetter(plug)),
+         kSpectrumTag);
+  {
+    auto* readouts = new ReadoutsControl(IRECT(110, 260, 482, 306));
+    readouts->columnCentres = {149.f, 223.f, 297.f, 371.f, 445.f};
+    readouts->palette = palette;
+    readouts->labelText = IText(11.5f, palette.text, "Roboto-Regular", ETextHAlign::Centre, ETextVAlign::Middle);
+    readouts->valueText = IText(15.f, palette.text, "Roboto-Regular", ETextHAlign::Centre, ETextVAlign::Middle);
+    readouts->unitText = IText(10.f, palette.textMuted, "Roboto-Regular", ETextHAlign::Centre, ETextVAlign::Middle);
+    readouts->readouts = readoutsGetter(plug);
+    readouts->SetIgnoreMouse(true);
+    attach(g, readouts, kReadoutsTag);
+  }
+  attach(g, new PillToggleControl(IRECT(20, 256, 112, 278), kCorrect, "CORRECT", "CORRECT", texts.pill, 1.f,
+                                  palette.accent, false));
+  attach(g, new PillToggleControl(IRECT(20, 282, 112, 304), kFreeze, "FREEZE", "FROZEN", texts.pill, 1.f,
+                                  palette.accent, false));
+
+  // Knobs with their captions.
+  const IVStyle knob = knobStyle(palette.accent);
+  for (const KnobSpec& k : kKnobs) {
+    auto* ring = new RingKnobControl(IRECT(k.x - 16.f, 310, k.x + 16.f, 342), k.param, "", knob, false, false,
+                                     -135.f, 135.f, -135.f, EDirection::Vertical, 4.0, 2.f);
+    ring->ringColour = kKnobRing;
+    attach(g, ring);
+    auto* caption = new AmountCaptionControl(IRECT(k.x - 37.f, 344, k.x + 37.f, 358), k.param);
+    caption->captionText = texts.knobLabel;
+    caption->entryText = texts.knobEntry;
+    if (k.suffix) caption->suffix = captionSuffix(plug, k.band);
+    caption->prefix = k.prefix;
+    attach(g, caption);
+  }
+
+  // Shades over the knob row.
+  const bool correctOn = plug.paramValue(kCorrect) >= 0.5;
+  const bool freezeOn = plug.paramValue(kFreeze) >= 0.5;
+  for (const IRECT& r : {IRECT(20, 308, 112, 360), IRECT(112, 308, 482, 360)})
+    if (IPanelControl* s = attach(g, shade(r), kNoTag, kCorrectShade)) s->Hide(correctOn);
+  if (IPanelControl* s = attach(g, shade(IRECT(20, 308, 112, 360)), kNoTag, kFreezeShade))
+    s->Hide(!(correctOn && freezeOn));
+
+  // The loudness column.
+  attach(g, new IPanelControl(IRECT(490, 82, 491, 352), kDividerFill, false));
+  attach(g,
+         new LoudnessControl(
+             IRECT(498, 82, 620, 354), palette, texts.caption,
+             IText(40.f, palette.text, "RobotoCondensed-Bold", ETextHAlign::Centre, ETextVAlign::Middle),
+             IText(11.f, palette.textMuted, "Roboto-Regular", ETextHAlign::Centre, ETextVAlign::Middle),
+             IText(9.f, palette.textFaint, "Roboto-Regular", ETextHAlign::Centre, ETextVAlign::Middle),
+             loudnessReadingGetter(plug), loudnessClick(plug), loudnessDoubleClick(plug)),
+         kMeterTag);
+  {
+    ChipFunctions f = loudnessChipFunctions(plug, texts.chip);
+    attach(g,
+           new ChipControl(IRECT(509, 230, 609, 252), texts.chip, palette, std::move(f.label), std::move(f.fillMenu),
+                           std::move(f.pick), std::move(f.text)),
+           kLoudnessChipTag);
+  }
+
+  // The top row: title, bypass switch, settings menu and update notice.
+  const char* label = plug.keptTrackLabel();
+  attach(g,
+         new ITextControl(IRECT(20, 41, 504, 69), label != nullptr && *label != '\0' ? label : kProductTitle,
+                          texts.title, DEFAULT_BGCOLOR, false),
+         kTitleTag);
+  attach(g, new PillToggleControl(IRECT(534, 41, 620, 65), kBypass, "ACTIVE", "BYPASSED", texts.pill, 1.f,
+                                  palette.accent, true));
+  // The pill is made first so the settings menu can hold its update item; an untagged
+  // control is never refused, so both stay attached together.
+  auto* pill = new UpdatePillControl(IRECT(364, 41, 524, 65), IColor(255, 252, 120, 92), IColor(255, 253, 146, 124),
+                                     IColor(255, 10, 10, 10), texts.pill, plug.updateCheck().get(), titleRelayout(g));
+  SettingsMenuControl* settings =
+      attach(g, new SettingsMenuControl(settingsActions(plug, pill), kVersionText));
+  attach(g, pill);
+
+  if (IPanelControl* s = attach(g, shade(IRECT(10, 74, 630, 360)), kNoTag, kBypassShade))
+    s->Hide(!(plug.paramValue(kBypass) >= 0.5 || hostBypassed));
+
+  attach(g, new PresetBarControl(IRECT(0, 0, 640, 32), presetBarStyle(), presetHooks(plug),
+                                 settings != nullptr ? settingsOpener(*settings) : nullptr));
+
+  const ISVG logo = g.LoadSVG(kLogoFile, "px", 72.f);
+  if (usableLogo(logo))
+    attach(g, new ISVGControl(IRECT(20, 371, 20.f + 18.f * logo.W() / logo.H(), 389), logo, false));
+  else
+    attach(g, new ITextControl(IRECT(20, 371, 300, 389), kProductTitle, texts.logoFallback, DEFAULT_BGCOLOR, false));
+
+  attach(g, new ITextControl(IRECT(300, 373, 620, 387), "", texts.footer, DEFAULT_BGCOLOR, false), kFooterTag);
+  plug.forgetFooter();
+
+  attach(g, new CornerScaleControl(IRECT(626, 386, 638, 398), 640.f, 0.75f, 2.f, IColor(36, 250, 250, 250),
+                                   IColor(90, 250, 250, 250)));
+  return true;
+}
+
+}  // namespace balance_panel
