@@ -52,6 +52,9 @@ void SettingsMenuControl::OpenAt(const IRECT& r) {
 void SettingsMenuControl::OnPopupMenuSelection(IPopupMenu* menu, int) {
   if (menu == nullptr) return;
   const int i = menu->GetChosenItemIdx();
+  // Separators and the title line are never choices.
+  const IPopupMenu::Item* item = menu->GetItem(i);
+  if (item == nullptr || item->GetIsSeparator() || !item->GetEnabled()) return;
   if (i >= kFirstResolution && i < kFirstResolution + 3) {
     if (mActions.setResolution) mActions.setResolution(i - kFirstResolution);
   } else if (i >= kFirstAccent && i < kFirstAccent + 6) {

@@ -6,7 +6,7 @@
 // for it.
 //
 // Main thread only. Every action may be empty: its items then show the default check and
-// choosing them does nothing.
+// choosing them does nothing. A separator or the title line chosen does nothing.
 #include <array>
 #include <functional>
 #include <string>

@@ -110,7 +110,9 @@ void expectCatalogue(ICanvas& g, bool logoImage = false, const IRECT& logo = IRE
     EXPECT_EQ(typeid(*c), *e.type) << typeid(*c).name();
     EXPECT_EQ(c->GetRECT(), e.rect);
     // A knob's target is its widget; every other control is hit over its whole rectangle.
-    if (e.type != &typeid(RingKnobControl)) EXPECT_EQ(c->GetTargetRECT(), e.rect);
+    if (e.type != &typeid(RingKnobControl)) {
+      EXPECT_EQ(c->GetTargetRECT(), e.rect);
+    }
     EXPECT_EQ(g.GetControlTag(c), e.tag);
     EXPECT_STREQ(c->GetGroup(), e.group);
     EXPECT_EQ(c->GetIgnoreMouse(), e.ignoresMouse);

@@ -1,9 +1,9 @@
 #pragma once
 // The product's own panel on the headless test canvas: a SpectraPoise instance (no worker
-// thread, the user's preset and target folders emptied) whose editor opens with the real
-// layout (SpectraPoise::layout) on the recording canvas (text measured 0.5 x size per
-// code point). Helpers find controls by index and tag, run idle ticks and frames, and
-// list the panel's controls in drawing order.
+// thread, the user's preset and target folders emptied, a component handler that records
+// the host's edits) whose editor opens with the real layout (SpectraPoise::layout) on the
+// recording canvas (text measured 0.5 x size per code point). Helpers find controls by
+// index and tag, run idle ticks and frames, and lay the panel out again.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -15,6 +15,7 @@
 #include "tests/support/canvas/event_driver.h"
 #include "tests/support/canvas/test_canvas.h"
 #include "tests/support/plugin/editor_fixture.h"
+#include "tools/testhost/host_objects.h"
 
 namespace uitest {
 
@@ -29,6 +30,8 @@ protected:
     options.startWorker = false;
     plug = sp::test::PlugPtr(new SpectraPoise(plugkit::InstanceInfo{}, options));
     sp::test::clearUserFolders(*plug);
+    handler = new testhost::ComponentHandler();
+    plug->setComponentHandler(handler);
     plug->setGraphicsMaker([this](ICanvasEditorDelegate& dlg, int w, int h, int fps, float scale) {
       return platform.graphicsFactory(dlg, w, h, fps, scale)();
     });
@@ -39,6 +42,11 @@ protected:
     });
     beforeOpen();
     openEditor();
+  }
+
+  void TearDown() override {
+    plug->setComponentHandler(nullptr);
+    handler->release();
   }
 
   // Hooks for suites: before the editor opens, and before each layout run.
@@ -80,6 +88,7 @@ protected:
   sp::test::TestPlatform platform;
   sp::test::PlugPtr plug;
   sp::test::TestCanvas* g = nullptr;
+  testhost::ComponentHandler* handler = nullptr;  // records the host edits
 };
 
 }  // namespace uitest
