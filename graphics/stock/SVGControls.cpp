@@ -15,9 +15,20 @@ bool hasSize(const ISVG& svg) {
   return svg.IsValid() && svg.W() > 0.f && svg.H() > 0.f && std::isfinite(svg.W()) && std::isfinite(svg.H());
 }
 
-// The two-image look shared by the button and the toggle.
-void drawTwoState(ICanvas& g, const IControl& c, const ISVG& off, const ISVG& on, const SVGColors& colors,
-                  EColorReplacement replacement) {
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+// Button and toggle
+
+SVGTwoStateLook SVGTwoStateLook::Images(const ISVG& offImage, const ISVG& onImage) {
+  return {offImage, onImage, kBlack, EColorReplacement::None};
+}
+
+SVGTwoStateLook SVGTwoStateLook::Coloured(const ISVG& image, const SVGColors& colors, EColorReplacement replacement) {
+  return {image, image, colors, replacement};
+}
+
+void SVGTwoStateLook::Draw(ICanvas& g, const IControl& c) const {
   const bool isOn = c.GetValue(0) > 0.5;
   const IColor& color = colors[static_cast<size_t>((isOn ? 1 : 0) + (c.GetMouseIsOver() ? 2 : 0))];
   const IColor* fill = replacement == EColorReplacement::Fill ? &color : nullptr;
@@ -25,61 +36,30 @@ void drawTwoState(ICanvas& g, const IControl& c, const ISVG& off, const ISVG& on
   g.DrawSVG(isOn ? on : off, c.GetRECT(), &c.GetBlend(), stroke, fill);
 }
 
-}  // namespace
-
-// ---------------------------------------------------------------------------------------
-// Button and toggle
-
 ISVGButtonControl::ISVGButtonControl(const IRECT& bounds, ActionFunc action, const ISVG& offImage,
                                      const ISVG& onImage)
-    : IButtonControlBase(bounds, std::move(action)),
-      mOffSVG(offImage),
-      mOnSVG(onImage),
-      mColors(kBlack),
-      mColorReplacement(EColorReplacement::None) {}
+    : IButtonControlBase(bounds, std::move(action)), mLook(SVGTwoStateLook::Images(offImage, onImage)) {}
 
 ISVGButtonControl::ISVGButtonControl(const IRECT& bounds, ActionFunc action, const ISVG& image,
                                      const SVGColors& colors, EColorReplacement replacement)
-    : IButtonControlBase(bounds, std::move(action)),
-      mOffSVG(image),
-      mOnSVG(image),
-      mColors(colors),
-      mColorReplacement(replacement) {}
-
-void ISVGButtonControl::Draw(ICanvas& g) { drawTwoState(g, *this, mOffSVG, mOnSVG, mColors, mColorReplacement); }
+    : IButtonControlBase(bounds, std::move(action)), mLook(SVGTwoStateLook::Coloured(image, colors, replacement)) {}
 
 ISVGToggleControl::ISVGToggleControl(const IRECT& bounds, ActionFunc action, const ISVG& offImage,
                                      const ISVG& onImage)
     : ISwitchControlBase(bounds, kNoLinkedParam, std::move(action), 2),
-      mOffSVG(offImage),
-      mOnSVG(onImage),
-      mColors(kBlack),
-      mColorReplacement(EColorReplacement::None) {}
+      mLook(SVGTwoStateLook::Images(offImage, onImage)) {}
 
 ISVGToggleControl::ISVGToggleControl(const IRECT& bounds, int paramIdx, const ISVG& offImage, const ISVG& onImage)
-    : ISwitchControlBase(bounds, paramIdx, nullptr, 2),
-      mOffSVG(offImage),
-      mOnSVG(onImage),
-      mColors(kBlack),
-      mColorReplacement(EColorReplacement::None) {}
+    : ISwitchControlBase(bounds, paramIdx, nullptr, 2), mLook(SVGTwoStateLook::Images(offImage, onImage)) {}
 
 ISVGToggleControl::ISVGToggleControl(const IRECT& bounds, ActionFunc action, const ISVG& image,
                                      const SVGColors& colors, EColorReplacement replacement)
     : ISwitchControlBase(bounds, kNoLinkedParam, std::move(action), 2),
-      mOffSVG(image),
-      mOnSVG(image),
-      mColors(colors),
-      mColorReplacement(replacement) {}
+      mLook(SVGTwoStateLook::Coloured(image, colors, replacement)) {}
 
 ISVGToggleControl::ISVGToggleControl(const IRECT& bounds, int paramIdx, const ISVG& image, const SVGColors& colors,
                                      EColorReplacement replacement)
-    : ISwitchControlBase(bounds, paramIdx, nullptr, 2),
-      mOffSVG(image),
-      mOnSVG(image),
-      mColors(colors),
-      mColorReplacement(replacement) {}
-
-void ISVGToggleControl::Draw(ICanvas& g) { drawTwoState(g, *this, mOffSVG, mOnSVG, mColors, mColorReplacement); }
+    : ISwitchControlBase(bounds, paramIdx, nullptr, 2), mLook(SVGTwoStateLook::Coloured(image, colors, replacement)) {}
 
 // ---------------------------------------------------------------------------------------
 // Knob and switch

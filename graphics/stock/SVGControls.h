@@ -24,6 +24,21 @@ enum class EColorReplacement : int { None = 0, Fill = 1, Stroke = 2 };
 
 using SVGColors = std::array<IColor, 4>;
 
+// The images and colours of a two-state control: the on image above 0.5, in the colour of
+// its state and hover when a replacement is set.
+struct SVGTwoStateLook {
+  ISVG off;
+  ISVG on;
+  SVGColors colors;
+  EColorReplacement replacement;
+
+  // Two images, drawn as they are.
+  static SVGTwoStateLook Images(const ISVG& offImage, const ISVG& onImage);
+  // One image in four colours.
+  static SVGTwoStateLook Coloured(const ISVG& image, const SVGColors& colors, EColorReplacement replacement);
+  void Draw(ICanvas& g, const IControl& control) const;
+};
+
 class ISVGButtonControl : public IButtonControlBase {
 public:
   // Two images; no colours replaced.
@@ -32,13 +47,10 @@ public:
   ISVGButtonControl(const IRECT& bounds, ActionFunc action, const ISVG& image, const SVGColors& colors,
                     EColorReplacement replacement);
 
-  void Draw(ICanvas& g) override;
+  void Draw(ICanvas& g) override { mLook.Draw(g, *this); }
 
 private:
-  ISVG mOffSVG;
-  ISVG mOnSVG;
-  SVGColors mColors;
-  EColorReplacement mColorReplacement;
+  SVGTwoStateLook mLook;
 };
 
 class ISVGToggleControl : public ISwitchControlBase {
@@ -51,13 +63,10 @@ public:
   ISVGToggleControl(const IRECT& bounds, int paramIdx, const ISVG& image, const SVGColors& colors,
                     EColorReplacement replacement);
 
-  void Draw(ICanvas& g) override;
+  void Draw(ICanvas& g) override { mLook.Draw(g, *this); }
 
 private:
-  ISVG mOffSVG;
-  ISVG mOnSVG;
-  SVGColors mColors;
-  EColorReplacement mColorReplacement;
+  SVGTwoStateLook mLook;
 };
 
 class ISVGKnobControl : public IKnobControlBase {
