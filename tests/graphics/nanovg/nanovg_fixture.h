@@ -1,7 +1,7 @@
 #pragma once
 // An open editor on the NanoVG drawing class for the suites: one control over the whole
-// window draws the scene a test sets, every frame redraws everything, and the main
-// framebuffer's pixels (premultiplied RGBA) are read back for probes.
+// window (the first, at the back) clears it and draws the scene a test sets; draw() redraws
+// everything and reads the main framebuffer's pixels (premultiplied RGBA) back for probes.
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -30,10 +30,12 @@ struct Editor {
                   std::function<void(ICanvas*)> layout = nullptr) {
     dlg.SetMakeGraphicsFunc(NanoVGTestCanvas::factory(dlg, w, h, scale, screenScale));
     dlg.SetLayoutFunc([this, layout](ICanvas* c) {
-      if (layout) layout(c);
-      c->AttachControl(new sp::test::DrawControl(c->GetBounds(), [this](ICanvas& gr, const IRECT&) {
+      c->AttachControl(new sp::test::DrawControl(c->GetBounds(), [this](ICanvas& gr, const IRECT& r) {
+        const IBlend clear(EBlend::DstOut, 1.f);
+        gr.FillRect(COLOR_BLACK, r, &clear);
         if (scene) scene(gr);
       }));
+      if (layout) layout(c);
     });
     dlg.OpenWindow(nullptr);
     g = static_cast<NanoVGTestCanvas*>(dlg.GetGraphics());

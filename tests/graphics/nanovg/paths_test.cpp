@@ -99,7 +99,7 @@ TEST(Blend, PixelsOfDestinationOutSourceInDestinationOverAndAdditive) {
 
 TEST(Paths, ArcsRunClockwiseFromTwelveOClock) {
   Editor e;
-  e.draw([](ICanvas& g) { g.DrawArc(COLOR_WHITE, 50, 50, 20, 0, 90, nullptr, 3.f); });
+  e.draw([](ICanvas& g) { g.DrawArc(COLOR_BLACK, 50, 50, 20, 0, 90, nullptr, 3.f); });
   EXPECT_GT(e.at(50, 30)[3], 128) << "starts at 12 o'clock";
   EXPECT_GT(e.at(69, 48)[3], 128) << "ends at 3 o'clock";
   EXPECT_EQ(e.at(69, 52)[3], 0) << "and stops there";
@@ -113,7 +113,7 @@ TEST(Paths, APositiveRotationTurnsClockwise) {
   e.draw([](ICanvas& g) {
     g.PathTransformTranslate(100, 50);
     g.PathTransformRotate(90.f);
-    g.FillRect(COLOR_WHITE, IRECT(15, -5, 25, 5));  // around (20, 0)
+    g.FillRect(COLOR_BLACK, IRECT(15, -5, 25, 5));  // around (20, 0)
   });
   EXPECT_EQ(e.at(100, 70)[3], 255) << "(20, 0) turned to (0, 20)";
   EXPECT_EQ(e.at(120, 50)[3], 0);
@@ -123,7 +123,7 @@ TEST(Paths, APositiveRotationTurnsClockwise) {
 TEST(Paths, DrawScaleAndClipApplyToEverything) {
   Editor e(100, 60, 2.f);
   e.draw([](ICanvas& g) {
-    g.FillRect(COLOR_WHITE, IRECT(10, 10, 20, 20));
+    g.FillRect(COLOR_BLACK, IRECT(10, 10, 20, 20));
     g.PathClipRegion(IRECT(30, 10, 40, 20));
     g.FillRect(COLOR_RED, IRECT(25, 5, 50, 30));
     g.PathClipRegion();
@@ -145,16 +145,16 @@ TEST(Paths, FillRulesWindLastSubPathAsHoleOrKeepWindings) {
     g.PathClear();
     g.PathRect(IRECT(10, 10, 50, 50));
     g.PathRect(IRECT(20, 20, 40, 40));
-    g.PathFill(COLOR_WHITE, evenOdd);
+    g.PathFill(COLOR_BLACK, evenOdd);
     // NanoVG has no even-odd rule: a lone sub-path wound as a hole still fills.
     g.PathRect(IRECT(60, 10, 100, 50));
-    g.PathFill(COLOR_WHITE, evenOdd);
+    g.PathFill(COLOR_BLACK, evenOdd);
     IFillOptions keep;
     keep.fillRule = EFillRule::Preserve;
     g.PathRect(IRECT(110, 10, 150, 50));
     g.PathRect(IRECT(120, 20, 140, 40));
     g.PathSetWinding(true);
-    g.PathFill(COLOR_WHITE, keep);
+    g.PathFill(COLOR_BLACK, keep);
   });
   EXPECT_EQ(e.at(15, 30)[3], 255);
   EXPECT_EQ(e.at(30, 30)[3], 0) << "the inner sub-path is a hole";
@@ -245,7 +245,7 @@ TEST(DottedShapes, DashesAndGapsAreEquallyLong) {
   for (const Case& c : cases) {
     SCOPED_TRACE("length " + std::to_string(c.length) + " dash " + std::to_string(c.dash));
     Editor e;
-    e.draw([&](ICanvas& g) { g.DrawDottedLine(COLOR_WHITE, 10, 20, 10 + c.length, 20, nullptr, 2.f, c.dash); });
+    e.draw([&](ICanvas& g) { g.DrawDottedLine(COLOR_BLACK, 10, 20, 10 + c.length, 20, nullptr, 2.f, c.dash); });
     const std::vector<int> r = runs(e, 0, 19, 199, 19);
     ASSERT_EQ(int(r.size()), c.dashes);
     for (int len : r) {
@@ -259,18 +259,18 @@ TEST(DottedShapes, BadNumbersDrawNothingAndEnd) {
   const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
   Editor e;
   e.draw([&](ICanvas& g) {
-    g.DrawDottedLine(COLOR_WHITE, 0, 20, inf, 20, nullptr, 2.f, 5.f);
-    g.DrawDottedLine(COLOR_WHITE, 0, 20, 100, 20, nullptr, 2.f, nan);
-    g.DrawDottedLine(COLOR_WHITE, 0, 20, 1e30f, 20, nullptr, 2.f, 1.f);
-    g.DrawDottedRect(COLOR_WHITE, IRECT(0, 0, inf, 50), nullptr, 2.f, 5.f);
-    g.DrawDottedRect(COLOR_WHITE, IRECT(0, 0, 100, 50), nullptr, 2.f, 0.f);
+    g.DrawDottedLine(COLOR_BLACK, 0, 20, inf, 20, nullptr, 2.f, 5.f);
+    g.DrawDottedLine(COLOR_BLACK, 0, 20, 100, 20, nullptr, 2.f, nan);
+    g.DrawDottedLine(COLOR_BLACK, 0, 20, 1e30f, 20, nullptr, 2.f, 1.f);
+    g.DrawDottedRect(COLOR_BLACK, IRECT(0, 0, inf, 50), nullptr, 2.f, 5.f);
+    g.DrawDottedRect(COLOR_BLACK, IRECT(0, 0, 100, 50), nullptr, 2.f, 0.f);
   });
   for (size_t i = 3; i < e.pixels.size(); i += 4) ASSERT_EQ(e.pixels[i], 0) << "pixel " << i / 4;
 }
 
 TEST(DottedShapes, ARectangleGetsDashesAlongEachSide) {
   Editor e;
-  e.draw([](ICanvas& g) { g.DrawDottedRect(COLOR_WHITE, IRECT(10, 10, 110, 50), nullptr, 2.f, 5.f); });
+  e.draw([](ICanvas& g) { g.DrawDottedRect(COLOR_BLACK, IRECT(10, 10, 110, 50), nullptr, 2.f, 5.f); });
   e.save("nanovg-dotted-rect");
   EXPECT_EQ(runs(e, 5, 9, 115, 9).size(), 10u) << "top";
   EXPECT_EQ(runs(e, 5, 50, 115, 50).size(), 10u) << "bottom";
