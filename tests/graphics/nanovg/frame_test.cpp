@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "render/metal/MVGContext.h"
+#include "tests/support/nanovg/busy_panel.h"
 #include "tests/graphics/nanovg/nanovg_fixture.h"
 
 namespace nanovgtest {
@@ -151,6 +152,24 @@ TEST(Frame, ClosingAfterAnAbortedFrameDeletesItsDeferredFramebuffersFirst) {
   e.g->PathRect(IRECT(0, 0, 10, 10));
   e.dlg.CloseWindow();  // under ASan: no framebuffer of a freed context is touched
   EXPECT_EQ(e.dlg.GetGraphics(), nullptr);
+}
+
+TEST(Frame, ABusyPanelLandsOnTheViewAtScreenScale2) {
+  sp::test::EditorDelegate dlg;
+  dlg.SetMakeGraphicsFunc(NanoVGTestCanvas::factory(dlg, 640, 400, 1.f, 2.f));
+  dlg.SetLayoutFunc(sp::test::attachBusyPanel);
+  dlg.OpenWindow(nullptr);
+  auto* g = static_cast<NanoVGTestCanvas*>(dlg.GetGraphics());
+  ASSERT_TRUE(g->tick());
+  int w = 0, h = 0;
+  const std::vector<uint8_t> view = g->drawablePixels(&w, &h);
+  sp::test::savePng("nanovg-busy-panel", w, h, view);
+  ASSERT_EQ(w, 1280);
+  expectNear(sp::test::pixelAt(view, w, 4, 4), {14, 15, 18, 255}, 0, "background");
+  expectNear(sp::test::pixelAt(view, w, 30, 372), {20, 22, 26, 255}, 0, "spectrum ground");  // below the curves
+  const Rgba cap = sp::test::pixelAt(view, w, 2 * 35, 2 * 230);  // first knob's cap
+  expectNear(cap, {200, 200, 205, 255}, 0, "knob cap");
+  dlg.CloseWindow();
 }
 
 }  // namespace
