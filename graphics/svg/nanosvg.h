@@ -72,5 +72,10 @@ struct NSVGimage {
   NSVGshape* shapes;
 };
 
+// Parses SVG text into an image in `units` ("px", "pt", "pc", "mm", "cm", "in") at `dpi`
+// dots per inch. The zero-terminated text is used as scratch space and left changed.
+// Null when the text is no usable SVG; svg::LastParseError() (svg_reader.h) says why.
+NSVGimage* nsvgParse(char* input, const char* units, float dpi);
+
 // Frees the image with its shapes, paths, point arrays and gradients. Null does nothing.
 void nsvgDelete(NSVGimage* image);

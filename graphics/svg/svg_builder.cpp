@@ -52,6 +52,8 @@ NSVGimage* ImageBuilder::Release() {
   NSVGimage* image = mImage;
   mImage = nullptr;
   mLastShape = nullptr;
+  mLastPathShape = nullptr;
+  mLastPath = nullptr;
   return image;
 }
 
@@ -78,29 +80,45 @@ NSVGshape* ImageBuilder::AddShape() {
 }
 
 NSVGpath* ImageBuilder::AddPath(NSVGshape* shape, const std::vector<Point>& points, bool closed) {
+  std::vector<float> xy;
+  xy.reserve(points.size() * 2);
+  for (const Point& p : points) {
+    xy.push_back(p.x);
+    xy.push_back(p.y);
+  }
+  return AddPath(shape, xy.data(), static_cast<int>(points.size()), closed);
+}
+
+NSVGpath* ImageBuilder::AddPath(NSVGshape* shape, const float* xy, int npts, bool closed) {
   if (shape == nullptr) return nullptr;
   auto* path = new NSVGpath{};
-  path->npts = static_cast<int>(points.size());
+  path->npts = npts > 0 ? npts : 0;
   path->closed = closed ? 1 : 0;
-  if (!points.empty()) {
-    path->pts = new float[points.size() * 2];
-    float minX = points[0].x, minY = points[0].y, maxX = minX, maxY = minY;
-    for (size_t i = 0; i < points.size(); ++i) {
-      path->pts[2 * i] = points[i].x;
-      path->pts[2 * i + 1] = points[i].y;
-      minX = std::min(minX, points[i].x);
-      minY = std::min(minY, points[i].y);
-      maxX = std::max(maxX, points[i].x);
-      maxY = std::max(maxY, points[i].y);
+  if (path->npts > 0) {
+    const size_t n = static_cast<size_t>(path->npts);
+    path->pts = new float[n * 2];
+    std::copy(xy, xy + n * 2, path->pts);
+    float minX = xy[0], minY = xy[1], maxX = minX, maxY = minY;
+    for (size_t i = 1; i < n; ++i) {
+      minX = std::min(minX, xy[2 * i]);
+      minY = std::min(minY, xy[2 * i + 1]);
+      maxX = std::max(maxX, xy[2 * i]);
+      maxY = std::max(maxY, xy[2 * i + 1]);
     }
     path->bounds[0] = minX;
     path->bounds[1] = minY;
     path->bounds[2] = maxX;
     path->bounds[3] = maxY;
   }
-  NSVGpath** tail = &shape->paths;
-  while (*tail != nullptr) tail = &(*tail)->next;
-  *tail = path;
+  if (shape == mLastPathShape && mLastPath != nullptr) {
+    mLastPath->next = path;
+  } else {
+    NSVGpath** tail = &shape->paths;
+    while (*tail != nullptr) tail = &(*tail)->next;
+    *tail = path;
+  }
+  mLastPathShape = shape;
+  mLastPath = path;
   return path;
 }
 

@@ -30,6 +30,8 @@ public:
   // number of points is stored as given (none gives a null point array); the bounds are
   // those of the points.
   NSVGpath* AddPath(NSVGshape* shape, const std::vector<Point>& points, bool closed);
+  // The same from npts interleaved (x, y) pairs.
+  NSVGpath* AddPath(NSVGshape* shape, const float* xy, int npts, bool closed);
   // Straight segments through the corners, each a cubic with its controls at 1/3 and 2/3;
   // a closed polyline ends with the segment back to its first corner.
   NSVGpath* AddPolyline(NSVGshape* shape, const std::vector<Point>& corners, bool closed);
@@ -51,6 +53,9 @@ public:
 private:
   NSVGimage* mImage;
   NSVGshape* mLastShape = nullptr;
+  // The last path added and its shape: the next path of that shape goes after it.
+  NSVGshape* mLastPathShape = nullptr;
+  NSVGpath* mLastPath = nullptr;
 };
 
 }  // namespace svg

@@ -36,8 +36,8 @@ TEST(Bundle, ExportsOnlyTheModuleEntries) {
   EXPECT_EQ(names, (std::set<std::string>{"GetPluginFactory", "ModuleEntry", "ModuleExit"}));
 }
 
-TEST(Bundle, CarriesItsFonts) {
-  for (const char* font : {"Roboto-Regular.ttf", "RobotoCondensed-Bold.ttf"}) {
+TEST(Bundle, CarriesItsFontsAndLogo) {
+  for (const char* font : {"Roboto-Regular.ttf", "RobotoCondensed-Bold.ttf", "spectrapoise-lockup.svg"}) {
     const std::string path = std::string(SP_BUNDLE_DIR) + "/Contents/Resources/" + font;
     FILE* f = std::fopen(path.c_str(), "rb");
     EXPECT_NE(f, nullptr) << path;

@@ -1,9 +1,15 @@
 // The shipped bundle through the test host, as a host loads it: the factory, an instance
 // with the product's parameters, a processing run over a WAV file, and the command.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sndfile.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
+#include <filesystem>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -121,6 +127,51 @@ TEST(Bundle, CommandProcessesAFileAndRefusesBadArguments) {
                          " " + out + " 2> /dev/null")
                             .c_str()),
             0);
+}
+
+std::vector<std::string> entryNames(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// The saved state replaces its file in one step: a full disk leaves neither a state nor a
+// temporary file, and whatever lies at a temporary-looking name is never written through.
+TEST(Bundle, StateOutReplacesItsFileInOneStep) {
+  sp::test::TempDir dir;
+  const std::string in = (dir / "in.wav").string();
+  writeTone(in, 2, 100);  // a processed file that fits under the limit below; the state does not
+  testhost::RunOptions o;
+  o.bundle = kBundle;
+  o.input = in;
+  o.output = (dir / "out.wav").string();
+  o.stateOut = (dir / "state.bin").string();
+
+  // A file-size limit makes write() fail part-way, as a full disk does.
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit{1024, 1024};
+    if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(3);
+    std::string error, report;
+    const bool ok = testhost::runProcess(o, error, report);
+    ::_exit(ok ? 1 : (error == "cannot save the state to " + o.stateOut ? 0 : 2));
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  EXPECT_EQ(entryNames(dir.path()), std::vector<std::string>{"in.wav"});
+
+  ASSERT_TRUE(sp::test::writeFile(dir / "victim", "precious"));
+  std::filesystem::create_symlink(dir / "victim", dir / "state.bin.partial");
+  std::string error, report;
+  ASSERT_TRUE(testhost::runProcess(o, error, report)) << error;
+  EXPECT_EQ(sp::test::readFile(dir / "victim"), "precious");
+  EXPECT_EQ(sp::test::readFile(o.stateOut).substr(0, 4), "1SPS");
+  EXPECT_EQ(entryNames(dir.path()), (std::vector<std::string>{"in.wav", "out.wav", "state.bin", "state.bin.partial", "victim"}));
 }
 
 TEST(Bundle, ParameterScriptSyntax) {

@@ -10,6 +10,7 @@
 //     --out-dir DIR    folder for the demo input and the processed file (default .)
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 #include <string>
 
 #include "tools/run_plugin/run_plugin.h"
@@ -32,9 +33,7 @@ bool toNumber(const char* text, double& value, double lo, double hi) {
   return true;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int runCommand(int argc, char** argv) {
   runplugin::Options o;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -72,4 +71,15 @@ int main(int argc, char** argv) {
     return 1;
   }
   return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return runCommand(argc, argv);
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "run_plugin: out of memory\n");
+    return 1;
+  }
 }

@@ -3,6 +3,8 @@
 #include <chrono>
 #include <cmath>
 #include <filesystem>
+#include <memory>
+#include <new>
 #include <random>
 #include <thread>
 
@@ -12,6 +14,8 @@
 #include "engine/targets/reference_files.h"
 #include "framework/vst3/PluginEntry.h"
 #include "plugin/SpectraPoise.h"
+#include "services/updates.h"
+#include "tools/testhost/audio_files.h"
 #include "tools/testhost/host_objects.h"
 #include "tools/testhost/plugin_host.h"
 
@@ -27,68 +31,244 @@ namespace {
 // The worker may fall this far behind the audio fed to it; then the feeding waits until it
 // has read everything. One analysis window: the gains never lag by more than that.
 constexpr std::uint64_t kMostUnreadFrames = 8192;
+// A worker that reads nothing for this long (one that cannot make its state, say) ends the run.
+constexpr std::chrono::seconds kWorkerPatience{10};
+// The host's idle ticks: every 20 ms of audio.
+constexpr std::uint64_t kTicksPerSecond = 50;
+// The closing figure covers this much of the end.
+constexpr double kFigureSeconds = 10.0;
 
 // Pink noise from independent white sources through one-pole low-passes an octave apart,
 // each with a power weight of the inverse of its corner frequency: the powers add up to 1/f.
-std::vector<float> pinkNoise(std::size_t frames, double rate, std::uint32_t seed) {
-  constexpr int kPoles = 12;
-  std::mt19937 rng(seed);
-  std::normal_distribution<double> white(0.0, 1.0);
-  double coefficient[kPoles], weight[kPoles], state[kPoles] = {};
-  for (int i = 0; i < kPoles; ++i) {
-    const double corner = 10.0 * std::pow(2.0, i);
-    coefficient[i] = 1.0 - std::exp(-2.0 * M_PI * std::min(corner, 0.45 * rate) / rate);
-    weight[i] = 1.0 / std::sqrt(corner);
+// Scaled to an RMS of 0.1 (from the sources' summed variance), so it streams.
+class PinkNoise {
+public:
+  PinkNoise(double rate, std::uint32_t seed) : rng_(seed) {
+    double variance = 0.0;
+    for (int i = 0; i < kPoles; ++i) {
+      const double corner = 10.0 * std::pow(2.0, i);
+      coefficient_[i] = 1.0 - std::exp(-2.0 * M_PI * std::min(corner, 0.45 * rate) / rate);
+      weight_[i] = 1.0 / std::sqrt(corner);
+      // A one-pole low-pass y += c (x - y) of unit white noise has the variance c / (2 - c).
+      variance += weight_[i] * weight_[i] * coefficient_[i] / (2.0 - coefficient_[i]);
+    }
+    scale_ = 0.1 / std::sqrt(variance);
   }
-  std::vector<float> out(frames);
-  double sumSquares = 0.0;
-  std::vector<double> raw(frames);
-  for (std::size_t n = 0; n < frames; ++n) {
+
+  double next() {
     double y = 0.0;
     for (int i = 0; i < kPoles; ++i) {
-      state[i] += coefficient[i] * (white(rng) - state[i]);
-      y += weight[i] * state[i];
+      state_[i] += coefficient_[i] * (white_(rng_) - state_[i]);
+      y += weight_[i] * state_[i];
     }
-    raw[n] = y;
-    sumSquares += y * y;
+    return y * scale_;
   }
-  const double scale = 0.1 / std::sqrt(sumSquares / static_cast<double>(frames));  // RMS 0.1
-  for (std::size_t n = 0; n < frames; ++n) out[n] = static_cast<float>(raw[n] * scale);
-  return out;
+
+private:
+  static constexpr int kPoles = 12;
+  std::mt19937 rng_;
+  std::normal_distribution<double> white_{0.0, 1.0};
+  double coefficient_[kPoles] = {}, weight_[kPoles] = {}, state_[kPoles] = {};
+  double scale_ = 1.0;
+};
+
+// Where the frames come from, a block of at most maxFrames at a time.
+class FrameSource {
+public:
+  virtual ~FrameSource() = default;
+  // Fills up to n frames; answers the frames given, 0 at the end.
+  virtual std::size_t read(float* left, float* right, std::size_t n) = 0;
+};
+
+// The demo signal: pink noise made dull and boomy (fixed seeds), stereo.
+class DemoSignal : public FrameSource {
+public:
+  DemoSignal(double seconds, double rate, std::size_t maxFrames)
+      : left_(rate, 17), right_(rate, 29), frames_(static_cast<std::uint64_t>(std::max(seconds, 1.0) * rate)),
+        l_(maxFrames), r_(maxFrames) {
+    // Dull and boomy: the balance tipped toward the lows, the highs held back.
+    colour_.prepare(rate);
+    colour_.setTargets({-2.0, 4.0, 1.5, -1.5, -3.0}, dsp::Crossovers{});
+  }
+  std::uint64_t frames() const { return frames_; }
+
+  std::size_t read(float* left, float* right, std::size_t n) override {
+    n = static_cast<std::size_t>(std::min<std::uint64_t>({n, l_.size(), frames_ - given_}));
+    for (std::size_t i = 0; i < n; ++i) {
+      l_[i] = left_.next();
+      r_[i] = right_.next();
+    }
+    double* ch[2] = {l_.data(), r_.data()};
+    colour_.process(ch, 2, static_cast<int>(n));
+    for (std::size_t i = 0; i < n; ++i) {
+      left[i] = static_cast<float>(l_[i]);
+      right[i] = static_cast<float>(r_[i]);
+    }
+    given_ += n;
+    return n;
+  }
+
+private:
+  PinkNoise left_, right_;
+  dsp::CorrectionFilters colour_;
+  std::uint64_t frames_;
+  std::uint64_t given_ = 0;
+  std::vector<double> l_, r_;
+};
+
+// An audio file's first two channels (a mono file's one channel twice).
+class FileSource : public FrameSource {
+public:
+  explicit FileSource(std::size_t maxFrames) : maxFrames_(maxFrames) {}
+
+  bool open(const std::string& path, std::string& error) {
+    if (!spectrapoise::offline::isReferenceFileName(path)) {
+      error = "unsupported file type " + std::filesystem::path(path).extension().string() + " (WAV, AIFF, MP3 or FLAC)";
+      return false;
+    }
+    std::string reason;
+    if (!file_.open(path, reason)) {
+      error = "could not read " + path + ": " + reason;
+      return false;
+    }
+    samples_.resize(maxFrames_ * static_cast<std::size_t>(file_.channels()));
+    return true;
+  }
+  const testhost::AudioReader& file() const { return file_; }
+
+  std::size_t read(float* left, float* right, std::size_t n) override {
+    const int channels = file_.channels();
+    const auto got = static_cast<std::size_t>(file_.read(samples_.data(), static_cast<std::int64_t>(std::min(n, maxFrames_))));
+    const float* frame = samples_.data();
+    for (std::size_t i = 0; i < got; ++i, frame += channels) {
+      left[i] = frame[0];
+      right[i] = channels > 1 ? frame[1] : frame[0];
+    }
+    return got;
+  }
+
+private:
+  std::size_t maxFrames_;
+  testhost::AudioReader file_;
+  std::vector<float> samples_;
+};
+
+// The band powers of a stream, kept for the closing figure: every analysis hop's powers
+// from the last 10 s, each hop weighed alike (silent hops count as none).
+class StretchSpectrum {
+public:
+  explicit StretchSpectrum(double rate)
+      : capacity_(static_cast<std::size_t>(kFigureSeconds * rate / dsp::SpectrumAnalysis::kHopSize) + 1) {
+    analysis_.prepare(rate);
+    analysis_.hopCallback = [this](const dsp::BandCurve& powers, double, double) { remember(powers); };
+  }
+  StretchSpectrum(const StretchSpectrum&) = delete;
+  StretchSpectrum& operator=(const StretchSpectrum&) = delete;
+
+  void push(float left, float right) {
+    ++frames_;
+    analysis_.push(left, right);
+  }
+
+  // RMS over 40 Hz..16 kHz of the deviation of the mean band powers of the hops whose whole
+  // window lies at or after frame `start` from the target curve (both brought to the same
+  // mean). 0 without such a hop.
+  double deviation(std::uint64_t start, const dsp::BandCurve& target) const {
+    dsp::BandCurve mean{};
+    int hops = 0;
+    for (const Hop& hop : hops_) {
+      if (hop.end < start + dsp::SpectrumAnalysis::kWindowSize) continue;
+      for (std::size_t k = 0; k < dsp::kBandCount; ++k) mean[k] += hop.powers[k];
+      ++hops;
+    }
+    if (hops == 0) return 0.0;
+    double level = 0.0;
+    int n = 0;
+    dsp::BandCurve d{};
+    for (std::size_t k = 0; k < dsp::kBandCount; ++k) {
+      if (!inRange(k)) continue;
+      d[k] = dsp::powerToDb(mean[k] / hops) - target[k];
+      level += d[k];
+      ++n;
+    }
+    if (n == 0) return 0.0;
+    level /= n;
+    double sum = 0.0;
+    for (std::size_t k = 0; k < dsp::kBandCount; ++k)
+      if (inRange(k)) sum += (d[k] - level) * (d[k] - level);
+    return std::sqrt(sum / n);
+  }
+
+private:
+  struct Hop {
+    std::uint64_t end;  // the frame after the hop's window
+    dsp::BandCurve powers;
+  };
+
+  bool inRange(std::size_t k) const {
+    return analysis_.belowNyquist[k] && dsp::inCorrectionRange(dsp::bandFrequency(k));
+  }
+
+  // A ring that grows to its capacity as hops come.
+  void remember(const dsp::BandCurve& powers) {
+    if (hops_.size() < capacity_) {
+      hops_.push_back({frames_, powers});
+    } else {
+      hops_[next_] = {frames_, powers};
+      next_ = (next_ + 1) % capacity_;
+    }
+  }
+
+  dsp::SpectrumAnalysis analysis_;
+  std::size_t capacity_;
+  std::vector<Hop> hops_;
+  std::size_t next_ = 0;
+  std::uint64_t frames_ = 0;
+};
+
+// Makes a folder and its parents; an existing folder is fine.
+bool makeFolder(const std::filesystem::path& folder, std::string& error) {
+  if (folder.empty()) return true;
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  if (!ec && !std::filesystem::is_directory(folder, ec)) ec = std::make_error_code(std::errc::not_a_directory);
+  if (!ec) return true;
+  error = "cannot create the folder " + folder.string() + ": " + ec.message();
+  return false;
+}
+
+bool openOutput(testhost::WavWriter& writer, const std::string& path, double rate, std::string& error) {
+  std::string reason;
+  if (writer.open(path, 2, static_cast<int>(rate), false, reason)) return true;
+  error = "could not write " + path + ": " + reason;
+  return false;
 }
 
 std::string stemOf(const std::string& path) { return std::filesystem::path(path).stem().string(); }
 
-struct Deviation {
-  double before = 0.0;
-  double after = 0.0;
-};
+std::string secondsText(std::uint64_t frames, double rate) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f s", static_cast<double>(frames) / rate);
+  return text;
+}
 
-// RMS over 40 Hz..16 kHz of the measured curve's deviation from the target curve (both
-// brought to the same mean), over the 10 s before the end.
-double deviationFromTarget(const std::vector<float>& l, const std::vector<float>& r, double rate,
-                           const dsp::BandCurve& target) {
-  dsp::SpectrumAnalysis a;
-  a.prepare(rate);
-  for (std::size_t i = 0; i < l.size(); ++i) a.push(l[i], r[i]);
-  if (!a.hasMeasurement) return 0.0;
-  double mean = 0.0;
-  int n = 0;
-  dsp::BandCurve d{};
-  for (std::size_t k = 0; k < dsp::kBandCount; ++k) {
-    if (!a.belowNyquist[k] || !dsp::inCorrectionRange(dsp::bandFrequency(k))) continue;
-    d[k] = dsp::powerToDb(a.longPowers[k]) - target[k];
-    mean += d[k];
-    ++n;
+// Waits until the worker has read every frame fed to it; false when it reads nothing for
+// kWorkerPatience.
+bool waitForWorker(SpectraPoise& plug) {
+  const auto& ring = plug.workerRing();
+  std::uint64_t left = ring.unread();
+  auto progress = std::chrono::steady_clock::now();
+  while (left > 0) {
+    std::this_thread::sleep_for(std::chrono::microseconds(500));
+    const std::uint64_t now = ring.unread();
+    if (now < left) {
+      left = now;
+      progress = std::chrono::steady_clock::now();
+    } else if (std::chrono::steady_clock::now() - progress > kWorkerPatience) {
+      return false;
+    }
   }
-  if (n == 0) return 0.0;
-  mean /= n;
-  double sum = 0.0;
-  for (std::size_t k = 0; k < dsp::kBandCount; ++k) {
-    if (!a.belowNyquist[k] || !dsp::inCorrectionRange(dsp::bandFrequency(k))) continue;
-    sum += (d[k] - mean) * (d[k] - mean);
-  }
-  return std::sqrt(sum / n);
+  return true;
 }
 
 void printLine(std::FILE* out, double seconds, const SpectraPoise& plug) {
@@ -101,52 +281,62 @@ void printLine(std::FILE* out, double seconds, const SpectraPoise& plug) {
   std::fflush(out);
 }
 
-}  // namespace
-
-void demoSignal(double seconds, double rate, std::vector<float>& left, std::vector<float>& right) {
-  const std::size_t frames = static_cast<std::size_t>(std::max(seconds, 1.0) * rate);
-  left = pinkNoise(frames, rate, 17);
-  right = pinkNoise(frames, rate, 29);
-  // Dull and boomy: the balance tipped toward the lows, the highs held back.
-  dsp::CorrectionFilters colour;
-  colour.prepare(rate);
-  colour.setTargets({-2.0, 4.0, 1.5, -1.5, -3.0}, dsp::Crossovers{});
-  std::vector<double> l(left.begin(), left.end()), r(right.begin(), right.end());
-  double* ch[2] = {l.data(), r.data()};
-  colour.process(ch, 2, static_cast<int>(frames));
-  for (std::size_t i = 0; i < frames; ++i) {
-    left[i] = static_cast<float>(l[i]);
-    right[i] = static_cast<float>(r[i]);
+// The instance and the host objects around it, released in order on every way out.
+struct Session {
+  std::unique_ptr<testhost::Plugin> host;
+  testhost::HostContext* context = nullptr;
+  testhost::RunLoop* loop = nullptr;
+  ~Session() {
+    host.reset();
+    if (context != nullptr) context->release();
+    if (loop != nullptr) loop->release();
   }
-}
+};
 
-bool run(const Options& options, std::FILE* out, std::string& error) {
-  // The audio.
-  std::vector<float> inL, inR;
+bool runUnguarded(const Options& options, std::FILE* out, std::string& error) {
+  const int block = std::clamp(options.block, 1, 65536);
+  const auto blockFrames = static_cast<std::size_t>(block);
+
+  // The audio: the demo, written to the output folder as it is made, or a file.
+  std::unique_ptr<FrameSource> source;
+  FileSource* file = nullptr;
+  testhost::WavWriter demoFile;
   double rate = 48000.0;
   std::string stem = "spectrapoise-demo";
   if (options.input.empty()) {
-    demoSignal(options.demoSeconds, rate, inL, inR);
+    auto demo = std::make_unique<DemoSignal>(options.demoSeconds, rate, blockFrames);
     const std::string demoIn = (std::filesystem::path(options.outDir) / "spectrapoise-demo-in.wav").string();
-    std::filesystem::create_directories(options.outDir);
-    if (!spectrapoise::offline::writeWavFile(demoIn, inL, inR, rate, error)) return false;
+    if (!makeFolder(options.outDir, error) || !openOutput(demoFile, demoIn, rate, error)) return false;
     std::fprintf(out, "demo signal: %.0f s of pink noise, dull and boomy, written to %s\n",
-                 static_cast<double>(inL.size()) / rate, demoIn.c_str());
+                 static_cast<double>(demo->frames()) / rate, demoIn.c_str());
+    source = std::move(demo);
   } else {
-    if (!spectrapoise::offline::readAudioFile(options.input, inL, inR, rate, error, 24.0 * 3600.0)) return false;
-    if (inL.empty()) {
-      error = "no audio in " + options.input;
-      return false;
-    }
+    auto opened = std::make_unique<FileSource>(blockFrames);
+    if (!opened->open(options.input, error)) return false;
+    const testhost::AudioReader& reader = opened->file();
+    rate = reader.sampleRate();
     stem = stemOf(options.input);
-    std::fprintf(out, "input: %s, %.1f s at %.0f Hz\n", options.input.c_str(), static_cast<double>(inL.size()) / rate,
-                 rate);
+    if (reader.declaredFrames() >= 0) {
+      std::fprintf(out, "input: %s, %.1f s at %.0f Hz\n", options.input.c_str(),
+                   static_cast<double>(reader.declaredFrames()) / rate, rate);
+    } else {
+      std::fprintf(out, "input: %s at %.0f Hz\n", options.input.c_str(), rate);
+    }
+    if (reader.channels() > 2)
+      std::fprintf(out, "the file has %d channels: the first 2 are processed, the other %d are left out\n",
+                   reader.channels(), reader.channels() - 2);
+    file = opened.get();
+    source = std::move(opened);
   }
   std::string outPath = options.output;
   if (outPath.empty()) {
-    std::filesystem::create_directories(options.outDir);
+    if (!makeFolder(options.outDir, error)) return false;
     outPath = (std::filesystem::path(options.outDir) / (stem + "-spectrapoise.wav")).string();
+  } else if (!makeFolder(std::filesystem::path(outPath).parent_path(), error)) {
+    return false;
   }
+  testhost::WavWriter outFile;
+  if (!openOutput(outFile, outPath, rate, error)) return false;
 
   // The instance, created through the module's factory as a host does.
   IPluginFactory* factory = plugkit::GetPluginFactoryInstance();
@@ -159,31 +349,32 @@ bool run(const Options& options, std::FILE* out, std::string& error) {
     return false;
   }
   auto* plug = dynamic_cast<SpectraPoise*>(static_cast<IComponent*>(object));
-  std::unique_ptr<testhost::Plugin> host = testhost::Plugin::adopt(static_cast<IComponent*>(object), error);
+  Session session;
+  session.host = testhost::Plugin::adopt(static_cast<IComponent*>(object), error);
   factory->release();
-  if (!host || plug == nullptr) {
+  if (!session.host || plug == nullptr) {
     if (error.empty()) error = "the instance is not SpectraPoise";
     return false;
   }
+  // A command that processes a file checks for no updates: the schedule stops before its
+  // first check (the user's setting and an earlier notice stay as they are).
+  if (const auto updates = plug->updateCheck()) updates->stopSchedule();
 
-  auto* loop = new testhost::RunLoop();
-  auto* context = new testhost::HostContext("SpectraPoise run");
-  context->setRunLoop(loop);
-  bool ok = host->initialize(static_cast<IHostApplication*>(context)) == kResultOk;
+  testhost::Plugin& host = *session.host;
+  session.loop = new testhost::RunLoop();
+  session.context = new testhost::HostContext("SpectraPoise run");
+  session.context->setRunLoop(session.loop);
+  bool ok = host.initialize(static_cast<IHostApplication*>(session.context)) == kResultOk;
   SpeakerArrangement stereo = SpeakerArr::kStereo;
-  ok = ok && host->processor()->setBusArrangements(&stereo, 1, &stereo, 1) == kResultOk;
-  host->component()->activateBus(kAudio, kInput, 0, true);
-  host->component()->activateBus(kAudio, kOutput, 0, true);
-  const int block = std::clamp(options.block, 1, 65536);
-  ok = ok && host->setup(rate, block, kSample32, options.offline ? kOffline : kRealtime) == kResultOk;
+  ok = ok && host.processor()->setBusArrangements(&stereo, 1, &stereo, 1) == kResultOk;
+  host.component()->activateBus(kAudio, kInput, 0, true);
+  host.component()->activateBus(kAudio, kOutput, 0, true);
+  ok = ok && host.setup(rate, block, kSample32, options.offline ? kOffline : kRealtime) == kResultOk;
   if (!ok) {
-    host.reset();
-    context->release();
-    loop->release();
     error = "the plug-in refused the set-up";
     return false;
   }
-  host->start();
+  host.start();
   std::fprintf(out, "%s processing in blocks of %d frames, Correct %s\n",
                options.offline ? "offline" : "real-time", block, options.correct ? "on" : "off");
 
@@ -196,58 +387,97 @@ bool run(const Options& options, std::FILE* out, std::string& error) {
     changes.add(sp::kCorrectSpeed, 0, plug->GetParam(sp::kCorrectSpeed)->ToNormalized(options.speed));
 
   testhost::AudioBlock audio(2, 2, block, kSample32);
-  std::vector<float> outL(inL.size()), outR(inR.size());
-  const std::size_t frames = inL.size();
-  const std::size_t perSecond = static_cast<std::size_t>(rate);
-  const std::size_t perTick = static_cast<std::size_t>(std::lround(rate * 0.02));
-  std::size_t nextLine = perSecond;
-  std::size_t nextTick = perTick;
-  for (std::size_t start = 0; start < frames; start += static_cast<std::size_t>(block)) {
-    const int n = static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(block), frames - start));
-    for (int i = 0; i < n; ++i) {
-      audio.setIn(0, i, inL[start + static_cast<std::size_t>(i)]);
-      audio.setIn(1, i, inR[start + static_cast<std::size_t>(i)]);
+  std::vector<float> inL(blockFrames), inR(blockFrames), inDemo(2 * blockFrames), outLR(2 * blockFrames);
+  StretchSpectrum inSpectrum(rate), outSpectrum(rate);
+  const auto perSecond = static_cast<std::uint64_t>(rate);
+  std::uint64_t frames = 0;
+  std::uint64_t ticks = 0;
+  std::uint64_t nextLine = perSecond;
+  while (const std::size_t n = source->read(inL.data(), inR.data(), blockFrames)) {
+    for (std::size_t i = 0; i < n; ++i) {
+      audio.setIn(0, static_cast<int>(i), inL[i]);
+      audio.setIn(1, static_cast<int>(i), inR[i]);
+      inSpectrum.push(inL[i], inR[i]);
     }
-    audio.setFrames(n);
-    host->process(audio, &changes);
+    if (file == nullptr) {
+      for (std::size_t i = 0; i < n; ++i) {
+        inDemo[2 * i] = inL[i];
+        inDemo[2 * i + 1] = inR[i];
+      }
+      if (!demoFile.write(inDemo.data(), static_cast<std::int64_t>(n))) {
+        error = "could not write all of the demo signal";
+        return false;
+      }
+    }
+    audio.setFrames(static_cast<int>(n));
+    host.process(audio, &changes);
     changes.clear();
-    for (int i = 0; i < n; ++i) {
-      outL[start + static_cast<std::size_t>(i)] = static_cast<float>(audio.out(0, i));
-      outR[start + static_cast<std::size_t>(i)] = static_cast<float>(audio.out(1, i));
+    for (std::size_t i = 0; i < n; ++i) {
+      const auto l = static_cast<float>(audio.out(0, static_cast<int>(i)));
+      const auto r = static_cast<float>(audio.out(1, static_cast<int>(i)));
+      outLR[2 * i] = l;
+      outLR[2 * i + 1] = r;
+      outSpectrum.push(l, r);
     }
-    const std::size_t done = start + static_cast<std::size_t>(n);
+    if (!outFile.write(outLR.data(), static_cast<std::int64_t>(n))) {
+      error = "could not write all of " + outPath;
+      return false;
+    }
+    frames += n;
     // The worker runs on its own thread: wait for it whenever it is a window behind.
-    if (!options.offline && plug->workerRing().unread() >= kMostUnreadFrames) {
-      while (plug->workerRing().unread() > 0) std::this_thread::sleep_for(std::chrono::microseconds(500));
+    if (!options.offline && plug->workerRing().unread() >= kMostUnreadFrames && !waitForWorker(*plug)) {
+      error = "the plug-in's correction worker read no audio for 10 s";
+      return false;
     }
-    // The host's 20 ms idle ticks, by audio time.
-    while (done >= nextTick) {
-      loop->fire(1);
-      nextTick += perTick;
+    // The host's idle ticks, by audio time (several a frame at the lowest rates).
+    for (const std::uint64_t due = frames * kTicksPerSecond / perSecond; ticks < due; ++ticks) session.loop->fire(1);
+    for (; frames >= nextLine; nextLine += perSecond) printLine(out, static_cast<double>(nextLine / perSecond), *plug);
+  }
+
+  // What the file declares and what could be read of it.
+  if (file != nullptr) {
+    const std::int64_t declared = file->file().declaredFrames();
+    if (declared > 0 && frames < static_cast<std::uint64_t>(declared)) {
+      error = options.input + ": only " + secondsText(frames, rate) + " of its " +
+              secondsText(static_cast<std::uint64_t>(declared), rate) + " could be read (" + std::to_string(frames) +
+              " of " + std::to_string(declared) + " frames); nothing written";
+      return false;
     }
-    while (done >= nextLine) {
-      printLine(out, static_cast<double>(nextLine / perSecond), *plug);
-      nextLine += perSecond;
+    if (frames == 0) {
+      error = "no audio in " + options.input;
+      return false;
     }
   }
 
+  const auto stretch = static_cast<std::uint64_t>(kFigureSeconds * rate);
+  const std::uint64_t tail = frames > stretch ? frames - stretch : 0;
   const dsp::BandCurve target = plug->currentTarget().curve;
-  const std::size_t tail = frames > 10 * perSecond ? frames - 10 * perSecond : 0;
-  const std::vector<float> tailInL(inL.begin() + static_cast<long>(tail), inL.end());
-  const std::vector<float> tailInR(inR.begin() + static_cast<long>(tail), inR.end());
-  const std::vector<float> tailOutL(outL.begin() + static_cast<long>(tail), outL.end());
-  const std::vector<float> tailOutR(outR.begin() + static_cast<long>(tail), outR.end());
   std::fprintf(out, "deviation from the \"%s\" target over the last %.0f s (rms, 40 Hz to 16 kHz): input %.2f dB, output %.2f dB\n",
                plug->currentTarget().name.c_str(), static_cast<double>(frames - tail) / rate,
-               deviationFromTarget(tailInL, tailInR, rate, target), deviationFromTarget(tailOutL, tailOutR, rate, target));
+               inSpectrum.deviation(tail, target), outSpectrum.deviation(tail, target));
+  session.host.reset();
 
-  host.reset();
-  context->release();
-  loop->release();
-
-  if (!spectrapoise::offline::writeWavFile(outPath, outL, outR, rate, error)) return false;
+  if (file == nullptr && !demoFile.commit()) {
+    error = "could not write the demo signal to " + options.outDir;
+    return false;
+  }
+  if (!outFile.commit()) {
+    error = "could not write " + outPath;
+    return false;
+  }
   std::fprintf(out, "processed audio written to %s\n", outPath.c_str());
   return true;
+}
+
+}  // namespace
+
+bool run(const Options& options, std::FILE* out, std::string& error) {
+  try {
+    return runUnguarded(options, out, error);
+  } catch (const std::bad_alloc&) {
+    error = "out of memory";
+    return false;
+  }
 }
 
 }  // namespace runplugin

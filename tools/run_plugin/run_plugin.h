@@ -2,10 +2,11 @@
 // Runs SpectraPoise inside the headless test host on real audio: an audio file, or a demo
 // signal (pink noise with a tonal imbalance). The plug-in is the bundle's own code linked
 // into this program and created through the module's factory; the host drives it through
-// its VST3 interfaces, and the meters and correction gains are read from the object.
+// its VST3 interfaces, and the meters and correction gains are read from the object. The
+// audio is read, processed and written a block at a time (memory stays flat with its
+// length), and the instance's update check never runs. Runs on the calling thread.
 #include <cstdio>
 #include <string>
-#include <vector>
 
 namespace runplugin {
 
@@ -21,10 +22,11 @@ struct Options {
   double speed = -1.0;      // "Correct Speed" in seconds; < 0 keeps the default
 };
 
-// Runs; progress lines go to `out`. False with an error text on failure.
+// Runs; progress lines go to `out`. False with an error text on failure: a folder that
+// cannot be made, a file that cannot be read or written, a file that ends before the length
+// it declares, a failed allocation ("out of memory"). A failed run leaves no processed file
+// (each output file replaces its target in one step at the end). Channels beyond two are
+// left out, and the report says so.
 bool run(const Options& options, std::FILE* out, std::string& error);
-
-// The demo signal: pink noise made dull and boomy (fixed seed), stereo, at `rate`.
-void demoSignal(double seconds, double rate, std::vector<float>& left, std::vector<float>& right);
 
 }  // namespace runplugin

@@ -14,6 +14,7 @@
 //       --editor           attach the editor view to a stand-in parent with a fake frame
 #include <cstdio>
 #include <cstdlib>
+#include <new>
 #include <string>
 
 #include "tools/testhost/module.h"
@@ -34,9 +35,7 @@ bool toInt(const char* text, int& value, int lo) {
   return true;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int runCommand(int argc, char** argv) {
   if (argc < 2) return usage(argv[0]);
   const std::string first = argv[1];
   if (first != "process") {
@@ -101,4 +100,15 @@ int main(int argc, char** argv) {
     return 1;
   }
   return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return runCommand(argc, argv);
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "testhost: out of memory\n");
+    return 1;
+  }
 }

@@ -1,14 +1,15 @@
 #include "tools/testhost/run.h"
 
-#include <sndfile.h>
-
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <new>
 #include <random>
 #include <sstream>
+#include <vector>
 
+#include "framework/FileWrite.h"
+#include "tools/testhost/audio_files.h"
 #include "tools/testhost/host_objects.h"
 #include "tools/testhost/module.h"
 #include "tools/testhost/plugin_host.h"
@@ -29,20 +30,14 @@ bool readFile(const std::string& path, std::string& bytes) {
   return true;
 }
 
-bool writeFileReplacing(const std::string& path, const std::string& bytes) {
-  const std::string temp = path + ".partial";
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out) return false;
-  }
-  if (std::rename(temp.c_str(), path.c_str()) != 0) {
-    std::remove(temp.c_str());
-    return false;
-  }
-  return true;
+// Replaces the file with the plug-in's state in one step (synced before the rename).
+bool saveState(Plugin& plugin, const std::string& path) {
+  bool ok = false;
+  const std::string state = plugin.getState(&ok);
+  return ok && plugkit::WriteThroughTemporary(path, state, [&] { return temporaryNameBeside(path); });
 }
+
+bool runStreaming(const RunOptions& o, std::string& error, std::string& report);
 
 }  // namespace
 
@@ -67,23 +62,30 @@ bool parseParamChange(const std::string& text, RunOptions::ParamChange& change) 
 }
 
 bool runProcess(const RunOptions& o, std::string& error, std::string& report) {
-  // Input.
-  SF_INFO inInfo{};
-  SNDFILE* in = sf_open(o.input.c_str(), SFM_READ, &inInfo);
-  if (in == nullptr) {
-    error = "cannot read " + o.input + ": " + sf_strerror(nullptr);
+  try {
+    return runStreaming(o, error, report);
+  } catch (const std::bad_alloc&) {
+    error = "out of memory";
     return false;
   }
-  const int channels = inInfo.channels;
-  if (channels < 1 || channels > 2) {
-    sf_close(in);
+}
+
+namespace {
+
+// The input is read and the output written a block at a time.
+bool runStreaming(const RunOptions& o, std::string& error, std::string& report) {
+  // Input.
+  AudioReader in;
+  std::string reason;
+  if (!in.open(o.input, reason)) {
+    error = "cannot read " + o.input + ": " + reason;
+    return false;
+  }
+  const int channels = in.channels();
+  if (channels > 2) {
     error = "only mono and stereo files are supported";
     return false;
   }
-  std::vector<double> interleaved(static_cast<size_t>(inInfo.frames) * static_cast<size_t>(channels));
-  const sf_count_t got = sf_readf_double(in, interleaved.data(), inInfo.frames);
-  sf_close(in);
-  const int64_t frames = got;
 
   // Module, host context, instance.
   auto module = Module::load(o.bundle, error);
@@ -103,7 +105,7 @@ bool runProcess(const RunOptions& o, std::string& error, std::string& report) {
       if (plugin->processor()->setBusArrangements(&arr, 1, &arr, 1) != kResultOk)
         report += "bus arrangement refused; processing with the default buses\n";
       const int32 sampleSize = o.sixtyFour ? kSample64 : kSample32;
-      if (plugin->setup(inInfo.samplerate, o.maxBlock, sampleSize, o.offline ? kOffline : kRealtime) != kResultOk) {
+      if (plugin->setup(in.sampleRate(), o.maxBlock, sampleSize, o.offline ? kOffline : kRealtime) != kResultOk) {
         error = "setupProcessing refused";
       } else {
         std::string state;
@@ -121,7 +123,10 @@ bool runProcess(const RunOptions& o, std::string& error, std::string& report) {
           plugin->start();
           AudioBlock block(channels, channels, o.maxBlock, sampleSize);
           ParameterChanges changes(256);
-          std::vector<double> output(interleaved.size(), 0.0);
+          std::vector<double> input(static_cast<size_t>(o.maxBlock * channels));
+          std::vector<double> output(input.size());
+          WavWriter out;
+          bool outOk = out.open(o.output, channels, in.sampleRate(), o.sixtyFour, reason);
           std::mt19937 rng(o.seed);
           std::uniform_int_distribution<int> sizes(1, o.maxBlock);
           int64_t pos = 0;
@@ -129,26 +134,26 @@ bool runProcess(const RunOptions& o, std::string& error, std::string& report) {
           std::vector<RunOptions::ParamChange> script = o.changes;
           std::stable_sort(script.begin(), script.end(), [](auto& a, auto& b) { return a.frame < b.frame; });
           int blocks = 0;
-          while (pos < frames) {
-            const int n = static_cast<int>(std::min<int64_t>(o.randomBlocks ? sizes(rng) : o.blockSize, frames - pos));
+          while (outOk) {
+            const int n = static_cast<int>(in.read(input.data(), o.randomBlocks ? sizes(rng) : std::min(o.blockSize, o.maxBlock)));
+            if (n == 0) break;
             changes.clear();
             while (nextChange < script.size() && script[nextChange].frame < pos + n) {
               const auto& c = script[nextChange++];
               changes.add(c.id, static_cast<int32>(std::max<int64_t>(c.frame - pos, 0)), c.value);
             }
             for (int i = 0; i < n; ++i)
-              for (int c = 0; c < channels; ++c)
-                block.setIn(c, i, interleaved[static_cast<size_t>((pos + i) * channels + c)]);
+              for (int c = 0; c < channels; ++c) block.setIn(c, i, input[static_cast<size_t>(i * channels + c)]);
             block.setFrames(n);
             plugin->process(block, &changes);
             for (int i = 0; i < n; ++i)
-              for (int c = 0; c < channels; ++c)
-                output[static_cast<size_t>((pos + i) * channels + c)] = block.out(c, i);
+              for (int c = 0; c < channels; ++c) output[static_cast<size_t>(i * channels + c)] = block.out(c, i);
+            outOk = out.write(output.data(), n);
             pos += n;
             ++blocks;
           }
           plugin->stop();
-          report += "processed " + std::to_string(frames) + " frames in " + std::to_string(blocks) + " blocks\n";
+          report += "processed " + std::to_string(pos) + " frames in " + std::to_string(blocks) + " blocks\n";
           if (view != nullptr) {
             view->removed();
             view->setFrame(nullptr);
@@ -156,33 +161,14 @@ bool runProcess(const RunOptions& o, std::string& error, std::string& report) {
           }
           if (frame != nullptr) frame->release();
 
-          bool stateOk = true;
-          if (!o.stateOut.empty()) {
-            const std::string saved = plugin->getState(&stateOk);
-            if (!stateOk || !writeFileReplacing(o.stateOut, saved)) {
-              error = "cannot save the state to " + o.stateOut;
-              stateOk = false;
-            }
-          }
-          if (stateOk) {
-            SF_INFO outInfo{};
-            outInfo.samplerate = inInfo.samplerate;
-            outInfo.channels = channels;
-            outInfo.format = SF_FORMAT_WAV | (o.sixtyFour ? SF_FORMAT_DOUBLE : SF_FORMAT_FLOAT);
-            const std::string temp = o.output + ".partial";
-            SNDFILE* out = sf_open(temp.c_str(), SFM_WRITE, &outInfo);
-            if (out == nullptr) {
-              error = "cannot write " + o.output;
-            } else {
-              const sf_count_t written = sf_writef_double(out, output.data(), frames);
-              const bool closed = sf_close(out) == 0;
-              if (written != frames || !closed || std::rename(temp.c_str(), o.output.c_str()) != 0) {
-                std::remove(temp.c_str());
-                error = "cannot write " + o.output;
-              } else {
-                ok = true;
-              }
-            }
+          if (!outOk) {
+            error = "cannot write " + o.output;
+          } else if (!o.stateOut.empty() && !saveState(*plugin, o.stateOut)) {
+            error = "cannot save the state to " + o.stateOut;
+          } else if (!out.commit()) {
+            error = "cannot write " + o.output;
+          } else {
+            ok = true;
           }
         }
       }
@@ -192,5 +178,7 @@ bool runProcess(const RunOptions& o, std::string& error, std::string& report) {
   context->release();
   return ok;
 }
+
+}  // namespace
 
 }  // namespace testhost

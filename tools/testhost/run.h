@@ -1,5 +1,6 @@
 #pragma once
-// The test host's processing run: an audio file through the bundle's plug-in.
+// The test host's processing run: an audio file through the bundle's plug-in, read and
+// written a block at a time.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -25,11 +26,13 @@ struct RunOptions {
   };
   std::vector<ParamChange> changes;
   std::string stateIn;   // state bytes restored before processing
-  std::string stateOut;  // state bytes saved after processing
+  std::string stateOut;  // state bytes saved after processing (before the output is renamed into place)
   bool editor = false;   // attach the editor view to a stand-in parent with a fake frame
 };
 
-// Runs the options; false with an error text on failure. Progress lines go to `report`.
+// Runs the options; false with an error text on failure ("out of memory" when an allocation
+// fails). Progress lines go to `report`. The output file and the state file each replace
+// their target in one step; a failed run leaves neither behind.
 bool runProcess(const RunOptions& options, std::string& error, std::string& report);
 
 // Parses "ID=VALUE@FRAME" (id decimal or 0x hex, value normalised).
