@@ -51,6 +51,7 @@ void ICanvasNanoVG::destroyContext() {
   StaticStorage<APIBitmap>::Accessor bitmaps(mBitmapCache);
   mBitmapCache.Clear();
   mInDraw = false;
+  mDropFrame = false;
   ClearFBOStack();
   if (mMainFBO != nullptr) {
     mvgDeleteFramebuffer(mMainFBO);
@@ -74,18 +75,31 @@ void ICanvasNanoVG::DrawResize() {
   DeactivateGLContext();
 }
 
-void ICanvasNanoVG::BeginFrame() {
-  mInDraw = true;
-  ICanvas::BeginFrame();
-  if (mVG == nullptr) return;
+void ICanvasNanoVG::beginMainFrame() {
   mvgBindFramebuffer(mMainFBO);
   nvgBeginFrame(mVG, static_cast<float>(WindowWidth()), static_cast<float>(WindowHeight()), GetScreenScale());
+}
+
+void ICanvasNanoVG::endTargetFrame() {
+  if (mDropFrame)
+    nvgCancelFrame(mVG);
+  else
+    nvgEndFrame(mVG);
+  mDropFrame = false;
+}
+
+void ICanvasNanoVG::BeginFrame() {
+  mInDraw = true;
+  mDropFrame = false;
+  ICanvas::BeginFrame();
+  if (mVG == nullptr) return;
+  beginMainFrame();
 }
 
 void ICanvasNanoVG::EndFrame() {
   if (mVG != nullptr) {
     const float w = static_cast<float>(WindowWidth()), h = static_cast<float>(WindowHeight());
-    nvgEndFrame(mVG);
+    endTargetFrame();
     mvgBindFramebuffer(nullptr);
     // Without a main framebuffer there is nothing to show.
     if (mMainFBO != nullptr) {

@@ -8,7 +8,9 @@
 //
 // Abstract: the platform class derives from it and supplies the window, its Metal layer and
 // the platform operations. It hands the layer over with OnViewInitialized once the view exists
-// and calls OnViewDestroyed before the view goes.
+// and calls OnViewDestroyed before the view goes. Bitmaps decoded or scaled here are kept in
+// this object's own cache (NanoVG images belong to one context), never in the process-wide
+// one.
 //
 // Thread: the main thread. The font cache is process-wide and guarded by its mutex (taken
 // before the framebuffer mutex where both are needed). Failures are not reported: without a
@@ -95,12 +97,46 @@ public:
   void DrawFastDropShadow(const IRECT& innerBounds, const IRECT& outerBounds, float xyDrop = 5.f,
                           float roundness = 0.f, float blur = 10.f, const IBlend* blend = nullptr) override;
 
-  // ---- Bitmaps ----
+  // ---- Bitmaps, framebuffers and layers ----
   // The part of the bitmap from (srcX, srcY) at its natural size through dest; nothing for
   // an empty bitmap or one without an image.
   void DrawBitmap(const IBitmap& bitmap, const IRECT& dest, int srcX, int srcY,
                   const IBlend* blend = nullptr) override;
   using ICanvas::DrawBitmap;
+  // True when the lower-cased extension contains "png", "jpg" or "jpeg".
+  bool BitmapExtSupported(const char* ext) override;
+  // The bitmap file of name for the target scale (0: the screen's, rounded up): the one
+  // this object loaded before at the target scale or at the scale of the variant file
+  // found, else the variant file decoded and kept under its own scale. Empty for an
+  // unsupported extension, no file or a file that does not decode; nothing is kept then.
+  IBitmap LoadBitmap(const char* name, int nStates = 1, bool framesAreHorizontal = false,
+                     int targetScale = 0) override;
+  // A bitmap file in memory, decoded once as made for scale 1 and kept under (name, 1); on
+  // a screen of another scale a copy drawn at the target scale is kept under that scale.
+  IBitmap LoadBitmap(const char* name, const void* data, int dataSize, int nStates = 1,
+                     bool framesAreHorizontal = false, int targetScale = 0) override;
+  // The bitmaps of this object belong to its own cache (a NanoVG image lives in one
+  // context): a scaled copy is kept there, and released from there.
+  void RetainBitmap(const IBitmap& bitmap, const char* name) override;
+  void ReleaseBitmap(const IBitmap& bitmap) override;
+  // Decoded (PNG or JPEG) and uploaded as a NanoVG image; null when the file cannot be read
+  // or decoded, or there is no context.
+  APIBitmap* LoadAPIBitmap(const char* path, int scale, EResourceLocation location, const char* ext) override;
+  APIBitmap* LoadAPIBitmap(const char* name, const void* data, int dataSize, int scale) override;
+  // A cleared framebuffer; inside a frame the drawing so far is rendered first and the
+  // frame goes on in the main framebuffer (the layer pushed next takes over).
+  APIBitmap* CreateAPIBitmap(int width, int height, float scale, float drawScale, bool cacheable = false) override;
+  // Ends the NanoVG frame of the current target and begins one on the new target: the top
+  // layer's framebuffer at its bounds times the draw scale, else the main framebuffer. A
+  // layer without a framebuffer takes its drawing nowhere (the frame is dropped).
+  void UpdateLayer() override;
+  // RGBA bytes, premultiplied, top row first.
+  void GetLayerBitmapData(const ILayer& layer, RawBitmapData& data) override;
+  void ApplyShadowMask(ILayer& layer, RawBitmapData& mask, const IShadow& shadow) override;
+  int AlphaChannel() const override { return 3; }
+  bool FlippedBitmap() const override { return false; }
+  // The bitmaps this object loaded or kept (main thread; lock it for anything longer).
+  const StaticStorage<APIBitmap>& GetBitmapCache() const { return mBitmapCache; }
 
   // ---- Text and fonts ----
   float DoMeasureText(const IText& text, const char* str, IRECT& bounds) const override;
@@ -124,11 +160,16 @@ protected:
 
 private:
   void destroyContext();
+  // Ends the NanoVG frame of the current target: rendered, or dropped when the target takes
+  // no drawing.
+  void endTargetFrame();
+  void beginMainFrame();
   // The text's font, size and alignment set in the context; r becomes the measured box and
   // (x, y) the anchor.
   void PrepareAndMeasureText(const IText& text, const char* str, IRECT& r, double& x, double& y) const;
 
   bool mInDraw = false;
+  bool mDropFrame = false;  // the current target is a layer without a framebuffer
   Mutex mFBOMutex;
   std::vector<MVGframebuffer*> mFBOStack;
   StaticStorage<APIBitmap> mBitmapCache;
