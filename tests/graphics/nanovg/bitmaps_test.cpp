@@ -124,6 +124,22 @@ TEST(Bitmaps, MissingDamagedAndUnsupportedFilesGiveEmptyBitmapsThatDrawNothing) 
   EXPECT_TRUE(noPixelDrawn(e));
 }
 
+TEST(Bitmaps, DamagedJPEGHuffmanTablesGiveAnEmptyBitmap) {
+  const std::string jpeg = sp::test::encodeJPEG(sp::test::RGBAImage::gradient(16, 16));
+  const size_t sos = jpeg.find("\xFF\xDA"), dht = jpeg.find("\xFF\xC4");
+  ASSERT_NE(sos, std::string::npos);
+  ASSERT_NE(dht, std::string::npos);
+  std::string undefined = jpeg, oversized = jpeg;
+  const int components = static_cast<unsigned char>(jpeg[sos + 4]);
+  for (int c = 0; c < components; ++c) undefined[sos + 6 + 2 * c] = static_cast<char>(0x23);  // tables 2 and 3
+  for (int k = 0; k < 16; ++k) oversized[dht + 5 + k] = static_cast<char>(0xFF);               // 16 x 255 codes
+  Editor e;
+  EXPECT_TRUE(e.g->LoadBitmap("whole.jpg", jpeg.data(), int(jpeg.size())).IsValid());
+  EXPECT_FALSE(e.g->LoadBitmap("undefined.jpg", undefined.data(), int(undefined.size())).IsValid());
+  EXPECT_FALSE(e.g->LoadBitmap("oversized.jpg", oversized.data(), int(oversized.size())).IsValid());
+  EXPECT_EQ(e.g->GetBitmapCache().Size(), 1);
+}
+
 TEST(Bitmaps, AOneXFileOnATwoXScreenIsDecodedOnce) {
   sp::test::TempDir dir;
   ASSERT_TRUE(sp::test::writePNG(dir / "plain.png", quadrants(40, 40)));
