@@ -10,7 +10,8 @@
 // the platform operations. It hands the layer over with OnViewInitialized once the view exists
 // and calls OnViewDestroyed before the view goes. Bitmaps decoded or scaled here are kept in
 // this object's own cache (NanoVG images belong to one context), never in the process-wide
-// one.
+// one. A layer's framebuffer belongs to the context too: layers kept by controls go with the
+// controls, which are removed before the context; a layer kept elsewhere must go first.
 //
 // Thread: the main thread. The font cache is process-wide and guarded by its mutex (taken
 // before the framebuffer mutex where both are needed). Failures are not reported: without a
