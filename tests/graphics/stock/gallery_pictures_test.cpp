@@ -60,6 +60,13 @@ protected:
       }
     return n;
   }
+  // n frames, 20 ms apart.
+  void frames(int n) {
+    for (int i = 0; i < n; ++i) {
+      clock.advance(20);
+      g->tick();
+    }
+  }
   void click(float x, float y) {
     IMouseInfo p;
     p.x = x;
@@ -118,10 +125,7 @@ TEST_F(GalleryPictures, TheSecondPageWithItsPromptsOpen) {
   ASSERT_TRUE(sp::test::writeFile(folder / "Notes/Second.txt", "2"));
   const std::string path = folder.path().string();
   open([&path](ICanvas& c) { stock_gallery::attachImagesAndOverlays(c, imageParams(c, path)); });
-  for (int i = 0; i < 5; ++i) {
-    clock.advance(20);
-    g->tick();  // frame times for the display
-  }
+  frames(5);  // frame times for the display
   draw("stock_gallery_page2");
   for (int tag = stock_gallery::kFileMenu; tag < stock_gallery::kEndImageTag; ++tag)
     EXPECT_GT(painted(g->GetControlWithTag(tag)->GetRECT()), 30) << "tag " << tag;
@@ -134,10 +138,7 @@ TEST_F(GalleryPictures, TheSecondPageWithItsPromptsOpen) {
   p.y = slider.CentreY();
   p.mod.L = true;
   g->OnMouseDown({p});
-  for (int i = 0; i < 15; ++i) {
-    clock.advance(20);
-    g->tick();
-  }
+  frames(15);
   const IRECT bubble = static_cast<IBubbleControl*>(g->GetBubbleControl(0))->GetBubbleBounds();
   draw("stock_gallery_page2_bubble");
   g->OnMouseUp({p});
@@ -154,17 +155,11 @@ TEST_F(GalleryPictures, TheSecondPageWithItsPromptsOpen) {
   const IRECT files = g->GetControlWithTag(stock_gallery::kFileMenu)->GetRECT();
   click(files.CentreX(), files.CentreY());
   auto* menu = static_cast<IPopupMenuControl*>(g->GetPopupMenuControl());
-  for (int i = 0; i < 8; ++i) {
-    clock.advance(20);
-    g->tick();
-  }
+  frames(8);
   ASSERT_EQ(menu->GetState(), IPopupMenuControl::kOpen);
   const IRECT* second = menu->GetPanel(0)->GetCell(1);
   g->OnMouseOver(second->CentreX(), second->CentreY(), IMouseMod());
-  for (int i = 0; i < 12; ++i) {
-    clock.advance(20);
-    g->tick();
-  }
+  frames(12);
   ASSERT_EQ(menu->NPanels(), 2);
   draw("stock_gallery_page2_menu");
   EXPECT_GT(painted(menu->GetPanel(0)->mTargetRECT), 200);
