@@ -56,14 +56,13 @@ end
 
 -- Parameters ------------------------------------------------------------------------------
 
-local function label(plugin, i)
-  local _, refs = plugin:get_parameter_descriptor(i, ARDOUR.ParameterDescriptor())
-  return refs[2].label
-end
-
 local function descriptor(plugin, i)
   local _, refs = plugin:get_parameter_descriptor(i, ARDOUR.ParameterDescriptor())
   return refs[2]
+end
+
+local function label(plugin, i)
+  return descriptor(plugin, i).label
 end
 
 -- The Ardour index of the parameter labelled `name` (unique labels only).
