@@ -208,13 +208,13 @@ local function correction(region, reference, from, to)
 end
 
 local function bandHeader(title)
-  local line = string.format("  %-18s", title)
+  local line = string.format("  %-20s", title)
   for _, band in ipairs(bands) do line = line .. string.format(" %12s", band.name) end
   print(line)
 end
 
 local function bandLine(title, values)
-  local line = string.format("  %-18s", title)
+  local line = string.format("  %-20s", title)
   for b = 1, #bands do line = line .. string.format(" %+9.2f dB", values[b]) end
   print(line)
 end
