@@ -1,0 +1,239 @@
+// The product's panel with the real plug-in, drawn by the NanoVG drawing class on the
+// software renderer at screen scales 1 and 2 while audio plays: chosen pixels (window
+// background, bar, main panel, the CORRECT dot in the accent, the Low knob's value arc
+// under and without its shade), an incremental frame equal to a full redraw after every
+// kind of change (switches, shades, a title moved by the update notice inside the dirty
+// scan, a rebuild, a resize), written as PNGs for a look (SP_RENDER_PNG_DIR, else a
+// temporary folder).
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "graphics/ITextControl.h"
+#include "public.sdk/source/vst/hosting/hostclasses.h"
+#include "services/updates.h"
+#include "shims/vst3sdk/utf_convert.h"
+#include "tests/render/metal/MetalTarget.h"
+#include "tests/support/nanovg/nanovg_canvas.h"
+#include "tests/support/plugin/editor_fixture.h"
+#include "tests/support/plugin/plugin_harness.h"
+#include "ui/panel_layout.h"
+#include "ui/update_pill.h"
+
+namespace {
+
+using namespace plugkit::canvas;
+using namespace spectrapoise::plugin;
+using sp::test::NanoVGTestCanvas;
+using sp::test::Rgba;
+
+std::string logoSvg() {
+  std::ifstream in(std::string(SP_SOURCE_DIR) + "/resources/spectrapoise-lockup.svg", std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class PanelPixels : public ::testing::TestWithParam<float> {
+protected:
+  void SetUp() override {
+    screen = GetParam();
+    SpectraPoise::Options options;
+    options.startWorker = false;
+    plug = sp::test::PlugPtr(new SpectraPoise(plugkit::InstanceInfo{}, options));
+    sp::test::clearUserFolders(*plug);
+    plug->updateCheck()->setEnabled(true);
+    offer("");
+    const float s = screen;
+    plug->setGraphicsMaker([s](ICanvasEditorDelegate& dlg, int w, int h, int, float scale) {
+      return NanoVGTestCanvas::factory(dlg, w, h, scale, s)();
+    });
+    SpectraPoise* product = plug.get();
+    const std::string svg = logoSvg();
+    ASSERT_FALSE(svg.empty());
+    plug->SetLayoutFunc([product, svg](ICanvas* g) {
+      g->LoadSVG(balance_panel::kLogoFile, static_cast<const void*>(svg.data()), static_cast<int>(svg.size()));
+      product->layout(g);
+    });
+    sp::test::connect(*plug, 2, 2);
+    sp::test::resetAt(*plug, 48000.0);
+    ASSERT_NE(plug->OpenWindow(nullptr), nullptr);
+    g = static_cast<NanoVGTestCanvas*>(plug->GetUI());
+    // A dull, boomy signal with the correction on.
+    sp::test::hostSet(*plug, kCorrect, 1.0);
+    plug->SendParameterValueFromDelegate(kCorrect, 1.0, true);
+    input = sp::test::coloured(sp::test::pinkNoise(48000 * 4, 0.1, 7), {0.0, 4.0, 1.0, -2.0, -4.0}, 48000.0);
+    plug->publishGains({1.2, -3.0, -0.8, 1.5, 3.1});
+  }
+  void TearDown() override { offer(""); }
+
+  // Plays the signal in 20 ms pieces with an idle tick after each (the panel's analysis
+  // drains its rings there).
+  void play(double seconds) {
+    const std::size_t n = static_cast<std::size_t>(seconds * 48000.0);
+    for (std::size_t done = 0; done < n; done += 960) {
+      sp::test::Stereo piece(960);
+      for (std::size_t i = 0; i < 960; ++i) {
+        piece.left[i] = input.left[(played + i) % input.size()];
+        piece.right[i] = input.right[(played + i) % input.size()];
+      }
+      played += 960;
+      sp::test::processAll(*plug, piece, 480);
+      plug->OnIdle();
+    }
+  }
+  void offer(const std::string& version) {
+    brightloom::updates::UpdateCheck& checker = *plug->updateCheck();
+    const std::string feed =
+        version.empty() ? "{}" : R"({"spectrapoise":{"version":")" + version + R"(","page":"/spectrapoise"}})";
+    ASSERT_TRUE(checker.writeRecord({1, feed}));
+    checker.reload();
+  }
+  void setTrackName(const char* name) {
+    auto* list = new Steinberg::Vst::HostAttributeList();
+    Steinberg::Vst::String128 text{};
+    vst3shim::utf8ToUtf16(name, std::strlen(name), reinterpret_cast<char16_t*>(text), 128);
+    list->setString(Steinberg::Vst::ChannelContext::kChannelNameKey, text);
+    list->setInt(Steinberg::Vst::ChannelContext::kChannelIndexKey, 12);
+    EXPECT_EQ(plug->setChannelContextInfos(list), Steinberg::kResultOk);
+    list->release();
+  }
+  // The view's pixel at panel coordinates (scaled by the draw and screen scales).
+  Rgba at(float x, float y) const {
+    const float k = g->GetDrawScale() * screen;
+    return g->drawablePixel(static_cast<int>(x * k), static_cast<int>(y * k));
+  }
+  // One frame, then the same picture redrawn in full: the two must be equal (a difference
+  // is a lost dirty mark, which leaves stale content). A channel may differ by one level:
+  // where a region's clip edge crosses an anti-aliased edge, the renderer's soft clip
+  // computes a coverage a rounding error below 1, which can round a blend down.
+  void expectIncrementalEqualsFull(const std::string& step) {
+    SCOPED_TRACE(step);
+    g->tick();
+    int w = 0, h = 0;
+    const std::vector<uint8_t> incremental = g->drawablePixels(&w, &h);
+    g->redrawAll();
+    const std::vector<uint8_t> full = g->drawablePixels();
+    ASSERT_EQ(incremental.size(), full.size());
+    std::size_t differing = 0, first = full.size();
+    for (std::size_t i = 0; i < full.size(); ++i)
+      if (std::abs(int(incremental[i]) - int(full[i])) > 1) {
+        ++differing;
+        first = std::min(first, i);
+      }
+    EXPECT_EQ(differing, 0u) << "first at x " << (first / 4) % static_cast<std::size_t>(w) << ", y "
+                             << (first / 4) / static_cast<std::size_t>(w);
+    if (differing != 0) {
+      sp::test::savePng("panel-incremental-" + step, w, h, incremental);
+      sp::test::savePng("panel-full-" + step, w, h, full);
+    }
+  }
+  std::string scaleTag() const { return screen > 1.f ? "2x" : "1x"; }
+
+  float screen = 1.f;
+  sp::test::PlugPtr plug;
+  NanoVGTestCanvas* g = nullptr;
+  sp::test::Stereo input;
+  std::size_t played = 0;
+};
+
+bool near(const Rgba& p, int r, int gr, int b, int tol = 3) {
+  return std::abs(p[0] - r) <= tol && std::abs(p[1] - gr) <= tol && std::abs(p[2] - b) <= tol;
+}
+
+std::string str(const Rgba& p) {
+  return "(" + std::to_string(p[0]) + ", " + std::to_string(p[1]) + ", " + std::to_string(p[2]) + ")";
+}
+
+}  // namespace
+
+TEST_P(PanelPixels, ThePanelWhileAudioPlaysWithCorrectOn) {
+  play(3.0);
+  g->redrawAll();
+  int w = 0, h = 0;
+  const std::vector<uint8_t> px = g->drawablePixels(&w, &h);
+  EXPECT_EQ(w, static_cast<int>(640 * screen));
+  EXPECT_EQ(h, static_cast<int>(400 * screen));
+  const std::string path = sp::test::savePng("panel-" + scaleTag(), w, h, px);
+  std::printf("panel picture: %s\n", path.c_str());
+
+  EXPECT_TRUE(near(at(5, 200), 10, 10, 10)) << str(at(5, 200));      // window background
+  EXPECT_TRUE(near(at(320, 12), 17, 17, 17)) << str(at(320, 12));    // preset bar, between the buttons
+  EXPECT_TRUE(near(at(14, 200), 20, 20, 20)) << str(at(14, 200));    // main panel
+  EXPECT_TRUE(near(at(29, 267), 21, 232, 121)) << str(at(29, 267));  // the CORRECT dot, green
+  EXPECT_TRUE(near(at(209, 326), 21, 232, 121, 40)) << str(at(209, 326));  // the Low knob's value arc
+  EXPECT_TRUE(near(at(632, 395), 36 * 250 / 255 + 10, 36 * 250 / 255 + 10, 36 * 250 / 255 + 10, 20))
+      << str(at(632, 395));  // the corner's triangle over the window background
+}
+
+TEST_P(PanelPixels, ShadesDarkenTheKnobRowWhileCorrectIsOff) {
+  play(0.5);
+  g->redrawAll();
+  const Rgba lit = at(209, 326);
+  sp::test::hostSet(*plug, kCorrect, 0.0);
+  plug->SendParameterValueFromDelegate(kCorrect, 0.0, true);
+  plug->OnIdle();
+  g->tick();
+  const Rgba shaded = at(209, 326);
+  // The shade (173 of 255 over the arc) leaves about a third of the arc's green.
+  EXPECT_LT(shaded[1], lit[1] / 2) << str(lit) << " " << str(shaded);
+  EXPECT_GT(shaded[1], 40) << str(shaded);
+  // Over the bare panel it cannot be seen.
+  EXPECT_TRUE(near(at(300, 355), 20, 20, 20)) << str(at(300, 355));
+}
+
+TEST_P(PanelPixels, AnIncrementalFrameEqualsAFullRedrawAfterEveryKindOfChange) {
+  play(1.0);
+  g->redrawAll();
+  expectIncrementalEqualsFull("playing");
+
+  play(0.2);
+  expectIncrementalEqualsFull("ticks");
+
+  for (const int p : {kFreeze, kCorrect, kBypass}) {
+    plug->setFromPanel(p, 1.0 - plug->GetParam(p)->Value());
+    plug->OnIdle();
+    expectIncrementalEqualsFull("param-" + std::to_string(p));
+  }
+  plug->setFromPanel(kBypass, 0.0);
+  plug->setFromPanel(kCorrect, 1.0);
+  plug->OnIdle();
+  expectIncrementalEqualsFull("back");
+
+  // A long track label, then an update notice that fills the pill's whole space (a larger
+  // pill text makes the longest version reach it): the title shrinks to end at 354 during
+  // the dirty scan, uncovering 354.75 .. 363.25, which lies outside the pill.
+  setTrackName("A very long track name that runs all the way under the update notice");
+  plug->OnIdle();
+  expectIncrementalEqualsFull("long-title");
+  auto* pill = dynamic_cast<brightloom::controls::UpdatePillControl*>(g->GetControl(30));
+  ASSERT_NE(pill, nullptr);
+  pill->SetText(pill->GetText().WithSize(14.f));
+  offer("1234.5678.9012");
+  expectIncrementalEqualsFull("notice");
+  EXPECT_EQ(pill->pillRect(), IRECT(364, 41, 524, 65));
+  EXPECT_EQ(g->GetControlWithTag(0)->GetRECT(), IRECT(20, 41, 354, 69));
+  offer("");
+  expectIncrementalEqualsFull("notice-gone");
+
+  plug->setAccentIndex(3);
+  plug->OnIdle();
+  expectIncrementalEqualsFull("rebuild");
+  EXPECT_TRUE(near(at(29, 267), 0, 184, 255)) << str(at(29, 267));
+
+  plug->applyEditorScale(1.5f);
+  expectIncrementalEqualsFull("resize");
+  EXPECT_EQ(g->WindowWidth(), 960);
+  EXPECT_TRUE(near(at(29, 267), 0, 184, 255)) << str(at(29, 267));
+  play(0.2);
+  expectIncrementalEqualsFull("scaled-ticks");
+  int w = 0, h = 0;
+  const std::vector<uint8_t> px = g->drawablePixels(&w, &h);
+  sp::test::savePng("panel-blue-1.5-" + scaleTag(), w, h, px);
+}
+
+INSTANTIATE_TEST_SUITE_P(Scales, PanelPixels, ::testing::Values(1.f, 2.f),
+                         [](const ::testing::TestParamInfo<float>& info) { return info.param > 1.f ? "x2" : "x1"; });
