@@ -16,8 +16,6 @@
 #include "graphics/IPanelControl.h"
 #include "graphics/ISVGControl.h"
 #include "graphics/ITextControl.h"
-#include "public.sdk/source/vst/hosting/hostclasses.h"
-#include "shims/vst3sdk/utf_convert.h"
 #include "tests/support/canvas/draw_ops.h"
 #include "tests/ui/product_panel.h"
 #include "ui/chips.h"
@@ -257,30 +255,16 @@ TEST_F(LogoLayout, AnImageWithoutAUsableSizeFallsBackToTheText) {
 // ---------------------------------------------------------------------------------------
 // Title
 
-namespace {
-
-void setChannelName(SpectraPoise& plug, const char* name) {
-  auto* list = new Steinberg::Vst::HostAttributeList();
-  Steinberg::Vst::String128 text{};
-  vst3shim::utf8ToUtf16(name, std::strlen(name), reinterpret_cast<char16_t*>(text), 128);
-  list->setString(Steinberg::Vst::ChannelContext::kChannelNameKey, text);
-  list->setInt(Steinberg::Vst::ChannelContext::kChannelIndexKey, 3);
-  EXPECT_EQ(plug.setChannelContextInfos(list), Steinberg::kResultOk);
-  list->release();
-}
-
-}  // namespace
-
 TEST_F(PanelLayout, TheTitleShowsTheTrackLabelOrTheProductName) {
   EXPECT_STREQ(static_cast<ITextControl*>(tagged(0))->GetStr(), "SPECTRAPOISE");
   EXPECT_STREQ(static_cast<ITextControl*>(tagged(0))->GetText().font, "RobotoCondensed-Bold");
 
-  setChannelName(*plug, "Kick");
+  setTrackName(*plug, "Kick", 3);
   tick();
   relayOut();
   EXPECT_STREQ(static_cast<ITextControl*>(tagged(0))->GetStr(), "#3: Kick");
 
-  setChannelName(*plug, "");
+  setTrackName(*plug, "", 3);
   tick();
   relayOut();
   EXPECT_STREQ(static_cast<ITextControl*>(tagged(0))->GetStr(), "SPECTRAPOISE");

@@ -9,20 +9,14 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "graphics/ITextControl.h"
-#include "public.sdk/source/vst/hosting/hostclasses.h"
-#include "services/updates.h"
-#include "shims/vst3sdk/utf_convert.h"
 #include "tests/render/metal/MetalTarget.h"
-#include "tests/support/nanovg/nanovg_canvas.h"
-#include "tests/support/plugin/editor_fixture.h"
-#include "tests/support/plugin/plugin_harness.h"
-#include "ui/panel_layout.h"
+#include "tests/ui/nanovg_panel.h"
+#include "tests/ui/product_panel.h"
 #include "ui/update_pill.h"
 
 namespace {
@@ -32,75 +26,19 @@ using namespace spectrapoise::plugin;
 using sp::test::NanoVGTestCanvas;
 using sp::test::Rgba;
 
-std::string logoSvg() {
-  std::ifstream in(std::string(SP_SOURCE_DIR) + "/resources/spectrapoise-lockup.svg", std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 class PanelPixels : public ::testing::TestWithParam<float> {
 protected:
   void SetUp() override {
-    screen = GetParam();
-    SpectraPoise::Options options;
-    options.startWorker = false;
-    plug = sp::test::PlugPtr(new SpectraPoise(plugkit::InstanceInfo{}, options));
-    sp::test::clearUserFolders(*plug);
-    plug->updateCheck()->setEnabled(true);
-    offer("");
-    const float s = screen;
-    plug->setGraphicsMaker([s](ICanvasEditorDelegate& dlg, int w, int h, int, float scale) {
-      return NanoVGTestCanvas::factory(dlg, w, h, scale, s)();
-    });
-    SpectraPoise* product = plug.get();
-    const std::string svg = logoSvg();
-    ASSERT_FALSE(svg.empty());
-    plug->SetLayoutFunc([product, svg](ICanvas* g) {
-      g->LoadSVG(balance_panel::kLogoFile, static_cast<const void*>(svg.data()), static_cast<int>(svg.size()));
-      product->layout(g);
-    });
-    sp::test::connect(*plug, 2, 2);
-    sp::test::resetAt(*plug, 48000.0);
-    ASSERT_NE(plug->OpenWindow(nullptr), nullptr);
-    g = static_cast<NanoVGTestCanvas*>(plug->GetUI());
-    // A dull, boomy signal with the correction on.
-    sp::test::hostSet(*plug, kCorrect, 1.0);
-    plug->SendParameterValueFromDelegate(kCorrect, 1.0, true);
-    input = sp::test::coloured(sp::test::pinkNoise(48000 * 4, 0.1, 7), {0.0, 4.0, 1.0, -2.0, -4.0}, 48000.0);
-    plug->publishGains({1.2, -3.0, -0.8, 1.5, 3.1});
+    panel = std::make_unique<uitest::NanoVGPanel>(GetParam(), SP_SOURCE_DIR);
+    screen = panel->screen;
+    plug = panel->plug.get();
+    g = panel->g;
+    ASSERT_NE(g, nullptr);
   }
-  void TearDown() override { offer(""); }
+  void TearDown() override { panel.reset(); }
 
-  // Plays the signal in 20 ms pieces with an idle tick after each (the panel's analysis
-  // drains its rings there).
-  void play(double seconds) {
-    const std::size_t n = static_cast<std::size_t>(seconds * 48000.0);
-    for (std::size_t done = 0; done < n; done += 960) {
-      sp::test::Stereo piece(960);
-      for (std::size_t i = 0; i < 960; ++i) {
-        piece.left[i] = input.left[(played + i) % input.size()];
-        piece.right[i] = input.right[(played + i) % input.size()];
-      }
-      played += 960;
-      sp::test::processAll(*plug, piece, 480);
-      plug->OnIdle();
-    }
-  }
-  void offer(const std::string& version) {
-    brightloom::updates::UpdateCheck& checker = *plug->updateCheck();
-    const std::string feed =
-        version.empty() ? "{}" : R"({"spectrapoise":{"version":")" + version + R"(","page":"/spectrapoise"}})";
-    ASSERT_TRUE(checker.writeRecord({1, feed}));
-    checker.reload();
-  }
-  void setTrackName(const char* name) {
-    auto* list = new Steinberg::Vst::HostAttributeList();
-    Steinberg::Vst::String128 text{};
-    vst3shim::utf8ToUtf16(name, std::strlen(name), reinterpret_cast<char16_t*>(text), 128);
-    list->setString(Steinberg::Vst::ChannelContext::kChannelNameKey, text);
-    list->setInt(Steinberg::Vst::ChannelContext::kChannelIndexKey, 12);
-    EXPECT_EQ(plug->setChannelContextInfos(list), Steinberg::kResultOk);
-    list->release();
-  }
+  void play(double seconds) { panel->play(seconds); }
+  void offer(const std::string& version) { panel->offer(version); }
   // The view's pixel at panel coordinates (scaled by the draw and screen scales).
   Rgba at(float x, float y) const {
     const float k = g->GetDrawScale() * screen;
@@ -133,11 +71,10 @@ protected:
   }
   std::string scaleTag() const { return screen > 1.f ? "2x" : "1x"; }
 
+  std::unique_ptr<uitest::NanoVGPanel> panel;
   float screen = 1.f;
-  sp::test::PlugPtr plug;
+  SpectraPoise* plug = nullptr;
   NanoVGTestCanvas* g = nullptr;
-  sp::test::Stereo input;
-  std::size_t played = 0;
 };
 
 bool near(const Rgba& p, int r, int gr, int b, int tol = 3) {
@@ -173,8 +110,7 @@ TEST_P(PanelPixels, ShadesDarkenTheKnobRowWhileCorrectIsOff) {
   play(0.5);
   g->redrawAll();
   const Rgba lit = at(209, 326);
-  sp::test::hostSet(*plug, kCorrect, 0.0);
-  plug->SendParameterValueFromDelegate(kCorrect, 0.0, true);
+  panel->setParam(kCorrect, 0.0);
   plug->OnIdle();
   g->tick();
   const Rgba shaded = at(209, 326);
@@ -193,8 +129,10 @@ TEST_P(PanelPixels, AnIncrementalFrameEqualsAFullRedrawAfterEveryKindOfChange) {
   play(0.2);
   expectIncrementalEqualsFull("ticks");
 
-  for (const int p : {kFreeze, kCorrect, kBypass}) {
-    plug->setFromPanel(p, 1.0 - plug->GetParam(p)->Value());
+  // Freeze on, Correct off, Bypass on: each shade shows or hides.
+  const std::pair<int, double> edits[] = {{kFreeze, 1.0}, {kCorrect, 0.0}, {kBypass, 1.0}};
+  for (const auto& [p, v] : edits) {
+    plug->setFromPanel(p, v);
     plug->OnIdle();
     expectIncrementalEqualsFull("param-" + std::to_string(p));
   }
@@ -206,7 +144,7 @@ TEST_P(PanelPixels, AnIncrementalFrameEqualsAFullRedrawAfterEveryKindOfChange) {
   // A long track label, then an update notice that fills the pill's whole space (a larger
   // pill text makes the longest version reach it): the title shrinks to end at 354 during
   // the dirty scan, uncovering 354.75 .. 363.25, which lies outside the pill.
-  setTrackName("A very long track name that runs all the way under the update notice");
+  uitest::setTrackName(*plug, "A very long track name that runs all the way under the update notice", 12);
   plug->OnIdle();
   expectIncrementalEqualsFull("long-title");
   auto* pill = dynamic_cast<brightloom::controls::UpdatePillControl*>(g->GetControl(30));

@@ -6,12 +6,15 @@
 // index and tag, run idle ticks and frames, and lay the panel out again.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <typeinfo>
 
 #include "graphics/ICanvas.h"
 #include "plugin/SpectraPoise.h"
 #include "plugin/parameters.h"
+#include "public.sdk/source/vst/hosting/hostclasses.h"
+#include "shims/vst3sdk/utf_convert.h"
 #include "tests/support/canvas/event_driver.h"
 #include "tests/support/canvas/test_canvas.h"
 #include "tests/support/plugin/editor_fixture.h"
@@ -21,6 +24,18 @@ namespace uitest {
 
 using namespace plugkit::canvas;
 using namespace spectrapoise::plugin;
+
+// The host names the plug-in's track (the VST3 channel context): its label becomes
+// "#<index>: <name>".
+inline void setTrackName(SpectraPoise& plug, const char* name, int index) {
+  auto* list = new Steinberg::Vst::HostAttributeList();
+  Steinberg::Vst::String128 text{};
+  vst3shim::utf8ToUtf16(name, std::strlen(name), reinterpret_cast<char16_t*>(text), 128);
+  list->setString(Steinberg::Vst::ChannelContext::kChannelNameKey, text);
+  list->setInt(Steinberg::Vst::ChannelContext::kChannelIndexKey, index);
+  EXPECT_EQ(plug.setChannelContextInfos(list), Steinberg::kResultOk);
+  list->release();
+}
 
 class ProductPanelTest : public ::testing::Test {
 protected:
