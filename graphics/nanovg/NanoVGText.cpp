@@ -49,6 +49,29 @@ int forEachRow(NVGcontext* vg, const char* str, float width, Draw draw) {
   return count;
 }
 
+// Outside a frame NanoVG keeps the state the last frame left (the view pass's identity
+// transform and pixel ratio), and glyph advances round to the size the glyphs are
+// rasterised at: text measured there would not match text measured while drawing at another
+// draw or screen scale. Such a measurement runs in a frame of its own, cancelled after it,
+// with the pixel ratio and the draw scale of a drawing frame.
+class MeasuringFrame {
+public:
+  MeasuringFrame(NVGcontext* vg, bool inFrame, float width, float height, float screenScale, float drawScale)
+      : mVG(inFrame ? nullptr : vg) {
+    if (mVG == nullptr) return;
+    nvgBeginFrame(mVG, width, height, screenScale);
+    nvgScale(mVG, drawScale, drawScale);
+  }
+  ~MeasuringFrame() {
+    if (mVG != nullptr) nvgCancelFrame(mVG);
+  }
+  MeasuringFrame(const MeasuringFrame&) = delete;
+  MeasuringFrame& operator=(const MeasuringFrame&) = delete;
+
+private:
+  NVGcontext* mVG;
+};
+
 }  // namespace
 
 void ICanvasNanoVG::PrepareAndMeasureText(const IText& text, const char* str, IRECT& r, double& x, double& y) const {
@@ -66,6 +89,8 @@ void ICanvasNanoVG::PrepareAndMeasureText(const IText& text, const char* str, IR
 
 float ICanvasNanoVG::DoMeasureText(const IText& text, const char* str, IRECT& bounds) const {
   if (mVG == nullptr || str == nullptr) return 0.f;
+  const MeasuringFrame frame(mVG, mInDraw, static_cast<float>(WindowWidth()), static_cast<float>(WindowHeight()),
+                             GetScreenScale(), GetDrawScale());
   const IRECT r = bounds;
   double x = 0.0, y = 0.0;
   PrepareAndMeasureText(text, str, bounds, x, y);
@@ -75,6 +100,8 @@ float ICanvasNanoVG::DoMeasureText(const IText& text, const char* str, IRECT& bo
 
 float ICanvasNanoVG::MeasureTextAdvance(const IText& text, const char* str) const {
   if (mVG == nullptr || str == nullptr || str[0] == '\0') return 0.f;
+  const MeasuringFrame frame(mVG, mInDraw, static_cast<float>(WindowWidth()), static_cast<float>(WindowHeight()),
+                             GetScreenScale(), GetDrawScale());
   nvgFontBlur(mVG, 0.f);
   nvgFontSize(mVG, text.size);
   nvgFontFace(mVG, text.font);
