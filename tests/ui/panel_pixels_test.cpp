@@ -173,5 +173,27 @@ TEST_P(PanelPixels, AnIncrementalFrameEqualsAFullRedrawAfterEveryKindOfChange) {
   sp::test::savePng("panel-blue-1.5-" + scaleTag(), w, h, px);
 }
 
+TEST_P(PanelPixels, ThePillMeasuresItsTextOutsideAFrameAsItIsMeasuredWhileDrawing) {
+  auto* pill = dynamic_cast<brightloom::controls::UpdatePillControl*>(g->GetControl(30));
+  ASSERT_NE(pill, nullptr);
+  float drawnWidth = -1.f;
+  g->AttachControl(new sp::test::DrawControl(IRECT(0, 0, 1, 1), [&](ICanvas& c, const IRECT&) {
+    IRECT box;
+    drawnWidth = c.MeasureText(pill->GetText(), pill->label().c_str(), box);
+  }));
+  for (const float scale : {1.f, 1.5f}) {
+    SCOPED_TRACE(scale);
+    plug->applyEditorScale(scale);
+    offer("");
+    g->tick();
+    offer("0.5.0");
+    g->tick();  // the pill lays itself out in the dirty scan, outside the frame
+    ASSERT_FALSE(pill->pillRect().IsEmpty());
+    g->redrawAll();
+    EXPECT_NEAR(pill->pillRect().W() - 16.f, drawnWidth, 0.01f);
+    EXPECT_GT(drawnWidth, 50.f);
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Scales, PanelPixels, ::testing::Values(1.f, 2.f),
                          [](const ::testing::TestParamInfo<float>& info) { return info.param > 1.f ? "x2" : "x1"; });
