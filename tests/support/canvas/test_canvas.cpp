@@ -534,7 +534,17 @@ std::string TestCanvas::typeInto(const std::string& typed) const {
 
 void TestCanvas::commitTextEntry(const char* text) {
   if (!mEntryOpen) return;
-  const std::string delivered = typeInto(text != nullptr ? text : "");
+  deliverTextEntry(typeInto(text != nullptr ? text : ""));
+}
+
+void TestCanvas::commitTextEntryOnClickAt(float x, float y) {
+  if (!mEntryOpen || mPlatform.textEntries.empty()) return;
+  const ShownTextEntry& entry = mPlatform.textEntries.back();
+  if (entry.bounds.ContainsPoint(x, y)) return;
+  deliverTextEntry(entry.initial);
+}
+
+void TestCanvas::deliverTextEntry(const std::string& delivered) {
   mEntryOpen = false;
   // A field whose request the graphics context no longer holds delivers nothing.
   if (!IsTextEntryLive(mEntryGeneration)) return;

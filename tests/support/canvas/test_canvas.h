@@ -178,6 +178,9 @@ public:
   void commitTextEntry(const char* text);
   // Closes the open entry without a commit.
   void dismissTextEntry();
+  // A click outside the open entry: the field loses the focus and commits the text it
+  // holds (its initial text; nothing was typed) before the click is dispatched.
+  void commitTextEntryOnClickAt(float x, float y);
 
   // ICanvasDrawingAPI: recorded; text measured as described above; fonts taken unless
   // the platform rejects them.
@@ -251,6 +254,8 @@ private:
   DrawOp& record(DrawOp::Kind kind);
   void showMenu(plugkit::canvas::IPopupMenu* menu, const IRECT& bounds);
   std::string typeInto(const std::string& typed) const;
+  // Closes the open entry and hands the text to the graphics context.
+  void deliverTextEntry(const std::string& delivered);
 
   TestPlatform& mPlatform;
   std::vector<DrawOp> mOps;
