@@ -160,6 +160,13 @@ std::mutex& fontconfigMutex() {
   return m;
 }
 
+// The configuration of the installed fonts, loaded once and kept for the process (under
+// the mutex).
+FcConfig* fontconfigConfig() {
+  static FcConfig* const config = FcInitLoadConfigAndFonts();
+  return config;
+}
+
 bool mandatory(const std::vector<std::string>& names, const char* attribute) {
   return std::find(names.begin(), names.end(), attribute) != names.end();
 }
@@ -178,14 +185,15 @@ std::vector<CTFontDescriptorRef> CTFontDescriptorCreateMatchingFontDescriptors(
   std::vector<std::string> files;
   {
     std::lock_guard<std::mutex> lock(fontconfigMutex());
-    if (!FcInit()) return matches;
+    FcConfig* config = fontconfigConfig();
+    if (config == nullptr) return matches;
     FcPattern* pattern = FcPatternCreate();
     FcObjectSet* objects = FcObjectSetBuild(FC_FILE, static_cast<char*>(nullptr));
     if (pattern != nullptr && objects != nullptr) {
       if (byFamily)
         FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(want.family.c_str()));
       if (byStyle) FcPatternAddString(pattern, FC_STYLE, reinterpret_cast<const FcChar8*>(want.style.c_str()));
-      if (FcFontSet* set = FcFontList(nullptr, pattern, objects)) {
+      if (FcFontSet* set = FcFontList(config, pattern, objects)) {
         for (int i = 0; i < set->nfont; ++i) {
           FcChar8* file = nullptr;
           if (FcPatternGetString(set->fonts[i], FC_FILE, 0, &file) == FcResultMatch && file != nullptr)

@@ -20,7 +20,9 @@ public:
   explicit LoggingHostLoop(std::string name, std::vector<std::string>& log) : mName(std::move(name)), mLog(log) {}
   void retain() override { ++mRefs; }
   void release() override {
-    if (--mRefs == 0) mLog.push_back(mName + " released");
+    if (--mRefs > 0) return;
+    mLog.push_back(mName + " released");
+    delete this;
   }
   const void* identity() const override { return this; }
   bool addTimer(CFHostLoopClient* client, uint64_t) override {
