@@ -6,7 +6,7 @@
 # always carries MakePlug. The bundle links it; so does the run command, which hosts the
 # same product in-process.
 add_library(sp_product OBJECT ${CMAKE_SOURCE_DIR}/plugin/plugin_entry.cpp)
-target_link_libraries(sp_product PUBLIC sp_plugin sp_ui sp_framework_entry)
+target_link_libraries(sp_product PUBLIC sp_plugin sp_ui sp_graphics_stock sp_framework_entry)
 
 # SpectraPoise.vst3/Contents/x86_64-linux/SpectraPoise.so, exporting only the module
 # entries; every other symbol stays inside (two plug-ins in one host never share globals).

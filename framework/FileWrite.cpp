@@ -29,18 +29,24 @@ bool writeAll(int fd, std::string_view text) {
 
 }  // namespace
 
+int CreateExclusiveFile(const std::function<std::string()>& nextTemporaryPath, std::string& path) {
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    path = nextTemporaryPath();
+    // O_EXCL: never reuse or follow whatever already lies at that name.
+    do {
+      fd = ::open(path.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0 && errno != EEXIST) return -1;  // Another name would fail the same way.
+  }
+  if (fd < 0) errno = EEXIST;
+  return fd;
+}
+
 bool WriteThroughTemporary(const std::filesystem::path& target, std::string_view text,
                            const std::function<std::string()>& nextTemporaryPath) {
   std::string tempPath;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    tempPath = nextTemporaryPath();
-    // O_EXCL: never reuse or follow whatever already lies at that name.
-    do {
-      fd = ::open(tempPath.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0666);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0 && errno != EEXIST) return false;  // Another name would fail the same way.
-  }
+  const int fd = CreateExclusiveFile(nextTemporaryPath, tempPath);
   if (fd < 0) return false;
 
   bool ok = writeAll(fd, text);

@@ -3,6 +3,7 @@
 #include "plugin/SpectraPoise.h"
 
 #include <cmath>
+#include <exception>
 #include <system_error>
 
 #include "graphics/ICanvas.h"
@@ -10,6 +11,7 @@
 #include "services/updates.h"
 #include "shims/vst3sdk/utf_convert.h"
 
+using spectrapoise::plugin::CorrectionWorker;
 using spectrapoise::plugin::kParamCount;
 
 namespace {
@@ -33,13 +35,12 @@ SpectraPoise::SpectraPoise(const plugkit::InstanceInfo& info, const Options& opt
 }
 
 void SpectraPoise::construct(const Options& options) {
-  truePeak_.designFilter();
   spectrapoise::plugin::declareParameters(*this);
 
   // Everything the audio thread touches is ready for 48 kHz before the host's first reset.
   prepareDsp(48000.0);
 
-  factoryTargets_ = spectrapoise::offline::factoryTargets();
+  targets_.loadFactoryTargets();
   accentIndex_.store(5);
 
   brightloom::updates::Config updates;
@@ -90,6 +91,19 @@ void SpectraPoise::stopWorker() {
   if (worker_.joinable()) worker_.join();
 }
 
+void SpectraPoise::correctionWorker() {
+  std::unique_ptr<CorrectionWorker> worker;
+  while (!stop_.load()) {
+    try {
+      if (!worker) worker = std::make_unique<CorrectionWorker>(*this);
+    } catch (const std::exception&) {
+      sleepUnlessStopped(options_.idleSleepMs);  // out of memory: try again later
+      continue;
+    }
+    sleepUnlessStopped(worker->runPass());
+  }
+}
+
 bool SpectraPoise::sleepUnlessStopped(int milliseconds) {
   std::unique_lock<std::mutex> lock(stopMutex_);
   return !stopWake_.wait_for(lock, std::chrono::milliseconds(milliseconds), [this] { return stop_.load(); });
@@ -129,25 +143,4 @@ Steinberg::tresult PLUGIN_API SpectraPoise::getParamValueByString(Steinberg::Vst
   } catch (...) {
     return Steinberg::kResultFalse;
   }
-}
-
-// Target -------------------------------------------------------------------------------
-
-SpectraPoise::Target SpectraPoise::currentTarget() const {
-  std::lock_guard<std::mutex> lock(targetMutex_);
-  return target_;
-}
-
-void SpectraPoise::setTarget(Target target) {
-  std::lock_guard<std::mutex> lock(targetMutex_);
-  target_.kind = target.kind;
-  target_.name = std::move(target.name);
-  target_.source = std::move(target.source);
-  target_.curve = target.curve;
-  target_.spread = target.spread;
-}
-
-void SpectraPoise::copyTargetCurve(BandCurve& curve) const {
-  std::lock_guard<std::mutex> lock(targetMutex_);
-  curve = target_.curve;
 }

@@ -4,6 +4,11 @@
 // (inline on the audio thread while the host renders offline), applies them with the
 // correction cascade, meters loudness and true peak, and feeds the editor's panel.
 //
+// Its state sits in role objects: the meters, the correction link (what the audio thread,
+// the worker and the main thread share about the correction), the panel feed (the audio
+// handed to the panel and the panel's analysis) and the target store. The panel reaches
+// the plug-in only through EditorServices, the worker only through WorkerPort.
+//
 // Threads: the host's main thread (construction, state, editor, the 20 ms idle tick), the
 // host's audio thread (OnReset, ProcessBlock, host parameter changes), the correction
 // worker (one per instance, from the end of construction to the start of destruction), a
@@ -12,7 +17,6 @@
 #include <array>
 #include <atomic>
 #include <condition_variable>
-#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -25,32 +29,26 @@
 #include "engine/dsp/correction_filters.h"
 #include "engine/dsp/correction_fit.h"
 #include "engine/dsp/engine_types.h"
-#include "engine/dsp/loudness_meter.h"
-#include "engine/dsp/spectrum_analysis.h"
 #include "engine/dsp/target_learner.h"
-#include "engine/dsp/true_peak_meter.h"
 #include "engine/targets/target_files.h"
 #include "framework/vst3/IPluginVST3.h"
-#include "graphics/Style.h"
+#include "plugin/correction_link.h"
+#include "plugin/editor_services.h"
 #include "plugin/host_track.h"
+#include "plugin/meters.h"
+#include "plugin/panel_feed.h"
 #include "plugin/parameters.h"
 #include "plugin/sample_ring.h"
-#include "services/presets.h"
-
-namespace brightloom::updates {
-class UpdateCheck;
-}
+#include "plugin/target_store.h"
+#include "plugin/worker.h"
 
 namespace plugkit::canvas {
 class ICanvas;
-class IPopupMenu;
 }
 
-namespace spectrapoise::plugin {
-class CorrectionWorker;
-}
-
-class SpectraPoise : public plugkit::IPluginVST3 {
+class SpectraPoise : public plugkit::IPluginVST3,
+                     public spectrapoise::plugin::EditorServices,
+                     public spectrapoise::plugin::WorkerPort {
 public:
   using CorrectionGains = spectrapoise::dsp::CorrectionGains;
   using CorrectionSettings = spectrapoise::dsp::CorrectionSettings;
@@ -58,25 +56,9 @@ public:
   using BandCurve = spectrapoise::dsp::BandCurve;
   using SpectrumView = spectrapoise::dsp::SpectrumView;
   using Readouts = spectrapoise::dsp::Readouts;
-
-  // The current target (kind 0 built-in "Balanced", 1 factory, 2 saved, 3 learned and
-  // not yet saved).
-  struct Target {
-    int kind = 0;
-    std::string name = "Balanced";
-    std::string source;
-    BandCurve curve{};
-    BandCurve spread{};
-  };
-
-  // The meter readings the audio thread publishes for the panel.
-  struct MeterReadings {
-    float shortTerm = -150.f;       // LUFS
-    float truePeak3s = -150.f;      // dBTP, largest of the last 3 s
-    float integrated = -150.f;      // LUFS
-    float integratedSeconds = 0.f;  // length of the integrated measurement
-    float truePeakSinceReset = -150.f;  // dBTP
-  };
+  using Target = spectrapoise::plugin::Target;
+  using TargetKind = spectrapoise::plugin::TargetKind;
+  using MeterReadings = spectrapoise::plugin::MeterReadings;
 
   // Learns a target from a reference file: the engine's reader unless replaced.
   using FileLearner = std::function<bool(const std::string& path, spectrapoise::dsp::LearnedTarget& result,
@@ -111,7 +93,7 @@ public:
 
   static const plugkit::Config& config();
 
-  // Framework hooks.
+  // Framework hooks ------------------------------------------------------------------------
   void OnUIOpen() override;
   void OnUIClose() override;
   void OnParamChange(int paramIdx, plugkit::EParamSource source, int sampleOffset) override;
@@ -135,52 +117,62 @@ public:
   Steinberg::tresult PLUGIN_API getParamValueByString(Steinberg::Vst::ParamID tag, Steinberg::Vst::TChar* string,
                                                       Steinberg::Vst::ParamValue& valueNormalized) override;
 
-  // Accessors (any thread, no lock unless said).
-  bool correctionWanted() const;
-  CorrectionGains loadGains() const;
-  void publishGains(const CorrectionGains& gains);
-  void rememberGains(const CorrectionGains& gains);
-  CorrectionGains rememberedGains() const;
-  CorrectionSettings correctionSettings() const;
+  // Parameters and the correction (any thread, no lock unless said) ------------------------
+  bool paramOn(int paramIdx) const final { return GetParam(paramIdx)->Value() >= 0.5; }
+  double paramValue(int paramIdx) const final { return GetParam(paramIdx)->Value(); }
+  double sampleRate() const final { return sampleRate_.load(std::memory_order_relaxed); }
+  // "Correct" on and "Bypass" off.
+  bool correctionWanted() const final;
+  CorrectionSettings correctionSettings() const final;
   Crossovers crossovers() const;
-  CorrectionGains frozenGains() const;
-  std::array<float, 4> regionHoldLevels() const;
-  MeterReadings meterReadings() const;
-  double sampleRate() const { return sampleRate_.load(std::memory_order_relaxed); }
-  bool paramOn(int paramIdx) const { return GetParam(paramIdx)->Value() >= 0.5; }
+  // The frozen-gain parameters scaled by the amounts, within the correction's limit.
+  CorrectionGains frozenGains() const final;
+  // The gains the filters apply, the last live ones and the region hold levels, as the
+  // correction link carries them.
+  CorrectionGains loadGains() const { return link_.loadGains(); }
+  void publishGains(const CorrectionGains& gains) { link_.publishGains(gains); }
+  void rememberGains(const CorrectionGains& gains) { link_.rememberGains(gains); }
+  CorrectionGains rememberedGains() const { return link_.rememberedGains(); }
+  std::array<float, 4> regionHoldLevels() const { return link_.holdLevels(); }
+  spectrapoise::plugin::CorrectionLink& correctionLink() final { return link_; }
+
+  // The correction worker's body (returns when the stop flag is set) and its sleeps.
+  void correctionWorker();
+  int busySleepMs() const final { return options_.busySleepMs; }
+  int idleSleepMs() const final { return options_.idleSleepMs; }
+
+  // Freeze: the capture runs on the main thread, on every idle tick.
+  void captureFreeze();
+  bool freezeCaptureRequested() const { return link_.freezeCaptureRequested(); }
 
   // The current target: a copy under the target mutex, and its replacement.
-  Target currentTarget() const;
-  void setTarget(Target target);
-  // Only the curve, for the audio thread (copies without allocating).
-  void copyTargetCurve(BandCurve& curve) const;
-  const std::vector<spectrapoise::offline::SavedTarget>& factoryTargets() const { return factoryTargets_; }
+  Target currentTarget() const { return targets_.current(); }
+  void setTarget(Target target) { targets_.set(std::move(target)); }
+  // Only the curve, for the audio thread and the worker (copies without allocating).
+  void copyTargetCurve(BandCurve& curve) const final { targets_.copyCurve(curve); }
+  const std::vector<spectrapoise::offline::SavedTarget>& factoryTargets() const { return targets_.factoryTargets(); }
 
-  // Freeze: main thread, on every idle tick.
-  void captureFreeze();
-  bool freezeCaptureRequested() const { return (freezeRequest_.load() & 1u) != 0; }
-
-  // Panel (main thread).
+  // Panel analysis (main thread) ----------------------------------------------------------
   void viewTarget();
   void analyseForPanel();
-  void setFromPanel(int paramIdx, double value);
-  const SpectrumView& spectrumView() const { return view_; }
-  const Readouts& readouts() const { return readouts_; }
-  // The published gains as last read for drawing.
-  const CorrectionGains& panelGains() const { return panelGains_; }
+  void setFromPanel(int paramIdx, double value) override;
+  const SpectrumView& spectrumView() const override { return panel_.view; }
+  const Readouts& readouts() const override { return panel_.readouts; }
+  const CorrectionGains& panelGains() const override { return panel_.gains; }
   // The rate the panel analyses were prepared for (0 until they are).
-  double panelSampleRate() const { return panelSampleRate_; }
-  int resolutionIndex() const { return resolutionIndex_; }
-  void setResolutionIndex(int index) { resolutionIndex_ = index < 0 ? 0 : (index > 2 ? 2 : index); }
-  bool editorOpen() const { return editorOpen_.load(std::memory_order_relaxed); }
-  // The meter's reset request (raised by the panel, taken by the audio thread) and the
-  // integrated-versus-short-term display flag.
-  void requestMeterReset() { meterResetRequest_.store(true); }
-  bool integratedDisplay() const { return integratedDisplay_.load(); }
-  // Answers the previous mode.
-  bool setIntegratedDisplay(bool integrated) { return integratedDisplay_.exchange(integrated); }
-  std::shared_ptr<brightloom::updates::UpdateCheck> updateCheck() const { return updateCheck_; }
-  int accentIndex() const { return accentIndex_.load(); }
+  double panelSampleRate() const { return panel_.preparedRate; }
+  int resolutionIndex() const override { return panel_.resolution; }
+  void setResolutionIndex(int index) override { panel_.resolution = index < 0 ? 0 : (index > 2 ? 2 : index); }
+  bool editorOpen() const { return panel_.editorOpen.load(std::memory_order_relaxed); }
+
+  // Meters: the readings, the panel's reset request (taken by the audio thread) and the
+  // integrated-versus-short-term display flag (setIntegratedDisplay answers the previous).
+  MeterReadings meterReadings() const override { return meters_.readings(); }
+  void requestMeterReset() override { meters_.requestReset(); }
+  bool integratedDisplay() const override { return meters_.integratedDisplay(); }
+  bool setIntegratedDisplay(bool integrated) override { return meters_.setIntegratedDisplay(integrated); }
+
+  std::shared_ptr<brightloom::updates::UpdateCheck> updateCheck() const override { return updateCheck_; }
 
   // Builds the panel on a new graphics context. Defined with the panel's files (ui/), so
   // only programs that link the panel reference it; the composing program registers it
@@ -190,10 +182,10 @@ public:
   // Target chip and menu (main thread). The menu is filled together with one action per
   // item (empty for separators and items without one); the chip runs the action of the
   // item picked. An action may rebuild the list: a copy runs.
-  std::string targetChipLabel() const;
-  void buildTargetMenu(plugkit::canvas::IPopupMenu& menu);
-  void runTargetMenuAction(int index);
-  std::size_t targetMenuActionCount() const { return targetMenuActions_.size(); }
+  std::string targetChipLabel() const override;
+  void buildTargetMenu(plugkit::canvas::IPopupMenu& menu) override;
+  void runTargetMenuAction(int index) override;
+  std::size_t targetMenuActionCount() const override { return targetMenuActions_.size(); }
   // The user's saved targets, sorted by name; empty when the folder cannot be read.
   std::vector<spectrapoise::offline::SavedTarget> savedTargets() const;
   std::filesystem::path targetDirectory() const;
@@ -216,7 +208,7 @@ public:
   void openTargetNameEntry();
   void saveTarget(const std::string& name);
   void deleteSavedTarget();
-  void setPendingTargetName(std::string name) { pendingTargetName_ = std::move(name); }
+  void setPendingTargetName(std::string name) override { pendingTargetName_ = std::move(name); }
 
   // An OK box and a Yes/No question through the editor; nothing (No) while it is closed.
   void tell(const std::string& text, const std::string& title);
@@ -225,35 +217,36 @@ public:
   // Presets (main thread). loadPreset, savePreset and removePreset report their failures
   // themselves. The preset bar hands a name that needs the overwrite question to
   // setPendingPresetName; the next idle tick saves it with the question.
-  std::filesystem::path presetDirectory() const;
-  std::vector<brightloom::presets::SavedPreset> savedPresets() const;
-  std::string presetName() const;
+  std::filesystem::path presetDirectory() const override;
+  std::vector<brightloom::presets::SavedPreset> savedPresets() const override;
+  std::string presetName() const override;
   std::vector<double> soundSnapshot() const;
-  bool presetModified() const { return presetModified_ || modifiedCarry_; }
+  bool presetModified() const override { return presetModified_ || modifiedCarry_; }
   void retakePresetSnapshot(bool modified);
-  void loadPreset(const brightloom::presets::SavedPreset& preset);
-  void savePreset(const std::string& name, bool askBeforeReplacing);
-  void removePreset(const brightloom::presets::SavedPreset& preset);
-  void setPendingPresetName(std::string name) { pendingPresetName_ = std::move(name); }
+  void loadPreset(const brightloom::presets::SavedPreset& preset) override;
+  void savePreset(const std::string& name, bool askBeforeReplacing) override;
+  void removePreset(const brightloom::presets::SavedPreset& preset) override;
+  void setPendingPresetName(std::string name) override { pendingPresetName_ = std::move(name); }
   // The editor size last read from a state chunk (points at scale 1).
   int restoredEditorWidth() const { return restoredWidth_; }
   int restoredEditorHeight() const { return restoredHeight_; }
 
   // Editor size and scale (main thread).
   float platformScale() const;
-  float editorScale() const;
-  void applyEditorScale(float scale);
+  float editorScale() const override;
+  void applyEditorScale(float scale) override;
 
   // Track information and accent colour (main thread).
   void trackLabel(StringBuf& label) const;
   bool trackColour(int& r, int& g, int& b) const;
-  plugkit::canvas::IColor resolvedAccent(int alpha) const;
-  void setAccentIndex(int index);
+  plugkit::canvas::IColor resolvedAccent(int alpha) const override;
+  int accentIndex() const override { return accentIndex_.load(); }
+  void setAccentIndex(int index) override;
   // The track label the idle work saw last (the title shows it when not empty).
-  const char* keptTrackLabel() const { return keptTrackLabel_.Get(); }
+  const char* keptTrackLabel() const override { return keptTrackLabel_.Get(); }
   // Forgets the footer written last, so the next idle tick writes it again (the layout
   // calls it for new controls).
-  void forgetFooter() { keptFooter_.clear(); }
+  void forgetFooter() override { keptFooter_.clear(); }
   // The footer text: product, version and latency.
   std::string footerText() const;
   // The draw scale a new editor opens at, from the stored editor size and the kept
@@ -263,34 +256,34 @@ public:
   void setKeptPlatformScale(float scale) { keptPlatformScale_ = scale; }
   void setGraphicsMaker(GraphicsMaker maker) { graphicsMaker_ = std::move(maker); }
 
-  // The correction worker's body (returns when the stop flag is set).
-  void correctionWorker();
-
-  // Test seams.
-  spectrapoise::plugin::SampleRing& inputPanelRing() { return inputPanelRing_; }
-  spectrapoise::plugin::SampleRing& outputPanelRing() { return outputPanelRing_; }
-  spectrapoise::plugin::SampleRing& workerRing() { return workerRing_; }
-  bool workerRunning() const { return worker_.joinable(); }
-  const spectrapoise::dsp::SpectrumAnalysis& panelInputAnalysis() const { return panelInput_; }
-  const spectrapoise::dsp::SpectrumAnalysis& panelOutputAnalysis() const { return panelOutput_; }
+  // Inside views, for tests, benchmarks and the run command: the three rings the audio
+  // thread fills (the input and output panel rings, the worker's input ring), whether the
+  // worker thread was started and not yet joined, and the panel's two analyses.
+  spectrapoise::plugin::SampleRing& inputPanelRing() { return panel_.inputRing; }
+  spectrapoise::plugin::SampleRing& outputPanelRing() { return panel_.outputRing; }
+  spectrapoise::plugin::SampleRing& workerRing() { return link_.workerRing; }
+  bool workerThreadStarted() const { return worker_.joinable(); }
+  const spectrapoise::dsp::SpectrumAnalysis& panelInputAnalysis() const { return panel_.input; }
+  const spectrapoise::dsp::SpectrumAnalysis& panelOutputAnalysis() const { return panel_.output; }
 
 private:
-  friend class spectrapoise::plugin::CorrectionWorker;
-
-  template <std::size_t N>
-  struct AtomicFloats {
-    std::array<std::atomic<float>, N> v{};
-    float load(std::size_t i) const { return v[i].load(std::memory_order_relaxed); }
-    void store(std::size_t i, float x) { v[i].store(x, std::memory_order_relaxed); }
-  };
+  // ProcessBlock's view of the block: its buffers and how many channels carry them.
+  struct BlockBuffers;
 
   void construct(const Options& options);
   void prepareDsp(double fs);
-  void offlineCorrection(double** outputs, int nOut, int n, bool haveAudio);
   plugkit::canvas::ICanvas* makeEditorGraphics();
   void stopWorker();
   bool sleepUnlessStopped(int milliseconds);
-  void drainPanelRing(spectrapoise::plugin::SampleRing& ring, spectrapoise::dsp::SpectrumAnalysis& analysis);
+
+  // ProcessBlock's steps (audio thread), in the order it takes them.
+  void copyInputToOutput(double** inputs, const BlockBuffers& block);
+  void feedRing(spectrapoise::plugin::SampleRing& ring, const BlockBuffers& block);
+  void decideCorrection(const BlockBuffers& block, bool bypassOff);
+  void offlineCorrection(double** outputs, int nOut, int n, bool haveAudio);
+  bool runCorrectionFilters(const BlockBuffers& block);
+  void updateFilterTargets();
+  void filterAndFade(const BlockBuffers& block, int start, int length);
 
   // Target actions.
   void learningThreadBody(std::string path, FileLearner learner);
@@ -302,6 +295,7 @@ private:
   void savePresetFile(const std::string& typed, bool askBeforeReplacing);
   void removePresetFile(const brightloom::presets::SavedPreset& preset);
   void trackPresetModified();
+  bool presetNameEmpty() const;
   // Idle steps.
   void idleTick();
   void rebuildEditor();
@@ -310,65 +304,34 @@ private:
   void refreshShades();
   void refreshFooter();
   bool editorBusy() const;
-  // The plain parameter block: one double per parameter.
-  int readPlainBlock(const plugkit::IByteChunk& chunk, int startPos);
   // Sends every parameter's value to the editor's controls.
   void sendAllParamsToEditor();
 
-  // Meters.
-  spectrapoise::dsp::ShortTermLoudness loudness_;
-  spectrapoise::dsp::TruePeak truePeak_;
-  double preparedRate_ = 0.0;  // audio thread
-  std::atomic<bool> editorOpen_{false};
-  AtomicFloats<5> readings_;
-  std::atomic<bool> meterResetRequest_{false};
-  std::atomic<bool> integratedDisplay_{false};
+  spectrapoise::plugin::Meters meters_;
+  spectrapoise::plugin::PanelFeed panel_;
 
-  // Audio to panel.
-  spectrapoise::plugin::SampleRing inputPanelRing_;
-  spectrapoise::plugin::SampleRing outputPanelRing_;
-
-  // Correction on the audio thread.
+  // Correction on the audio thread: the filters behind the 20 ms wet/dry fade, and the
+  // inline analysis while the host renders offline.
+  double preparedRate_ = 0.0;
   spectrapoise::dsp::CorrectionFilters filters_;
   double wetStep_ = 1.0 / 960.0;
   double wetMix_ = 0.0;
   bool correctionActive_ = false;
   bool filtersPrimed_ = false;
+  spectrapoise::dsp::CorrectionAnalyser offlineAnalyser_;
+  bool offlinePrimed_ = false;
+  bool offlineWasFrozen_ = false;
+  std::atomic<double> sampleRate_{48000.0};
 
-  // Correction worker.
-  spectrapoise::plugin::SampleRing workerRing_;
+  // Shared with the correction worker.
+  spectrapoise::plugin::CorrectionLink link_;
   std::thread worker_;
   std::atomic<bool> stop_{false};
   std::mutex stopMutex_;
   std::condition_variable stopWake_;
   Options options_;
-  AtomicFloats<5> published_;
-  spectrapoise::dsp::CorrectionAnalyser offlineAnalyser_;
-  bool offlinePrimed_ = false;  // audio thread
-  std::atomic<bool> offlineRendering_{false};
-  // Freeze: "Freeze" was on at its last change; the capture request (bit 0) with a
-  // generation count above it, so a request raised during a capture is never lost.
-  std::atomic<bool> freezeLatched_{false};
-  std::atomic<std::uint64_t> freezeRequest_{0};
-  std::atomic<bool> captureInProgress_{false};
-  AtomicFloats<5> remembered_;
-  AtomicFloats<4> holdLevels_;
-  bool offlineWasFrozen_ = false;  // audio thread
-  std::atomic<double> sampleRate_{48000.0};
 
-  // Panel analysis (main thread).
-  spectrapoise::dsp::SpectrumAnalysis panelInput_;
-  spectrapoise::dsp::SpectrumAnalysis panelOutput_;
-  double panelSampleRate_ = 0.0;
-  std::vector<float> panelLeft_;
-  std::vector<float> panelRight_;
-  bool outputAnalysisRunning_ = false;
-  CorrectionGains panelGains_{};
-
-  // Target.
-  Target target_;
-  mutable std::mutex targetMutex_;
-  std::vector<spectrapoise::offline::SavedTarget> factoryTargets_;
+  spectrapoise::plugin::TargetStore targets_;
 
   // Target menu, input learning and reference-file learning.
   std::vector<std::function<void()>> targetMenuActions_;
@@ -388,10 +351,7 @@ private:
   LearningResult learningResult_;
   std::optional<std::string> pendingTargetName_;
 
-  // View.
-  int resolutionIndex_ = 2;
-  SpectrumView view_{};
-  Readouts readouts_{};
+  // Editor.
   float keptPlatformScale_ = 1.f;
   GraphicsMaker graphicsMaker_;
 

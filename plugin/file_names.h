@@ -16,6 +16,14 @@ inline std::string trimmedName(const std::string& text) {
   return text.substr(first, last - first);
 }
 
+// A typed preset name as the preset store writes it into its file: each line break (CR or
+// LF) a space, then trimmed. The existence test and the file name both use this one name.
+inline std::string cleanedPresetName(std::string text) {
+  for (char& c : text)
+    if (c == '\n' || c == '\r') c = ' ';
+  return trimmedName(text);
+}
+
 // Something (file, folder, link) lies at path.
 inline bool existsAt(const std::filesystem::path& path) {
   std::error_code ec;

@@ -78,7 +78,7 @@ void SpectraPoise::idleTick() {
 
   // The steps above may have shown boxes, during which the editor may have closed.
   plugkit::canvas::ICanvas* ui = GetUI();
-  if (ui == nullptr || !editorOpen_.load()) return;
+  if (ui == nullptr || !panel_.editorOpen.load()) return;
 
   const bool bypassed = paramOn(kBypass) || GetBypassed();
   ui->ForAllControlsFunc([bypassed](plugkit::canvas::IControl* c) {
@@ -140,7 +140,7 @@ void SpectraPoise::refreshTrackLabel() {
   if (std::strcmp(label.Get(), keptTrackLabel_.Get()) == 0) return;
   keptTrackLabel_ = label;
   plugkit::canvas::ICanvas* ui = GetUI();
-  if (ui == nullptr || !editorOpen_.load()) return;
+  if (ui == nullptr || !panel_.editorOpen.load()) return;
   if (auto* title = dynamic_cast<plugkit::canvas::ITextControl*>(ui->GetControlWithTag(kTitleTag)))
     title->SetStr(label.Empty() ? "SPECTRAPOISE" : label.Get());
 }

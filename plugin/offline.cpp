@@ -12,7 +12,7 @@ void SpectraPoise::offlineCorrection(double** outputs, int nOut, int n, bool hav
 
   if (paramOn(kFreeze)) {
     // With a capture pending the last live gains stay in place for it.
-    if (freezeLatched_.load() && !freezeCaptureRequested()) g = frozenGains();
+    if (link_.freezeHolds()) g = frozenGains();
     offlinePrimed_ = true;
     offlineWasFrozen_ = true;
   } else {
@@ -48,8 +48,7 @@ void SpectraPoise::offlineCorrection(double** outputs, int nOut, int n, bool hav
       }
     }
     g = offlineAnalyser_.gains();
-    const std::array<double, 4> holds = offlineAnalyser_.holdLevels();
-    for (std::size_t i = 0; i < 4; ++i) holdLevels_.store(i, static_cast<float>(holds[i]));
+    link_.publishHoldLevels(offlineAnalyser_.holdLevels());
   }
 
   publishGains(g);

@@ -15,8 +15,6 @@ namespace dsp = spectrapoise::dsp;
 
 namespace {
 
-constexpr std::size_t kPanelPieceFrames = 4096;
-
 // Half-width in bands of the view smoothing at a resolution index (clamped to 0..2).
 long smoothingHalfWidth(int resolution) {
   const int r = std::clamp(resolution, 0, 2);
@@ -55,10 +53,10 @@ dsp::BandCurve aligned(const dsp::BandCurve& powers, const dsp::BandCurve& targe
 }  // namespace
 
 void SpectraPoise::OnUIOpen() {
-  inputPanelRing_.skipToWrite();
-  panelSampleRate_ = 0.0;  // the panel analyses are prepared afresh on the next tick
-  forgetFooter();          // new controls: the next tick writes the footer
-  editorOpen_.store(true);
+  panel_.inputRing.skipToWrite();
+  panel_.preparedRate = 0.0;  // the panel analyses are prepared afresh on the next tick
+  forgetFooter();             // new controls: the next tick writes the footer
+  panel_.editorOpen.store(true);
   for (int i = 0; i < NParams(); ++i) {
     const plugkit::IParam& param = *GetParam(i);
     SendParameterValueFromDelegate(i, normalizedForEdit(param, param.Value()), true);
@@ -67,97 +65,83 @@ void SpectraPoise::OnUIOpen() {
 
 void SpectraPoise::OnUIClose() {
   cancelInputLearn();
-  editorOpen_.store(false);
+  panel_.editorOpen.store(false);
 }
 
 void SpectraPoise::viewTarget() {
   const double rate = sampleRate();
-  if (!(rate == panelSampleRate_)) {
-    panelInput_.prepare(rate);
-    panelOutput_.prepare(rate);
-    panelSampleRate_ = rate;
-    panelLeft_.assign(kPanelPieceFrames, 0.f);
-    panelRight_.assign(kPanelPieceFrames, 0.f);
-  }
+  if (!(rate == panel_.preparedRate)) panel_.prepare(rate);
   BandCurve curve;
   BandCurve spread;
-  {
-    std::lock_guard<std::mutex> lock(targetMutex_);
-    curve = target_.curve;
-    spread = target_.spread;
-  }
-  const long w = smoothingHalfWidth(resolutionIndex_);
-  view_.target = windowedMean(curve, panelInput_.belowNyquist, w, true);
-  view_.spread = windowedMean(spread, panelInput_.belowNyquist, w, false);
-  view_.valid = panelInput_.belowNyquist;
-}
-
-void SpectraPoise::drainPanelRing(SampleRing& ring, dsp::SpectrumAnalysis& analysis) {
-  for (;;) {
-    const std::size_t n = ring.read(panelLeft_.data(), panelRight_.data(), panelLeft_.size());
-    if (n == 0) return;
-    for (std::size_t i = 0; i < n; ++i) analysis.push(panelLeft_[i], panelRight_[i]);
-  }
+  targets_.copyCurveAndSpread(curve, spread);
+  const dsp::SpectrumAnalysis& input = panel_.input;
+  dsp::SpectrumView& view = panel_.view;
+  const long w = smoothingHalfWidth(panel_.resolution);
+  view.target = windowedMean(curve, input.belowNyquist, w, true);
+  view.spread = windowedMean(spread, input.belowNyquist, w, false);
+  view.valid = input.belowNyquist;
 }
 
 void SpectraPoise::analyseForPanel() {
   viewTarget();
+  dsp::SpectrumAnalysis& input = panel_.input;
+  dsp::SpectrumAnalysis& output = panel_.output;
+  dsp::SpectrumView& view = panel_.view;
 
   // Region borders for the level measurement, ordered as the correction orders them.
   const Crossovers xo = dsp::orderedCrossovers(crossovers());
-  for (dsp::SpectrumAnalysis* a : {&panelInput_, &panelOutput_}) {
+  for (dsp::SpectrumAnalysis* a : {&input, &output}) {
     if (std::fabs(xo.low - a->crossovers.low) > 1e-6 || std::fabs(xo.mid - a->crossovers.mid) > 1e-6 ||
         std::fabs(xo.high - a->crossovers.high) > 1e-6)
       a->levels.fill(-300.0);
     a->crossovers = xo;
   }
 
-  drainPanelRing(inputPanelRing_, panelInput_);
+  panel_.drain(panel_.inputRing, input);
 
   const bool wanted = correctionWanted();
-  if (wanted && !outputAnalysisRunning_) {
+  if (wanted && !panel_.outputRunning) {
     // The output analysis starts from empty each time the correction is switched on.
-    panelOutput_.reset();
-    outputPanelRing_.skipToWrite();
+    output.reset();
+    panel_.outputRing.skipToWrite();
   }
-  outputAnalysisRunning_ = wanted;
-  drainPanelRing(outputPanelRing_, panelOutput_);
+  panel_.outputRunning = wanted;
+  panel_.drain(panel_.outputRing, output);
 
-  const long w = smoothingHalfWidth(resolutionIndex_);
-  view_.inputFast = aligned(panelInput_.fastPowers, view_.target, panelInput_.belowNyquist);
-  view_.input = windowedMean(aligned(panelInput_.slowPowers, view_.target, panelInput_.belowNyquist),
-                             panelInput_.belowNyquist, w, true);
+  const long w = smoothingHalfWidth(panel_.resolution);
+  view.inputFast = aligned(input.fastPowers, view.target, input.belowNyquist);
+  view.input = windowedMean(aligned(input.slowPowers, view.target, input.belowNyquist), input.belowNyquist, w, true);
 
-  if (wanted && panelOutput_.hasMeasurement) {
-    view_.outputLive = panelOutput_.silentSeconds < 1.0;
-    if (view_.outputLive)
-      view_.output = windowedMean(aligned(panelOutput_.slowPowers, view_.target, panelOutput_.belowNyquist),
-                                  panelOutput_.belowNyquist, w, true);
+  if (wanted && output.hasMeasurement) {
+    view.outputLive = output.silentSeconds < 1.0;
+    if (view.outputLive)
+      view.output =
+          windowedMean(aligned(output.slowPowers, view.target, output.belowNyquist), output.belowNyquist, w, true);
   } else {
-    view_.outputLive = false;
+    view.outputLive = false;
   }
-  view_.inputLive = panelInput_.hasMeasurement && panelInput_.silentSeconds < 1.0;
+  view.inputLive = input.hasMeasurement && input.silentSeconds < 1.0;
 
   std::array<double, 4> holds{1.0, 1.0, 1.0, 1.0};
   for (std::size_t r = 0; r < 4; ++r) {
-    const double current = panelInput_.levels[r];
-    const double held = panelInput_.levels[r + 4];
+    const double current = input.levels[r];
+    const double held = input.levels[r + 4];
     if (current > -299.0 && held > -299.0) holds[r] = std::clamp((current - held + 20.0) / 10.0, 0.0, 1.0);
   }
   if (wanted && !paramOn(kFreeze)) {
-    const std::array<float, 4> published = regionHoldLevels();
+    const std::array<float, 4> published = link_.holdLevels();
     for (std::size_t r = 0; r < 4; ++r) holds[r] = published[r];
   }
-  const dsp::SpectrumAnalysis& measured = view_.outputLive ? panelOutput_ : panelInput_;
-  readouts_ = measured.readouts(view_.target, xo, holds);
+  const dsp::SpectrumAnalysis& measured = view.outputLive ? output : input;
+  panel_.readouts = measured.readouts(view.target, xo, holds);
 
-  panelGains_ = loadGains();
-  view_.correctionWanted = wanted;
-  view_.frozen = paramOn(kFreeze);
+  panel_.gains = loadGains();
+  view.correctionWanted = wanted;
+  view.frozen = paramOn(kFreeze);
   if (wanted) {
     const double rate = sampleRate();
-    view_.response = dsp::correction_detail::responseCurve(
-        dsp::correction_detail::design(panelGains_, crossovers(), rate), rate);
+    view.response = dsp::correction_detail::responseCurve(
+        dsp::correction_detail::design(panel_.gains, crossovers(), rate), rate);
   }
 }
 

@@ -5,7 +5,7 @@ namespace spectrapoise::plugin {
 
 // The target chip (the control with tag 7). The plug-in opens the target name entry over
 // it only when the chip takes typed text; the chip hands the typed name to
-// SpectraPoise::setPendingTargetName.
+// EditorServices::setPendingTargetName.
 class TargetChipRole {
 public:
   virtual ~TargetChipRole() = default;

@@ -46,6 +46,12 @@ std::string SpectraPoise::presetName() const {
   return presetName_;
 }
 
+bool SpectraPoise::presetNameEmpty() const {
+  // Asked on every idle tick: without copying a name of any length.
+  std::lock_guard<std::mutex> lock(presetNameMutex_);
+  return presetName_.empty();
+}
+
 std::vector<double> SpectraPoise::soundSnapshot() const {
   std::vector<double> values(static_cast<std::size_t>(NParams()));
   for (int i = 0; i < NParams(); ++i) values[static_cast<std::size_t>(i)] = GetParam(i)->Value();
@@ -104,19 +110,29 @@ void SpectraPoise::loadPresetFile(const presets::SavedPreset& listed) {
     tell("Could not load the preset: its state is damaged.", kLoadTitle);
     return;
   }
-  const bool integrated = integratedDisplay_.load();
+  const bool integrated = meters_.integratedDisplay();
   if (UnserializeState(chunk, 0) < 0) {
     tell("Could not load the preset: its state is damaged.", kLoadTitle);
     return;
   }
   // A preset does not change whether the meter shows short-term or integrated loudness.
-  integratedDisplay_.store(integrated);
+  meters_.setIntegratedDisplay(integrated);
 
+  // The host and the editor hear the restored values as a host's state restore gives them:
+  // only stepped parameters are rounded. Sending a value through its normalised form may
+  // move it by a rounding error; the restored value stays.
+  const std::vector<double> restored = soundSnapshot();
   const int n = NParams();
   for (int i = 0; i < n; ++i) BeginInformHostOfParamChange(i);
-  for (int i = 0; i < n; ++i) SendParameterValueFromUI(i, normalizedForEdit(*GetParam(i), GetParam(i)->Value()));
+  for (int i = 0; i < n; ++i) {
+    plugkit::IParam& param = *GetParam(i);
+    const double value = restored[static_cast<std::size_t>(i)];
+    SendParameterValueFromUI(i, param.ToNormalized(value));
+    param.Set(value);
+  }
   for (int i = 0; i < n; ++i) EndInformHostOfParamChange(i);
-  sendAllParamsToEditor();
+  for (int i = 0; i < n; ++i)
+    SendParameterValueFromDelegate(i, GetParam(i)->ToNormalized(restored[static_cast<std::size_t>(i)]), true);
 
   if (restoredWidth_ > 0) {
     const float wanted = static_cast<float>(restoredWidth_) / static_cast<float>(kEditorWidth);
@@ -131,7 +147,7 @@ void SpectraPoise::loadPresetFile(const presets::SavedPreset& listed) {
 }
 
 void SpectraPoise::savePresetFile(const std::string& typed, bool askBeforeReplacing) {
-  const std::string name = trimmedName(typed);
+  const std::string name = cleanedPresetName(typed);
   if (name.empty()) return;
   const std::filesystem::path dir = presetDirectory();
 
@@ -188,7 +204,7 @@ void SpectraPoise::trackPresetModified() {
     return;
   }
   if (presetModified_ || snapshot_.size() != static_cast<std::size_t>(NParams())) return;
-  if (presetName().empty()) return;
+  if (presetNameEmpty()) return;
   for (int i = 0; i < NParams(); ++i) {
     const double now = GetParam(i)->Value();
     const double then = snapshot_[static_cast<std::size_t>(i)];

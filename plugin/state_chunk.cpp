@@ -47,20 +47,22 @@ bool SpectraPoise::SerializeState(plugkit::IByteChunk& chunk) const {
   ok = ok && putInt(chunk, bypassWord);
 
   const Target target = currentTarget();
-  ok = ok && putInt(chunk, kTargetTag) && putInt(chunk, target.kind) && putString(chunk, target.name) &&
+  ok = ok && putInt(chunk, kTargetTag) && putInt(chunk, static_cast<std::int32_t>(target.kind)) &&
+       putString(chunk, target.name) &&
        putString(chunk, target.source) && putInt(chunk, static_cast<std::int32_t>(target.curve.size()));
   for (std::size_t k = 0; ok && k < target.curve.size(); ++k) ok = chunk.Put(&target.curve[k]);
   for (std::size_t k = 0; ok && k < target.spread.size(); ++k) ok = chunk.Put(&target.spread[k]);
   ok = ok && putInt(chunk, bypassWord);
 
-  ok = ok && putInt(chunk, kResolutionTag) && putInt(chunk, resolutionIndex_) && putInt(chunk, bypassWord);
-  ok = ok && putInt(chunk, kLoudnessTag) && putInt(chunk, integratedDisplay_.load() ? 1 : 0) &&
+  ok = ok && putInt(chunk, kResolutionTag) && putInt(chunk, panel_.resolution) && putInt(chunk, bypassWord);
+  ok = ok && putInt(chunk, kLoudnessTag) && putInt(chunk, meters_.integratedDisplay() ? 1 : 0) &&
        putInt(chunk, bypassWord);
   return ok;
 }
 
 int SpectraPoise::UnserializeState(const plugkit::IByteChunk& chunk, int startPos) {
-  const ParsedState s = parseStateChunk(chunk.GetData(), chunk.Size(), startPos);
+  // The parsed strings move into place: a state's bytes are copied once, whatever its size.
+  ParsedState s = parseStateChunk(chunk.GetData(), chunk.Size(), startPos);
   if (s.kind == ParsedState::Kind::Refused) return -1;
 
   if (s.kind == ParsedState::Kind::Plain) {
@@ -94,7 +96,7 @@ int SpectraPoise::UnserializeState(const plugkit::IByteChunk& chunk, int startPo
 
   {
     std::lock_guard<std::mutex> lock(presetNameMutex_);
-    presetName_ = s.presetName;
+    presetName_ = std::move(s.presetName);
   }
   retakePresetSnapshot(s.modified);
 
@@ -106,8 +108,8 @@ int SpectraPoise::UnserializeState(const plugkit::IByteChunk& chunk, int startPo
   if (s.hasTarget) {
     Target target;
     target.kind = s.targetKind;
-    target.name = s.targetName;
-    target.source = s.targetSource;
+    target.name = std::move(s.targetName);
+    target.source = std::move(s.targetSource);
     target.curve = s.curve;
     target.spread = s.spread;
     setTarget(std::move(target));
@@ -115,6 +117,6 @@ int SpectraPoise::UnserializeState(const plugkit::IByteChunk& chunk, int startPo
     setTarget(Target{});
   }
   setResolutionIndex(s.resolution);
-  integratedDisplay_.store(s.integrated);
+  meters_.setIntegratedDisplay(s.integrated);
   return static_cast<int>(s.end);
 }

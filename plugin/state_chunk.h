@@ -18,6 +18,7 @@
 #include "engine/dsp/engine_types.h"
 #include "framework/IPlugStructs.h"
 #include "plugin/parameters.h"
+#include "plugin/target_store.h"
 
 namespace spectrapoise::plugin {
 
@@ -46,7 +47,7 @@ struct ParsedState {
   std::string presetName;
   bool modified = false;
   bool hasTarget = false;  // false: the built-in target, resolution 2, short-term loudness
-  int targetKind = 0;
+  TargetKind targetKind = TargetKind::Balanced;
   std::string targetName;
   std::string targetSource;
   dsp::BandCurve curve{};

@@ -61,7 +61,7 @@ std::int64_t parseTarget(const Reader& r, std::int64_t p, ParsedState& s) {
   if (!r.i32(p + 4, tag) || tag != kTargetTag) return -1;
   std::int64_t pos = p + 8;
   std::int32_t kind = 0;
-  if (!r.i32(pos, kind) || static_cast<std::uint32_t>(kind) > 3u) return -1;
+  if (!r.i32(pos, kind) || static_cast<std::uint32_t>(kind) >= static_cast<std::uint32_t>(kTargetKindCount)) return -1;
   pos = r.str(pos + 4, s.targetName);
   if (pos < 0) return -1;
   pos = r.str(pos, s.targetSource);
@@ -72,7 +72,7 @@ std::int64_t parseTarget(const Reader& r, std::int64_t p, ParsedState& s) {
   if (!r.finiteValues(pos, s.curve)) return -1;
   pos += 8 * static_cast<std::int64_t>(kBandCount);
   if (!r.finiteValues(pos, s.spread)) return -1;
-  s.targetKind = kind;
+  s.targetKind = static_cast<TargetKind>(kind);
   return pos + 8 * static_cast<std::int64_t>(kBandCount);
 }
 

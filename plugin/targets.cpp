@@ -86,11 +86,12 @@ void SpectraPoise::buildTargetMenu(IPopupMenu& menu) {
     targetMenuActions_.emplace_back();
   };
 
-  add("Balanced (pink noise)", current.kind == 0 ? kChecked : 0, [this] { setTarget(Target{}); });
-  for (const offline::SavedTarget& factory : factoryTargets_) {
-    add(factory.name, current.kind == 1 && current.name == factory.name ? kChecked : 0, [this, factory] {
+  add("Balanced (pink noise)", current.kind == TargetKind::Balanced ? kChecked : 0, [this] { setTarget(Target{}); });
+  for (const offline::SavedTarget& factory : targets_.factoryTargets()) {
+    const bool checked = current.kind == TargetKind::Factory && current.name == factory.name;
+    add(factory.name, checked ? kChecked : 0, [this, factory] {
       Target t;
-      t.kind = 1;
+      t.kind = TargetKind::Factory;
       t.name = factory.name;
       t.curve = factory.curve;
       t.spread = factory.spread;
@@ -118,9 +119,9 @@ void SpectraPoise::buildTargetMenu(IPopupMenu& menu) {
   const std::vector<offline::SavedTarget> saved = savedTargets();
   if (saved.empty()) add("No saved targets", kDisabled, nullptr);
   for (const offline::SavedTarget& entry : saved) {
-    add(entry.name, current.kind == 2 && current.name == entry.name ? kChecked : 0, [this, entry] {
+    add(entry.name, current.kind == TargetKind::Saved && current.name == entry.name ? kChecked : 0, [this, entry] {
       Target t;
-      t.kind = 2;
+      t.kind = TargetKind::Saved;
       t.name = entry.name;
       t.source = entry.source;
       t.curve = entry.curve;
@@ -131,7 +132,7 @@ void SpectraPoise::buildTargetMenu(IPopupMenu& menu) {
   separator();
 
   add("Save target…", inputLearning_ ? kDisabled : 0, [this] { openTargetNameEntry(); });
-  if (current.kind == 2) add("Delete “" + current.name + "”…", 0, [this] { deleteSavedTarget(); });
+  if (current.kind == TargetKind::Saved) add("Delete “" + current.name + "”…", 0, [this] { deleteSavedTarget(); });
 }
 
 void SpectraPoise::runTargetMenuAction(int index) {
@@ -149,7 +150,8 @@ void SpectraPoise::openTargetNameEntry() {
   if (chip == nullptr || !chip->hasTextHandler() || ui->GetControlInTextEntry() != nullptr) return;
 
   const Target current = currentTarget();
-  const std::string proposed = current.kind == 3 && current.source.empty() ? "Learned target" : current.name;
+  const std::string proposed =
+      current.kind == TargetKind::Learned && current.source.empty() ? "Learned target" : current.name;
   control->SetTextEntryLength(kNameEntryLength);
   const plugkit::canvas::IText style(11.5f, plugkit::canvas::IColor(255, 250, 250, 250), "Roboto-Regular",
                                      plugkit::canvas::ETextHAlign::Left, plugkit::canvas::ETextVAlign::Middle, 0.f,
@@ -164,7 +166,7 @@ void SpectraPoise::startInputLearn() {
   if (inputLearning_ || fileLearningBusy_.load()) return;
   inputLearner_.clear();
   inputLearning_ = true;
-  panelInput_.hopCallback = [this](const BandCurve& bands, double meanSquare, double hopSeconds) {
+  panel_.input.hopCallback = [this](const BandCurve& bands, double meanSquare, double hopSeconds) {
     inputLearner_.add(bands, meanSquare, hopSeconds);
   };
 }
@@ -178,10 +180,10 @@ void SpectraPoise::finishInputLearn() {
       tell("Not finished yet: " + error + ". Learning goes on; finish again later, or cancel.", kLearnInputTitle);
     return;
   }
-  panelInput_.hopCallback = nullptr;
+  panel_.input.hopCallback = nullptr;
   inputLearning_ = false;
   Target t;
-  t.kind = 3;
+  t.kind = TargetKind::Learned;
   t.name = "Learned from input";
   t.curve = learned.curve;
   t.spread = learned.spread;
@@ -190,7 +192,7 @@ void SpectraPoise::finishInputLearn() {
 
 void SpectraPoise::cancelInputLearn() {
   if (!inputLearning_) return;
-  panelInput_.hopCallback = nullptr;
+  panel_.input.hopCallback = nullptr;
   inputLearning_ = false;
   if (plugkit::canvas::ICanvas* ui = GetUI()) ui->SetAllControlsDirty();
 }
@@ -266,7 +268,7 @@ void SpectraPoise::installLearningResult() {
     return;
   }
   Target t;
-  t.kind = 3;
+  t.kind = TargetKind::Learned;
   t.name = std::filesystem::path(result.source).stem().string();
   if (t.name.empty()) t.name = result.source;
   t.source = std::move(result.source);
@@ -310,9 +312,7 @@ void SpectraPoise::saveTargetFile(std::string name) {
     tell("Could not save the target: " + error, kSaveTargetTitle);
     return;
   }
-  std::lock_guard<std::mutex> lock(targetMutex_);
-  target_.kind = 2;
-  target_.name = name;
+  targets_.markSaved(std::move(name));
 }
 
 void SpectraPoise::deleteSavedTarget() {
@@ -325,7 +325,7 @@ void SpectraPoise::deleteSavedTarget() {
 
 void SpectraPoise::deleteSavedTargetFile() {
   const Target current = currentTarget();
-  if (current.kind != 2) return;
+  if (current.kind != TargetKind::Saved) return;
   if (!ask("Delete the saved target “" + current.name + "”? This cannot be undone.", kDeleteTargetTitle)) return;
   for (const offline::SavedTarget& entry : savedTargets()) {
     if (entry.name != current.name) continue;
@@ -337,6 +337,5 @@ void SpectraPoise::deleteSavedTargetFile() {
   }
   // The correction goes on with the same curve; the menu offers to save it again. (The
   // target may have been replaced while the question was open.)
-  std::lock_guard<std::mutex> lock(targetMutex_);
-  if (target_.kind == 2 && target_.name == current.name) target_.kind = 3;
+  targets_.markUnsaved(current.name);
 }

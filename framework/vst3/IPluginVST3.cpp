@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "framework/Paths.h"
 #include "framework/vst3/HostRunLoop_linux.h"
@@ -304,7 +305,10 @@ tresult PLUGIN_API IPluginVST3::getState(IBStream* state) {
 tresult PLUGIN_API IPluginVST3::setState(IBStream* state) {
   try {
     if (state == nullptr) return kResultFalse;
-    IByteChunk chunk;
+    // The bytes gather in a buffer that grows geometrically, so a state of any size is read
+    // in time linear in its size whatever the allocator does on a reallocation; the chunk is
+    // then filled in one step.
+    std::vector<uint8_t> bytes;
     uint8_t block[kStateReadBlock];
     for (;;) {
       int32 got = 0;
@@ -313,8 +317,12 @@ tresult PLUGIN_API IPluginVST3::setState(IBStream* state) {
       got = std::min(got, kStateReadBlock);
       // WaveLab reports failure on its last read but delivers the bytes.
       if (result != kResultOk && GetHost() != kHostWaveLab) break;
-      if (int64{chunk.Size()} + got > kMaxStateBytes || !chunk.PutBytes(block, got)) return kResultFalse;
+      if (static_cast<int64>(bytes.size()) + got > kMaxStateBytes) return kResultFalse;
+      bytes.insert(bytes.end(), block, block + got);
     }
+    IByteChunk chunk;
+    if (!bytes.empty() && !chunk.PutBytes(bytes.data(), static_cast<int>(bytes.size()))) return kResultFalse;
+    bytes = std::vector<uint8_t>();
 
     // The state as it is now, to put back when the new one is refused.
     IByteChunk previous;

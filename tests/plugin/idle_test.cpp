@@ -44,7 +44,7 @@ TEST_F(Idle, ShadesFollowBypassCorrectAndFreeze) {
 
 TEST_F(Idle, HostBypassShowsTheShadeAndOnlyTheTarget) {
   connect(*plug, 2, 2);
-  plug->setTarget(SpectraPoise::Target{1, "Tilted", "", {}, {}});
+  plug->setTarget(SpectraPoise::Target{TargetKind::Factory, "Tilted", "", {}, {}});
   const Stereo in = pinkNoise(4096, 0.1, 5);
   processAll(*plug, in, 512);  // into the panel's input ring
   plug->SetBypassed(true);
@@ -190,7 +190,7 @@ TEST_F(Idle, AccentChangeWhileClosedLeavesNoRequest) {
 TEST_F(Idle, PendingWorkIsTakenOnceInStepOrder) {
   plug->savePreset("Warm", false);
   SpectraPoise::Target t;
-  t.kind = 3;
+  t.kind = TargetKind::Learned;
   t.name = "Mine";
   plug->setTarget(t);
   plug->saveTarget("Mine");

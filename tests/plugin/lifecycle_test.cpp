@@ -43,6 +43,8 @@ TEST(Lifecycle, FreshInstanceRunsPreparedFor48kWithCorrectionOff) {
 
   const SpectraPoise::CorrectionGains g = plug->loadGains();
   for (std::size_t i = 0; i < 5; ++i) EXPECT_EQ(g[i], 0.0);
+  // No region is held before the first analysis.
+  for (float hold : plug->regionHoldLevels()) EXPECT_EQ(hold, 1.f);
 }
 
 TEST(Lifecycle, ResetKeepsMetersAtTheSameRateAndClearsThemAtANewOne) {
@@ -152,7 +154,7 @@ TEST(Lifecycle, RefusedWorkerThreadFailsConstructionWithItsText) {
   }
   // Nothing was left behind: a normal instance still comes up with its worker.
   PlugPtr plug = makePlug(true);
-  EXPECT_TRUE(plug->workerRunning());
+  EXPECT_TRUE(plug->workerThreadStarted());
 }
 
 TEST(Lifecycle, FactoryTargetsAreLoaded) {
@@ -160,7 +162,7 @@ TEST(Lifecycle, FactoryTargetsAreLoaded) {
   ASSERT_EQ(plug->factoryTargets().size(), 5u);
   EXPECT_EQ(plug->factoryTargets().front().name, "Dance");
   const SpectraPoise::Target t = plug->currentTarget();
-  EXPECT_EQ(t.kind, 0);
+  EXPECT_EQ(t.kind, TargetKind::Balanced);
   EXPECT_EQ(t.name, "Balanced");
   EXPECT_EQ(plug->accentIndex(), 5);
   EXPECT_NE(plug->updateCheck(), nullptr);

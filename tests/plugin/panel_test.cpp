@@ -34,7 +34,7 @@ TEST(Panel, InputCurvesSitAtTheTargetsPower) {
   PlugPtr plug = makePlug();
   connect(*plug, 2, 2);
   SpectraPoise::Target target;
-  target.kind = 1;
+  target.kind = TargetKind::Factory;
   target.name = "Sloped";
   for (std::size_t k = 0; k < dsp::kBandCount; ++k) target.curve[k] = -0.1 * static_cast<double>(k);
   plug->setTarget(target);

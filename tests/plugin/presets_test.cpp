@@ -51,7 +51,7 @@ protected:
 TEST_F(Presets, LoadTellsTheHostAboutEveryParameterInFourPasses) {
   plug->GetParam(kCorrectTilt)->Set(80.0);
   plug->GetParam(kCorrect)->Set(1.0);
-  plug->setTarget(SpectraPoise::Target{1, "Pop", "", {}, {}});
+  plug->setTarget(SpectraPoise::Target{TargetKind::Factory, "Pop", "", {}, {}});
   plug->savePreset("Bright", false);
   ASSERT_EQ(plug->presetName(), "Bright");
 
@@ -79,6 +79,29 @@ TEST_F(Presets, LoadTellsTheHostAboutEveryParameterInFourPasses) {
   }
   EXPECT_EQ(plug->presetName(), "Bright");
   EXPECT_FALSE(plug->presetModified());
+}
+
+// Values between the steps of their parameters come back exactly as saved: a load rounds
+// only stepped parameters, as the host's state restore does.
+TEST_F(Presets, LoadingKeepsValuesBetweenTheSteps) {
+  struct Case {
+    int param;
+    double value;
+  };
+  const Case cases[] = {{kCorrectSpeed, 10.954}, {kFrozenTilt, 1.234567}, {kLowCrossover, 123.456}};
+  for (const Case& c : cases) plug->GetParam(c.param)->Set(c.value);
+  plug->savePreset("Between", false);
+  for (const Case& c : cases) plug->GetParam(c.param)->Set(plug->GetParam(c.param)->GetDefault());
+
+  handler->calls.clear();
+  plug->loadPreset(presetNamed("Between"));
+  for (const Case& c : cases) {
+    const plugkit::IParam* param = plug->GetParam(c.param);
+    EXPECT_EQ(param->Value(), c.value) << param->GetName();
+    const auto perform = handler->calls[static_cast<std::size_t>(kParamCount + c.param)];
+    ASSERT_EQ(perform.kind, "perform");
+    EXPECT_DOUBLE_EQ(perform.value, param->ToNormalized(c.value)) << param->GetName();
+  }
 }
 
 TEST_F(Presets, TheNameComesFromTheFileAndTheMeterModeStays) {
@@ -150,6 +173,23 @@ TEST_F(Presets, SavingOverAPresetAsksFirst) {
 
   plug->savePreset(" \t", true);  // nothing
   EXPECT_EQ(platform.messageBoxes.size(), 2u);
+}
+
+// A name with a line break is stored with a space in its place; the file it goes to is the
+// one that already holds that name, so saving again replaces it.
+TEST_F(Presets, ANameWithALineBreakKeepsToOneFile) {
+  plug->savePreset("Warm\nBass", false);
+  plug->savePreset("Warm\nBass", false);
+  platform.answerMessageBox("Yes");
+  plug->savePreset("Warm\nBass", true);
+  EXPECT_EQ(lastBox(), "A preset named \"Warm Bass\" already exists. Replace it?");
+
+  std::vector<std::string> files;
+  for (const fs::directory_entry& e : fs::directory_iterator(plug->presetDirectory()))
+    files.push_back(e.path().filename().string());
+  EXPECT_EQ(files, std::vector<std::string>{"Warm Bass.sppreset"});
+  EXPECT_EQ(plug->presetName(), "Warm Bass");
+  EXPECT_EQ(plug->savedPresets().size(), 1u);
 }
 
 TEST_F(Presets, AFailedSavePutsNameAndMarkBack) {

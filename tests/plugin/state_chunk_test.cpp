@@ -158,7 +158,7 @@ TEST(StateChunk, RoundTripRestoresEveryFieldAndEndsAtTheLastBypassWord) {
   EXPECT_EQ(serialized(*b), bytes);
 
   const SpectraPoise::Target t = b->currentTarget();
-  EXPECT_EQ(t.kind, 2);
+  EXPECT_EQ(t.kind, TargetKind::Saved);
   EXPECT_EQ(t.name, "Warm");
   EXPECT_EQ(t.source, "ref.wav");
   EXPECT_EQ(t.curve[179], Spec().curve[179]);
@@ -383,10 +383,10 @@ TEST(StateChunk, UnreadableTargetBlockGivesTheBuiltInTarget) {
     std::vector<std::uint8_t> bytes = s.build();
     if (s.targetName.size() > 10000) bytes.resize(180 + s.P() + 12 + 100);
     PlugPtr plug = makePlug();
-    plug->setTarget(SpectraPoise::Target{1, "Rock", "", {}, {}});
+    plug->setTarget(SpectraPoise::Target{TargetKind::Factory, "Rock", "", {}, {}});
     EXPECT_EQ(plug->UnserializeState(chunkOf(bytes), 0), static_cast<int>(176 + s.P()));
     const SpectraPoise::Target t = plug->currentTarget();
-    EXPECT_EQ(t.kind, 0);
+    EXPECT_EQ(t.kind, TargetKind::Balanced);
     EXPECT_EQ(t.name, "Balanced");
     EXPECT_EQ(plug->resolutionIndex(), 2);
     EXPECT_FALSE(plug->integratedDisplay());

@@ -94,7 +94,7 @@ TEST(Stress, AudioWorkerAndMainThreadTogether) {
       case 2: plug->analyseForPanel(); break;
       case 3: {
         SpectraPoise::Target t;
-        t.kind = 3;
+        t.kind = TargetKind::Learned;
         t.name = "Learned " + std::to_string(tick);
         t.curve[static_cast<std::size_t>(tick % 180)] = 3.0;
         plug->setTarget(t);

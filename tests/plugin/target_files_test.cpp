@@ -44,7 +44,7 @@ protected:
   fs::path fileOf(const std::string& stem) const { return plug->targetDirectory() / (stem + ".sptarget"); }
   SpectraPoise::Target warmTarget() const {
     SpectraPoise::Target t;
-    t.kind = 3;
+    t.kind = TargetKind::Learned;
     t.name = "Learned";
     t.source = "mix.wav";
     t.curve.fill(1.5);
@@ -67,7 +67,7 @@ TEST_F(TargetFiles, SavingTrimsTheNameAndKeepsTheSource) {
 
   plug->saveTarget(" Warm\t");
   const SpectraPoise::Target t = plug->currentTarget();
-  EXPECT_EQ(t.kind, 2);
+  EXPECT_EQ(t.kind, TargetKind::Saved);
   EXPECT_EQ(t.name, "Warm");
   EXPECT_EQ(t.source, "mix.wav");
   spectrapoise::offline::SavedTarget stored;
@@ -92,7 +92,7 @@ TEST_F(TargetFiles, TheBuiltInNameIsRefused) {
   EXPECT_EQ(platform.messageBoxes[0].text, "“Balanced” is the built-in target. Choose another name.");
   EXPECT_EQ(platform.messageBoxes[0].caption, "Save target");
   EXPECT_EQ(platform.messageBoxes[0].type, plugkit::canvas::EMsgBoxType::OK);
-  EXPECT_EQ(plug->currentTarget().kind, 3);
+  EXPECT_EQ(plug->currentTarget().kind, TargetKind::Learned);
 
   plug->saveTarget("balanced");  // another letter case is another name
   EXPECT_EQ(plug->currentTarget().name, "balanced");
@@ -113,18 +113,18 @@ TEST_F(TargetFiles, ReplacingAnExistingTargetAsksFirst) {
   EXPECT_EQ(platform.messageBoxes[0].caption, "Save target");
   EXPECT_EQ(platform.messageBoxes[0].type, plugkit::canvas::EMsgBoxType::YesNo);
   EXPECT_EQ(readFile(fileOf("Warm")), before);
-  EXPECT_EQ(plug->currentTarget().kind, 3);
+  EXPECT_EQ(plug->currentTarget().kind, TargetKind::Learned);
 
   platform.answerMessageBox("Yes");
   plug->saveTarget("Warm");
   EXPECT_NE(readFile(fileOf("Warm")), before);
-  EXPECT_EQ(plug->currentTarget().kind, 2);
+  EXPECT_EQ(plug->currentTarget().kind, TargetKind::Saved);
 
   // With the editor closed a question counts as No.
   plug->setTarget(warmTarget());
   closeEditor();
   plug->saveTarget("Warm");
-  EXPECT_EQ(plug->currentTarget().kind, 3);
+  EXPECT_EQ(plug->currentTarget().kind, TargetKind::Learned);
 }
 
 TEST_F(TargetFiles, NamesSharingAFileAskAboutTheStoredTarget) {
@@ -149,7 +149,7 @@ TEST_F(TargetFiles, AFailedSaveNamesThePath) {
   ASSERT_EQ(platform.messageBoxes.size(), 1u);
   EXPECT_EQ(platform.messageBoxes[0].text, "Could not save the target: could not write " + fileOf("Warm").string());
   EXPECT_EQ(platform.messageBoxes[0].caption, "Save target");
-  EXPECT_EQ(plug->currentTarget().kind, 3);
+  EXPECT_EQ(plug->currentTarget().kind, TargetKind::Learned);
   fs::remove(plug->targetDirectory());
 }
 
@@ -169,13 +169,13 @@ TEST_F(TargetFiles, DeletingAsksAndLeavesAnUnsavedTarget) {
   EXPECT_EQ(platform.messageBoxes.back().text, "Delete the saved target “Warm”? This cannot be undone.");
   EXPECT_EQ(platform.messageBoxes.back().caption, "Delete target");
   EXPECT_TRUE(fs::exists(fileOf("Warm")));
-  EXPECT_EQ(plug->currentTarget().kind, 2);
+  EXPECT_EQ(plug->currentTarget().kind, TargetKind::Saved);
 
   platform.answerMessageBox("Yes");
   plug->runTargetMenuAction(remove);
   EXPECT_FALSE(fs::exists(fileOf("Warm")));
   const SpectraPoise::Target t = plug->currentTarget();
-  EXPECT_EQ(t.kind, 3);
+  EXPECT_EQ(t.kind, TargetKind::Learned);
   EXPECT_EQ(t.name, "Warm");
   EXPECT_EQ(t.curve[0], 1.5);
 
@@ -217,10 +217,10 @@ TEST_F(TargetFiles, LearnsFromAChosenWavFile) {
   EXPECT_EQ(platform.filePrompts[0].action, plugkit::canvas::EFileAction::Open);
   platform.queue.drain();
   waitForLearning();
-  EXPECT_EQ(plug->currentTarget().kind, 0);  // collected by the idle tick
+  EXPECT_EQ(plug->currentTarget().kind, TargetKind::Balanced);  // collected by the idle tick
   tick();
   const SpectraPoise::Target t = plug->currentTarget();
-  EXPECT_EQ(t.kind, 3);
+  EXPECT_EQ(t.kind, TargetKind::Learned);
   EXPECT_EQ(t.name, "noise");
   EXPECT_EQ(t.source, "noise.wav");
   // White noise rises about 3 dB per octave against the band grid's pink reference.
@@ -237,7 +237,7 @@ TEST_F(TargetFiles, CancelledDialogStartsNothing) {
   platform.queue.drain();
   EXPECT_FALSE(plug->fileLearningBusy());
   tick();
-  EXPECT_EQ(plug->currentTarget().kind, 0);
+  EXPECT_EQ(plug->currentTarget().kind, TargetKind::Balanced);
 }
 
 TEST_F(TargetFiles, UnsupportedFileIsReported) {
@@ -249,7 +249,7 @@ TEST_F(TargetFiles, UnsupportedFileIsReported) {
   EXPECT_EQ(platform.messageBoxes[0].text,
             "Could not learn from the file: unsupported file type .ogg (WAV, AIFF, MP3 or FLAC).");
   EXPECT_EQ(platform.messageBoxes[0].caption, "Learn from reference file");
-  EXPECT_EQ(plug->currentTarget().kind, 0);
+  EXPECT_EQ(plug->currentTarget().kind, TargetKind::Balanced);
 }
 
 TEST_F(TargetFiles, FailureWithTheEditorClosedIsConsumedSilently) {

@@ -79,12 +79,12 @@ TEST_F(TargetMenu, ChecksTheCurrentTargetByKindAndName) {
   plug->buildTargetMenu(second);
   EXPECT_TRUE(second.GetItem(factoryRock)->GetChecked());
   EXPECT_FALSE(second.GetItem(savedRock)->GetChecked());
-  EXPECT_EQ(plug->currentTarget().kind, 1);
+  EXPECT_EQ(plug->currentTarget().kind, TargetKind::Factory);
   EXPECT_EQ(plug->currentTarget().curve, plug->factoryTargets()[3].curve);
 
   plug->runTargetMenuAction(indexOf(second, "Warm"));
   const SpectraPoise::Target warm = plug->currentTarget();
-  EXPECT_EQ(warm.kind, 2);
+  EXPECT_EQ(warm.kind, TargetKind::Saved);
   EXPECT_EQ(warm.name, "Warm");
   EXPECT_EQ(warm.curve[90], 2.0);
   IPopupMenu third;
@@ -95,7 +95,7 @@ TEST_F(TargetMenu, ChecksTheCurrentTargetByKindAndName) {
   EXPECT_EQ(plug->targetChipLabel(), "Warm");
 
   plug->runTargetMenuAction(0);
-  EXPECT_EQ(plug->currentTarget().kind, 0);
+  EXPECT_EQ(plug->currentTarget().kind, TargetKind::Balanced);
   EXPECT_EQ(plug->currentTarget().name, "Balanced");
   // Out of range and separators do nothing.
   plug->runTargetMenuAction(-1);
@@ -164,14 +164,14 @@ TEST_F(TargetMenu, LearningFromTheInputNeedsFifteenLoudSeconds) {
             "Not finished yet: only 12 s was loud enough to learn from, at least 15 s is needed. Learning goes on; "
             "finish again later, or cancel.");
   EXPECT_TRUE(plug->inputLearning());
-  EXPECT_EQ(plug->currentTarget().kind, 0);
+  EXPECT_EQ(plug->currentTarget().kind, TargetKind::Balanced);
 
   // More loud material: finishing installs the learned target.
   feed(*plug, pinkNoise(static_cast<std::size_t>(48000 * 4), 0.1, 44));
   plug->finishInputLearn();
   EXPECT_FALSE(plug->inputLearning());
   const SpectraPoise::Target t = plug->currentTarget();
-  EXPECT_EQ(t.kind, 3);
+  EXPECT_EQ(t.kind, TargetKind::Learned);
   EXPECT_EQ(t.name, "Learned from input");
   EXPECT_EQ(t.source, "");
   EXPECT_NE(t.curve[10], 0.0);
@@ -202,7 +202,7 @@ TEST_F(TargetMenu, ClosingTheEditorCancelsInputLearning) {
 }
 
 TEST_F(TargetMenu, CancelLearningKeepsTheTarget) {
-  plug->setTarget(SpectraPoise::Target{1, "Pop", "", {}, {}});
+  plug->setTarget(SpectraPoise::Target{TargetKind::Factory, "Pop", "", {}, {}});
   IPopupMenu menu;
   plug->buildTargetMenu(menu);
   plug->runTargetMenuAction(indexOf(menu, "Learn from input"));
@@ -218,7 +218,7 @@ TEST_F(TargetMenu, CancelLearningKeepsTheTarget) {
 
 TEST_F(TargetMenu, SaveTargetOpensTheNameEntryOverTheChip) {
   SpectraPoise::Target learned;
-  learned.kind = 3;
+  learned.kind = TargetKind::Learned;
   learned.name = "Learned from input";
   plug->setTarget(learned);
   IPopupMenu menu;
@@ -241,10 +241,10 @@ TEST_F(TargetMenu, SaveTargetOpensTheNameEntryOverTheChip) {
 
   // The typed name waits for the idle tick, which saves it.
   platform.queue.drain();
-  EXPECT_EQ(plug->currentTarget().kind, 3);
+  EXPECT_EQ(plug->currentTarget().kind, TargetKind::Learned);
   tick();
   const SpectraPoise::Target saved = plug->currentTarget();
-  EXPECT_EQ(saved.kind, 2);
+  EXPECT_EQ(saved.kind, TargetKind::Saved);
   EXPECT_EQ(saved.name, "My target");
   ASSERT_EQ(plug->savedTargets().size(), 1u);
   EXPECT_EQ(plug->savedTargets()[0].name, "My target");
@@ -260,7 +260,7 @@ TEST_F(TargetMenu, NameEntryNeedsAChipThatTakesText) {
 
   // A saved target proposes its own name; a second entry does not open over the first.
   panel.chip->textHandler = true;
-  plug->setTarget(SpectraPoise::Target{2, "Warm", "", {}, {}});
+  plug->setTarget(SpectraPoise::Target{TargetKind::Saved, "Warm", "", {}, {}});
   platform.leaveTextOpen();
   plug->runTargetMenuAction(save);
   plug->runTargetMenuAction(save);

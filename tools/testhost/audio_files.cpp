@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "framework/FileWrite.h"
+
 namespace testhost {
 
 std::string temporaryNameBeside(const std::string& path) {
@@ -58,15 +60,9 @@ std::int64_t AudioReader::read(double* interleaved, std::int64_t frames) {
 
 bool WavWriter::open(const std::string& path, int channels, int sampleRate, bool sixtyFour, std::string& reason) {
   abandon();
-  // O_EXCL: never reuse or follow whatever already lies at a temporary name.
-  for (int attempt = 0; attempt < 100 && fd_ < 0; ++attempt) {
-    temporary_ = temporaryNameBeside(path);
-    do {
-      fd_ = ::open(temporary_.c_str(), O_CREAT | O_EXCL | O_RDWR | O_CLOEXEC, 0666);
-    } while (fd_ < 0 && errno == EINTR);
-    if (fd_ < 0 && errno != EEXIST) break;
-  }
+  fd_ = plugkit::CreateExclusiveFile([&] { return temporaryNameBeside(path); }, temporary_);
   if (fd_ < 0) {
+    temporary_.clear();
     reason = std::strerror(errno);
     return false;
   }

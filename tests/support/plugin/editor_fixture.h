@@ -9,6 +9,7 @@
 
 #include "graphics/ICanvas.h"
 #include "graphics/ITextControl.h"
+#include "plugin/editor_services.h"
 #include "plugin/panel_roles.h"
 #include "tests/support/plugin/plugin_harness.h"
 #include "tests/support/canvas/test_canvas.h"
@@ -42,16 +43,17 @@ public:
   int sets = 0;
 };
 
-// The target chip: hands a typed name to the plug-in's pending slot.
+// The target chip: hands a typed name to the plug-in's pending slot, through the editor
+// services as the panel's chip does.
 class ChipProbe : public Probe, public spectrapoise::plugin::TargetChipRole {
 public:
-  ChipProbe(const plugkit::canvas::IRECT& r, SpectraPoise& plug) : Probe(r), plug_(plug) {}
+  ChipProbe(const plugkit::canvas::IRECT& r, spectrapoise::plugin::EditorServices& plug) : Probe(r), plug_(plug) {}
   bool hasTextHandler() const override { return textHandler; }
   void OnTextEntryCompletion(const char* str, int) override { plug_.setPendingTargetName(str); }
   bool textHandler = true;
 
 private:
-  SpectraPoise& plug_;
+  spectrapoise::plugin::EditorServices& plug_;
 };
 
 class CaptionProbe : public Probe, public spectrapoise::plugin::AmountCaptionRole {

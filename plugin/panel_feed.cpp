@@ -1,0 +1,21 @@
+#include "plugin/panel_feed.h"
+
+namespace spectrapoise::plugin {
+
+void PanelFeed::prepare(double rate) {
+  input.prepare(rate);
+  output.prepare(rate);
+  preparedRate = rate;
+  left_.assign(kPieceFrames, 0.f);
+  right_.assign(kPieceFrames, 0.f);
+}
+
+void PanelFeed::drain(SampleRing& ring, dsp::SpectrumAnalysis& analysis) {
+  for (;;) {
+    const std::size_t n = ring.read(left_.data(), right_.data(), left_.size());
+    if (n == 0) return;
+    for (std::size_t i = 0; i < n; ++i) analysis.push(left_[i], right_[i]);
+  }
+}
+
+}  // namespace spectrapoise::plugin
