@@ -51,6 +51,8 @@ public:
   std::vector<NSEvent> unhandledKeys;
   // Modal runs in progress (alerts, modal panels, menu tracking).
   int modalDepth = 0;
+  // The event a window is delivering (null between events).
+  NSEvent* currentEvent = nullptr;
 
   NSPasteboard* generalPasteboard();
   NSColorPanel* colorPanel(bool create);

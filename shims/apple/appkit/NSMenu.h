@@ -40,9 +40,11 @@ public:
   void setTag(NSInteger tag) { mTag = tag; }
   NSMenu* menu() const { return mMenu; }
 
+protected:
+  ~NSMenuItem() override;
+
 private:
   friend class NSMenu;
-  ~NSMenuItem() override;
 
   std::string mTitle;
   SEL mAction;
@@ -85,9 +87,11 @@ public:
   // the last two are failures.
   virtual bool popUpMenuPositioningItem(NSMenuItem* item, NSPoint location, NSView* view);
 
+protected:
+  ~NSMenu() override;
+
 private:
   friend class NSMenuItem;
-  ~NSMenu() override;
 
   std::string mTitle;
   bool mAutoenables = true;

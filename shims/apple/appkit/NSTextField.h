@@ -173,6 +173,10 @@ public:
   NSTextFieldDelegate* delegate() const { return mDelegate; }
 
   bool acceptsFirstResponder() override { return true; }
+  // A field takes the clicks on it (the caret moves); they do not pass on.
+  void mouseDown(NSEvent* event) override {}
+  void mouseUp(NSEvent* event) override {}
+  void mouseDragged(NSEvent* event) override {}
   // Starts editing: the field editor over the cell's editing frame; the script answers.
   bool becomeFirstResponder() override;
   // The focus moves away: editing ends (the delegate hears it).

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <utility>
 
 #include "shims/apple/appkit/AppKitFoundation.h"
 #include "shims/apple/appkit/NSApplication.h"
@@ -87,7 +89,9 @@ void NSView::moveToWindow(NSWindow* window) {
   const std::vector<NSView*> children = mSubviews;
   for (NSView* child : children) child->moveToWindow(window);
   viewDidMoveToWindow();
-  if (window != nullptr) updateTrackingAreas();
+  if (window == nullptr) return;
+  viewDidChangeBackingProperties();  // from none to the window's
+  updateTrackingAreas();
 }
 
 NSResponder* NSView::nextResponder() const {
@@ -373,6 +377,11 @@ void NSWindow::sendEvent(NSEvent* event) {
   if (event == nullptr) return;
   event->window = this;
   NSPtr<NSWindow> holdWindow = NSPtr<NSWindow>::retain(this);
+  struct Current {
+    NSEvent* previous;
+    explicit Current(NSEvent* e) : previous(std::exchange(NSApp->currentEvent, e)) {}
+    ~Current() { NSApp->currentEvent = previous; }
+  } current(event);
   NSApp->mouseLocation = convertPointToScreen(event->locationInWindow);
   auto viewAt = [this](NSPoint p) -> NSView* {
     return mContentView != nullptr ? mContentView->hitTest(p) : nullptr;

@@ -9,7 +9,8 @@
 //
 // Cocoa's callbacks are virtual methods the stand-in calls: viewDidMoveToWindow when a view
 // joins or leaves a window, a frame-change notification on setFrame / setFrameSize,
-// viewDidChangeBackingProperties when the window's backing scale changes,
+// viewDidChangeBackingProperties when the view joins a window and when the window's
+// backing scale changes,
 // viewDidChangeEffectiveAppearance, updateTrackingAreas. A window holds the view it
 // delivers an event to for the event's length, so a view may remove itself meanwhile.
 //

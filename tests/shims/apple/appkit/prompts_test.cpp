@@ -168,7 +168,7 @@ TEST_F(Prompts, FocusMovingToAnotherViewEndsTheEdit) {
   EXPECT_EQ(field->typeText(std::string("ab\xC3\xA9")), 3);
   EventScript(other).click({5, 5});
   EXPECT_EQ(delegate.ended, (std::vector<std::string>{"ab\xC3\xA9"}));
-  EXPECT_EQ(other->log, (std::vector<std::string>{"joined", "down", "up"}));
+  EXPECT_EQ(other->log, (std::vector<std::string>{"joined", "backing", "down", "up"}));
 }
 
 TEST_F(Prompts, PanelsModalAndAsSheetsWithTheirTypeRules) {
