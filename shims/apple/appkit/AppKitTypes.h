@@ -102,6 +102,7 @@ public:
   }
   T* get() const { return mP; }
   T* operator->() const { return mP; }
+  T& operator*() const { return *mP; }
   explicit operator bool() const { return mP != nullptr; }
   void reset() { *this = NSPtr(); }
 
@@ -111,4 +112,7 @@ private:
 
 // Cocoa's autorelease pool; objects here are held by NSPtr, so the pool only marks the
 // scope.
-struct NSAutoreleasePool {};
+struct NSAutoreleasePool {
+  NSAutoreleasePool() {}
+  ~NSAutoreleasePool() {}
+};

@@ -191,6 +191,16 @@ int NSTextField::typeText(const std::u16string& units) {
   return taken;
 }
 
+void NSTextField::keyDown(NSEvent* event) {
+  if (event == nullptr || !mEditing) return;
+  const std::u16string& chars = event->charactersIgnoringModifiers;
+  if (event->keyCode == 36 || event->keyCode == 76 || event->keyCode == 48 || chars == u"\r" || chars == u"\t") {
+    endEditing();
+    return;
+  }
+  typeText(chars);
+}
+
 int NSTextField::typeText(const std::string& utf8) { return typeText(NSStringFromUTF8(utf8)); }
 
 bool NSTextField::paste(const std::string& utf8) { return tryEdit(mCell->text + NSStringFromUTF8(utf8)); }

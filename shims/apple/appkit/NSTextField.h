@@ -177,6 +177,10 @@ public:
   void mouseDown(NSEvent* event) override {}
   void mouseUp(NSEvent* event) override {}
   void mouseDragged(NSEvent* event) override {}
+  // While editing, keys type their characters (through the formatter); Return and Tab end
+  // editing. Keys do not pass on.
+  void keyDown(NSEvent* event) override;
+  void keyUp(NSEvent* event) override {}
   // Starts editing: the field editor over the cell's editing frame; the script answers.
   bool becomeFirstResponder() override;
   // The focus moves away: editing ends (the delegate hears it).
