@@ -504,6 +504,94 @@ public:
   static IPattern GetSVGPattern(const NSVGpaint& paint, float opacity);
 
   // ---------------------------------------------------------------------------------
+  // Resources: bitmaps in scale variants and SVG images, found by name among the bundle's
+  // resources (or at a full path) and kept in the process-wide caches, which own them; a
+  // handle given out stays valid until the last graphics context of the process goes.
+  // Bitmap variants are named "<stem>@<scale>x<.ext>" ("knob@2x.png"). Failures give an
+  // empty IBitmap or a null ISVG and cache nothing.
+
+  // The bitmap for the screen scale targetScale (0: the screen's scale rounded up): the
+  // cached one, else the best variant file (scale order below), else any cached variant;
+  // a variant of another scale is decoded, cached under its own scale and drawn into a
+  // new bitmap of the target scale, which is cached too. Empty for an extension the
+  // backend cannot decode, no file and no cached variant, or a file that does not decode.
+  virtual IBitmap LoadBitmap(const char* name, int nStates = 1, bool framesAreHorizontal = false, int targetScale = 0);
+  // The same for a file held in memory (decoded as made for scale 1), cached under name.
+  virtual IBitmap LoadBitmap(const char* name, const void* data, int dataSize, int nStates = 1,
+                             bool framesAreHorizontal = false, int targetScale = 0);
+  // The SVG image cached under name, else the resource file "name" parsed in units at
+  // dpi. A cached image is returned whatever units and dpi it was parsed with.
+  virtual ISVG LoadSVG(const char* name, const char* units = "px", float dpi = 72.f);
+  // The same for SVG text in memory: dataSize bytes up to the first zero byte (all of a
+  // zero-terminated text when dataSize <= 0).
+  virtual ISVG LoadSVG(const char* name, const void* data, int dataSize, const char* units = "px", float dpi = 72.f);
+  // The whole resource file of that name and type; empty when not found or not read whole.
+  virtual std::vector<uint8_t> LoadResource(const char* name, const char* type);
+  // A font file among the resources (say "Roboto-Regular.ttf"), read whole: face 0 of it.
+  // Null when not found, not readable or not a font file. For platform classes whose
+  // fonts are plain files.
+  PlatformFontPtr LoadFontResource(const char* fileNameOrResID);
+
+  // The first variant file of name found in the scale order of targetScale; sourceScale
+  // gets the scale of the variant. kNotFound when none (or targetScale < 1).
+  EResourceLocation SearchImageResource(const char* name, const char* type, StringBuf& result, int targetScale,
+                                        int& sourceScale);
+  // The first cached variant of name in the scale order of targetScale, with its scale
+  // in sourceScale; null (sourceScale 0) when none.
+  APIBitmap* SearchBitmapInCache(const char* name, int targetScale, int& sourceScale);
+  // in drawn into a new bitmap made for targetScale, cached under (name, targetScale).
+  virtual IBitmap ScaleBitmap(const IBitmap& in, const char* name, int targetScale);
+  // The bitmap cache takes the bitmap's backend bitmap under (name, its scale). An
+  // override must keep the bitmap alive (and free it) itself.
+  virtual void RetainBitmap(const IBitmap& bitmap, const char* name);
+  // Removes and deletes the bitmap's backend bitmap from the cache; nothing when absent.
+  virtual void ReleaseBitmap(const IBitmap& bitmap);
+  // src loaded again for the screen's scale (rounded up).
+  IBitmap GetScaledBitmap(const IBitmap& src);
+
+  // The scales tried for a target t >= 1: t, then 3 (unless t is 3), then downwards by one,
+  // skipping t: 1 -> 1 3 2; 2 -> 2 3 1; 3 -> 3 2 1; 4 -> 4 3 2 1. Empty for t < 1.
+  static std::vector<int> ImageScaleOrder(int targetScale);
+  // The file name of a scale variant: "a/knob.png" at 2 -> "a/knob@2x.png"; the extension
+  // is what follows the last '.' after the last '/' or '\\' ("a/b.c/knob" at 3 ->
+  // "a/b.c/knob@3x"); scale 1 is the plain name.
+  static std::string ImageVariantName(const char* name, int scale);
+
+  // ---------------------------------------------------------------------------------
+  // Layers and drop shadows. A control draws into a layer once and then only draws the
+  // layer:  if (!g.CheckLayer(mLayer)) { g.StartLayer(this, r); ...draw...;
+  // mLayer = g.EndLayer(); }  g.DrawLayer(mLayer);
+  // The stack holds plain pointers: whoever started or resumed a layer gets it back from
+  // EndLayer, which every StartLayer and ResumeLayer must be paired with in the same frame
+  // (a layer a control leaves started is dropped after its Draw).
+
+  // A layer over r aligned to device pixels, for control (may be null). Pushed even when
+  // the backend could make no bitmap for it (such a layer is never valid).
+  void StartLayer(IControl* control, const IRECT& r, bool cacheable = false);
+  // The top layer, popped, now the caller's (null when no layer is active).
+  OwnedLayer EndLayer();
+  // Drawing continues on the layer on top of what it holds; the caller's pointer becomes
+  // null until EndLayer gives the layer back.
+  void ResumeLayer(OwnedLayer& layer);
+  void PushLayer(ILayer* layer);
+  // Null when no layer is active.
+  ILayer* PopLayer();
+  // Whether the layer can be drawn as it is: it has a bitmap, its control has not moved or
+  // changed size since it was made, it was not invalidated, and the screen and draw scales
+  // are those it was made at.
+  bool CheckLayer(const OwnedLayer& layer);
+  // The layer's bitmap at its bounds, untransformed. The draw operations skip a null or
+  // bitmap-less layer.
+  void DrawLayer(const OwnedLayer& layer, const IBlend* blend = nullptr);
+  // The layer stretched over r, under the current transform.
+  void DrawFittedLayer(const OwnedLayer& layer, const IRECT& r, const IBlend* blend = nullptr);
+  // The layer rotated by angle degrees about its centre.
+  void DrawRotatedLayer(const OwnedLayer& layer, double angle);
+  // A soft shadow of the layer's alpha behind its content (see ShadowBlur.h). Nothing for
+  // a null or bitmap-less layer or when its pixels cannot be read.
+  void ApplyLayerDropShadow(OwnedLayer& layer, const IShadow& shadow);
+
+  // ---------------------------------------------------------------------------------
   // Platform hooks with a base answer (the platform operations themselves are
   // ICanvasPlatformAPI's)
 
@@ -580,6 +668,14 @@ private:
     int scope;  // 0: opened by a press; else the delivery that opened it
   };
 
+  // A bitmap the backend decoded, handed to the cache (RetainBitmap); null, and deleted,
+  // when it has no handle or no pixels.
+  APIBitmap* adoptDecoded(APIBitmap* decoded, const char* name);
+  // The cached source as a bitmap of targetScale: itself, or scaled (ScaleBitmap).
+  IBitmap bitmapAtScale(APIBitmap* source, const char* name, int nStates, bool framesAreHorizontal, int targetScale);
+  // The device pixels of a layer over bounds at scale s: ceil(s x ceil(width)) by
+  // ceil(s x ceil(height)). False when they are not a usable size.
+  static bool layerPixelSize(const IRECT& bounds, float s, int& width, int& height);
   void attachCommon(IControl* control);
   // Calls func on every control and special control (ForAllControlsFunc's order); stops
   // as soon as a call deleted this context. Answers whether it is still alive.

@@ -7,9 +7,13 @@
 // Main thread only, between BeginFrame and EndFrame for the drawing calls. Angles are in
 // degrees: arcs start at 12 o'clock and grow clockwise on screen. Points are transformed by
 // the current path transform when they are added. No primitive reports a failure: a
-// backend that cannot draw something draws nothing; LoadAPIFont answers false.
+// backend that cannot draw something draws nothing; LoadAPIFont answers false; the bitmap
+// makers answer null. The bitmap and layer primitives may also run outside a frame (a
+// bitmap is scaled when it is loaded).
+#include "framework/Paths.h"
 #include "graphics/Fonts.h"
 #include "graphics/Geometry.h"
+#include "graphics/Layer.h"
 #include "graphics/Resources.h"
 #include "graphics/Style.h"
 
@@ -54,6 +58,35 @@ public:
   // Hands a font the platform found to the backend under fontID; false when the backend
   // cannot use it.
   virtual bool LoadAPIFont(const char* fontID, const PlatformFontPtr& font) = 0;
+
+  // Bitmaps. The makers hand over a new bitmap that the caller owns (the graphics context
+  // keeps it in its cache or a layer), or null when it cannot be made; a bitmap without
+  // a handle counts as none. The backend keeps no cache of its own.
+
+  // Whether files with this extension (without the dot, any case) can be decoded.
+  virtual bool BitmapExtSupported(const char* ext) = 0;
+  // Decodes the file found at path (where LocateResource found it) as a bitmap made for
+  // the screen scale scale.
+  virtual APIBitmap* LoadAPIBitmap(const char* path, int scale, EResourceLocation location, const char* ext) = 0;
+  // Decodes a bitmap file held in memory (name only names it).
+  virtual APIBitmap* LoadAPIBitmap(const char* name, const void* data, int dataSize, int scale) = 0;
+  // A transparent bitmap of width x height pixels to draw into (a layer's target).
+  virtual APIBitmap* CreateAPIBitmap(int width, int height, float scale, float drawScale, bool cacheable = false) = 0;
+
+  // Layers (the graphics context keeps the stack). Drawing goes to the top layer's bitmap
+  // from now on, or to the frame when no layer is active; a top layer without a bitmap
+  // takes drawing that goes nowhere.
+  virtual void UpdateLayer() = 0;
+  // The layer's pixels into data (4 bytes each, see AlphaChannel and FlippedBitmap), data
+  // sized to match; data empty when they cannot be read.
+  virtual void GetLayerBitmapData(const ILayer& layer, RawBitmapData& data) = 0;
+  // Puts the shadow behind the layer's content: mask holds the layer's pixels with their
+  // alpha blurred; the shadow's paint takes that alpha, offset by the shadow's offset.
+  virtual void ApplyShadowMask(ILayer& layer, RawBitmapData& mask, const IShadow& shadow) = 0;
+  // The byte of a read-back pixel that holds alpha (0..3), and whether read-back rows run
+  // bottom to top.
+  virtual int AlphaChannel() const = 0;
+  virtual bool FlippedBitmap() const = 0;
 };
 
 }  // namespace plugkit::canvas

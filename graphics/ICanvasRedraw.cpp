@@ -103,7 +103,11 @@ void ICanvas::DrawControl(IControl* control, const IRECT& bounds, float scale) {
   }
 
   PrepareRegion(clip);
+  const size_t layers = mLayers.size();
   control->Draw(*this);
+  // A layer the control started (or resumed) and did not end goes, with its bitmap:
+  // nothing else owns it, and the next control draws to the frame again.
+  while (mLayers.size() > layers) delete PopLayer();
   EndRegion(clip);
 }
 

@@ -211,6 +211,8 @@ void SpectraPoise::filterAndFade(const BlockBuffers& block, int start, int lengt
     filters_.clearState();
     for (int c = 0; c < nCh; ++c) std::memcpy(chunk[c], dry[c], sizeof(double) * static_cast<std::size_t>(length));
   }
+  // Fully wet and staying so: the filtered chunk stands as it is.
+  if (correctionActive_ && wetMix_ >= 1.0) return;
   for (int f = 0; f < length; ++f) {
     wetMix_ = correctionActive_ ? std::min(wetMix_ + wetStep_, 1.0) : std::max(wetMix_ - wetStep_, 0.0);
     if (wetMix_ >= 1.0) continue;

@@ -44,7 +44,7 @@ void SpectraPoise::offlineCorrection(double** outputs, int nOut, int n, bool hav
           left[i] = static_cast<float>(l[start + i]);
           right[i] = static_cast<float>(r[start + i]);
         }
-        for (int i = 0; i < len; ++i) offlineAnalyser_.push(left[i], right[i]);
+        offlineAnalyser_.push(left, right, static_cast<std::size_t>(len));
       }
     }
     g = offlineAnalyser_.gains();

@@ -14,7 +14,7 @@ void PanelFeed::drain(SampleRing& ring, dsp::SpectrumAnalysis& analysis) {
   for (;;) {
     const std::size_t n = ring.read(left_.data(), right_.data(), left_.size());
     if (n == 0) return;
-    for (std::size_t i = 0; i < n; ++i) analysis.push(left_[i], right_[i]);
+    analysis.push(left_.data(), right_.data(), n);
   }
 }
 

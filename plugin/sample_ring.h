@@ -33,12 +33,12 @@ public:
     const std::uint64_t r = read_.load(std::memory_order_acquire);
     const std::uint64_t room = kCapacity - (w - r);
     const int k = static_cast<int>(std::min<std::uint64_t>(static_cast<std::uint64_t>(n), room));
-    float* frames = frames_.get();
-    for (int i = 0; i < k; ++i) {
-      const std::uint64_t slot = (w + static_cast<std::uint64_t>(i)) & (kCapacity - 1);
-      frames[2 * slot] = static_cast<float>(left[i]);
-      frames[2 * slot + 1] = static_cast<float>(right[i]);
-    }
+    // In at most two contiguous runs (up to the ring's end, then from its start), so the
+    // conversion loop has no wrap inside it.
+    const std::size_t first = static_cast<std::size_t>(w & (kCapacity - 1));
+    const int tillEnd = static_cast<int>(std::min<std::uint64_t>(static_cast<std::uint64_t>(k), kCapacity - first));
+    convert(frames_.get() + 2 * first, left, right, tillEnd);
+    convert(frames_.get(), left + tillEnd, right + tillEnd, k - tillEnd);
     write_.store(w + static_cast<std::uint64_t>(k), std::memory_order_release);
     return k;
   }
@@ -73,6 +73,13 @@ public:
   }
 
 private:
+  static void convert(float* to, const double* left, const double* right, int n) {
+    for (int i = 0; i < n; ++i) {
+      to[2 * i] = static_cast<float>(left[i]);
+      to[2 * i + 1] = static_cast<float>(right[i]);
+    }
+  }
+
   struct Free {
     void operator()(float* p) const { std::free(p); }
   };

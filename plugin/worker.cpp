@@ -108,7 +108,7 @@ int CorrectionWorker::pass() {
                                       static_cast<std::size_t>(std::min<std::uint64_t>(remaining, kPieceFrames)));
       if (n == 0) break;
       if (onDrainPiece) onDrainPiece(n);
-      for (std::size_t i = 0; i < n; ++i) analyser_->push(left_[i], right_[i]);
+      analyser_->push(left_.data(), right_.data(), n);
     }
 
     const dsp::CorrectionGains g = analyser_->gains();

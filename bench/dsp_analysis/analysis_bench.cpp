@@ -1,6 +1,8 @@
 // One analysis hop, the transform side by side with FFTW's r2c 8192 (the anchor), the fit with
 // its limit, the correction filters per stereo frame, and the analyser's push, all on one
-// thread with flush-to-zero and denormals-are-zero on (as the audio thread runs).
+// thread with flush-to-zero and denormals-are-zero on (as the audio thread runs). Benchmarks
+// without a path in their name run the path chosen at load (wide where the processor has AVX2
+// and FMA); the ".../baseline" and ".../wide" ones run that path.
 
 #include <benchmark/benchmark.h>
 #include <fftw3.h>
@@ -17,6 +19,7 @@
 #include "engine/dsp/correction_filters.h"
 #include "engine/dsp/correction_fit.h"
 #include "engine/dsp/real_fft.h"
+#include "engine/dsp/simd_path.h"
 #include "engine/dsp/spectrum_analysis.h"
 
 namespace {
@@ -29,6 +32,15 @@ constexpr double kRate = 48000.0;
 
 void flushDenormals() { _mm_setcsr(_mm_getcsr() | 0x8040); }
 
+using dsp::SimdPath;
+
+// False (and the benchmark skipped with a message) when the path cannot run here.
+bool pathRuns(benchmark::State& state, SimdPath path) {
+  if (dsp::usableSimdPath(path) == path) return true;
+  state.SkipWithError("this processor has no AVX2 with FMA");
+  return false;
+}
+
 std::vector<float> noise(std::size_t n, std::uint32_t seed, float scale = 0.3f) {
   std::mt19937 random(seed);
   std::normal_distribution<float> value(0.0f, scale);
@@ -37,9 +49,11 @@ std::vector<float> noise(std::size_t n, std::uint32_t seed, float scale = 0.3f) 
   return x;
 }
 
-void BM_RealTransform(benchmark::State& state) {
+void runRealTransform(benchmark::State& state, SimdPath path) {
+  if (!pathRuns(state, path)) return;
   flushDenormals();
   dsp::RealFourierTransform fft;
+  fft.setSimdPath(path);
   const std::vector<float> x = noise(kN, 1);
   std::vector<float> re(kBins), im(kBins);
   for (auto _ : state) {
@@ -49,7 +63,11 @@ void BM_RealTransform(benchmark::State& state) {
     benchmark::ClobberMemory();
   }
 }
+
+void BM_RealTransform(benchmark::State& state) { runRealTransform(state, dsp::defaultSimdPath()); }
 BENCHMARK(BM_RealTransform);
+BENCHMARK_CAPTURE(runRealTransform, baseline, SimdPath::baseline)->Name("BM_RealTransform/baseline");
+BENCHMARK_CAPTURE(runRealTransform, wide, SimdPath::wide)->Name("BM_RealTransform/wide");
 
 void BM_RealTransformRadix2(benchmark::State& state) {
   flushDenormals();
@@ -124,9 +142,11 @@ void BM_TransformRatioToFftw(benchmark::State& state) {
 BENCHMARK(BM_TransformRatioToFftw);
 
 // One hop of a 48 kHz stereo analysis (two windowed transforms, band sums, smoothing, levels).
-void BM_AnalysisHop(benchmark::State& state) {
+void runAnalysisHop(benchmark::State& state, SimdPath path) {
+  if (!pathRuns(state, path)) return;
   flushDenormals();
   dsp::SpectrumAnalysis analysis;
+  analysis.setSimdPath(path);
   analysis.prepare(kRate);
   const std::vector<float> l = noise(kN, 2), r = noise(kN, 3);
   for (std::size_t i = 0; i < kN; ++i) analysis.push(l[i], r[i]);
@@ -138,7 +158,11 @@ void BM_AnalysisHop(benchmark::State& state) {
   state.counters["x_realtime"] =
       benchmark::Counter(2048.0 / kRate, benchmark::Counter::kIsIterationInvariantRate);
 }
+
+void BM_AnalysisHop(benchmark::State& state) { runAnalysisHop(state, dsp::defaultSimdPath()); }
 BENCHMARK(BM_AnalysisHop);
+BENCHMARK_CAPTURE(runAnalysisHop, baseline, SimdPath::baseline)->Name("BM_AnalysisHop/baseline");
+BENCHMARK_CAPTURE(runAnalysisHop, wide, SimdPath::wide)->Name("BM_AnalysisHop/wide");
 
 // The anchor for the hop: two FFTW transforms of the same size.
 void BM_FftwTwoTransforms(benchmark::State& state) {
@@ -182,10 +206,10 @@ BENCHMARK(BM_FitCorrection)->Unit(benchmark::kMicrosecond);
 // ramp, as smoothed gains do) before every look, so each look redesigns the whole cascade
 // (each block is then handed over in two halves); 512 about the cadence at which the worker
 // publishes new gains at 48 kHz (every 10 ms).
-void BM_CorrectionFilters(benchmark::State& state) {
+void runCorrectionFilters(benchmark::State& state, int every, SimdPath path) {
   flushDenormals();
-  const int every = static_cast<int>(state.range(0));
   dsp::CorrectionFilters filters;
+  filters.setSimdPath(path);
   filters.prepare(kRate);
   dsp::CorrectionGains g;
   g.tilt = 1.5;
@@ -227,25 +251,60 @@ void BM_CorrectionFilters(benchmark::State& state) {
   state.counters["x_realtime"] =
       benchmark::Counter(frames / kRate, benchmark::Counter::kIsIterationInvariantRate);
 }
+void BM_CorrectionFilters(benchmark::State& state) {
+  runCorrectionFilters(state, static_cast<int>(state.range(0)), dsp::defaultSimdPath());
+}
 BENCHMARK(BM_CorrectionFilters)->Arg(0)->Arg(32)->Arg(512);
+
+// Fixed targets on each path.
+void BM_CorrectionFiltersOnPath(benchmark::State& state, SimdPath path) {
+  if (pathRuns(state, path)) runCorrectionFilters(state, 0, path);
+}
+BENCHMARK_CAPTURE(BM_CorrectionFiltersOnPath, baseline, SimdPath::baseline)
+    ->Name("BM_CorrectionFilters/0/baseline");
+BENCHMARK_CAPTURE(BM_CorrectionFiltersOnPath, wide, SimdPath::wide)
+    ->Name("BM_CorrectionFilters/0/wide");
+
+// A 48 kHz correction analyser with every amount at 100 %, and one second of loud noise.
+struct LoudSecond {
+  dsp::CorrectionAnalyser analyser;
+  std::size_t frames = static_cast<std::size_t>(kRate);
+  std::vector<float> left = noise(frames, 5), right = noise(frames, 6);
+  LoudSecond() {
+    analyser.prepare(kRate);
+    dsp::CorrectionSettings settings;
+    settings.amount = {1, 1, 1, 1, 1};
+    analyser.setSettings(settings);
+  }
+};
 
 // The correction analyser fed one second of loud noise at 48 kHz (about 23 hops with fits).
 void BM_CorrectionAnalyserPush(benchmark::State& state) {
   flushDenormals();
-  dsp::CorrectionAnalyser analyser;
-  analyser.prepare(kRate);
-  dsp::CorrectionSettings settings;
-  settings.amount = {1, 1, 1, 1, 1};
-  analyser.setSettings(settings);
-  const std::size_t frames = static_cast<std::size_t>(kRate);
-  const std::vector<float> l = noise(frames, 5), r = noise(frames, 6);
+  LoudSecond s;
   for (auto _ : state) {
-    for (std::size_t i = 0; i < frames; ++i) analyser.push(l[i], r[i]);
-    benchmark::DoNotOptimize(analyser.gains());
+    for (std::size_t i = 0; i < s.frames; ++i) s.analyser.push(s.left[i], s.right[i]);
+    benchmark::DoNotOptimize(s.analyser.gains());
   }
   state.counters["x_realtime"] =
       benchmark::Counter(1.0, benchmark::Counter::kIsIterationInvariantRate);
 }
 BENCHMARK(BM_CorrectionAnalyserPush)->Unit(benchmark::kMillisecond);
+
+// The same second fed in buffers of 2048 frames, as a worker pass can hand them over.
+void BM_CorrectionAnalyserBufferPush(benchmark::State& state) {
+  flushDenormals();
+  LoudSecond s;
+  for (auto _ : state) {
+    for (std::size_t at = 0; at < s.frames; at += 2048) {
+      s.analyser.push(s.left.data() + at, s.right.data() + at,
+                      std::min<std::size_t>(2048, s.frames - at));
+    }
+    benchmark::DoNotOptimize(s.analyser.gains());
+  }
+  state.counters["x_realtime"] =
+      benchmark::Counter(1.0, benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(BM_CorrectionAnalyserBufferPush)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Loudness and true-peak metering per stereo frame (48 kHz, double, 512-frame blocks), next
 // to libebur128 on the same signal in the same run, and the worst step end with a full
-// loudness histogram.
+// loudness histogram. "ours" runs the path chosen at load (wide where the processor has AVX2
+// and FMA); "ours_baseline" and "ours_wide" run that path.
 #include <benchmark/benchmark.h>
 #include <ebur128.h>
 #include <xmmintrin.h>
@@ -11,11 +12,13 @@
 #include <vector>
 
 #include "engine/dsp/loudness_meter.h"
+#include "engine/dsp/simd_path.h"
 #include "engine/dsp/true_peak_meter.h"
 
 namespace {
 
 using spectrapoise::dsp::LoudnessGate;
+using spectrapoise::dsp::SimdPath;
 using spectrapoise::dsp::ShortTermLoudness;
 using spectrapoise::dsp::TruePeak;
 
@@ -48,11 +51,17 @@ constexpr int kBlocks = kFrames / kBlock;
 
 
 template <bool WithTruePeak>
-void BM_Meters(benchmark::State& state) {
+void runMeters(benchmark::State& state, SimdPath path) {
+  if (spectrapoise::dsp::usableSimdPath(path) != path) {
+    state.SkipWithError("this processor has no AVX2 with FMA");
+    return;
+  }
   flushDenormals();
   const Buffer& b = buffer();
   auto loudness = std::make_unique<ShortTermLoudness>();
   auto peak = std::make_unique<TruePeak>();
+  loudness->setSimdPath(path);
+  peak->setSimdPath(path);
   loudness->prepare(kRate);
   peak->designFilter();
   peak->prepare(kRate);
@@ -67,6 +76,13 @@ void BM_Meters(benchmark::State& state) {
   }
   state.SetItemsProcessed(state.iterations() * kBlocks * kBlock);
 }
+
+template <bool WithTruePeak>
+void BM_Meters(benchmark::State& state) {
+  runMeters<WithTruePeak>(state, spectrapoise::dsp::defaultSimdPath());
+}
+
+void BM_MetersOnPath(benchmark::State& state, SimdPath path) { runMeters<true>(state, path); }
 
 void BM_Ebur128(benchmark::State& state, int mode) {
   flushDenormals();
@@ -92,6 +108,12 @@ BENCHMARK_CAPTURE(BM_Ebur128, libebur128_I_S, EBUR128_MODE_I | EBUR128_MODE_S)
     ->Name("Loudness/libebur128_I_S")
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_TEMPLATE(BM_Meters, true)->Name("LoudnessTruePeak/ours")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_MetersOnPath, ours_baseline, SimdPath::baseline)
+    ->Name("LoudnessTruePeak/ours_baseline")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_MetersOnPath, ours_wide, SimdPath::wide)
+    ->Name("LoudnessTruePeak/ours_wide")
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Ebur128, libebur128_I_S_TP,
                   EBUR128_MODE_I | EBUR128_MODE_S | EBUR128_MODE_TRUE_PEAK)
     ->Name("LoudnessTruePeak/libebur128_I_S_TRUE_PEAK")

@@ -17,22 +17,48 @@ const BandCurve& bandFrequencies() {
   return frequencies;
 }
 
+const BandCurve& bandOctaves() {
+  static const BandCurve octaves = [] {
+    BandCurve x{};
+    for (std::size_t k = 0; k < kBandCount; ++k) x[k] = std::log2(bandFrequencies()[k] / 1000.0);
+    return x;
+  }();
+  return octaves;
+}
+
 bool bandBelowNyquist(std::size_t k, double sampleRate) {
   if (!usableSampleRate(sampleRate)) return false;
   return sampleRate / 2.0 > bandFrequencies()[k] * kBandUpperEdge;
 }
 
-double alignmentOffsetDb(const BandCurve& powers, const BandCurve& targetDb,
-                         const BandFlags& belowNyquist) {
-  const BandCurve& f = bandFrequencies();
-  double p = 0.0;
+namespace {
+
+bool alignmentBand(std::size_t k, const BandFlags& belowNyquist) {
+  return belowNyquist[k] && inCorrectionRange(bandFrequencies()[k]);
+}
+
+}  // namespace
+
+double alignmentTargetSum(const BandCurve& targetDb, const BandFlags& belowNyquist) {
   double t = 0.0;
   for (std::size_t k = 0; k < kBandCount; ++k) {
-    if (!belowNyquist[k] || !inCorrectionRange(f[k])) continue;
-    p += powers[k];
-    t += std::pow(10.0, 0.1 * targetDb[k]);
+    if (alignmentBand(k, belowNyquist)) t += std::pow(10.0, 0.1 * targetDb[k]);
   }
-  return (p > 0.0 && t > 0.0) ? 10.0 * std::log10(t / p) : 0.0;
+  return t;
+}
+
+double alignmentOffsetDb(const BandCurve& powers, double targetSum,
+                         const BandFlags& belowNyquist) {
+  double p = 0.0;
+  for (std::size_t k = 0; k < kBandCount; ++k) {
+    if (alignmentBand(k, belowNyquist)) p += powers[k];
+  }
+  return (p > 0.0 && targetSum > 0.0) ? 10.0 * std::log10(targetSum / p) : 0.0;
+}
+
+double alignmentOffsetDb(const BandCurve& powers, const BandCurve& targetDb,
+                         const BandFlags& belowNyquist) {
+  return alignmentOffsetDb(powers, alignmentTargetSum(targetDb, belowNyquist), belowNyquist);
 }
 
 }  // namespace spectrapoise::dsp

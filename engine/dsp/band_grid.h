@@ -30,6 +30,9 @@ double bandFrequency(std::size_t k);
 // All 180 centre frequencies, computed once.
 const BandCurve& bandFrequencies();
 
+// Octaves of every band centre from 1 kHz, log2(f(k) / 1000), computed once.
+const BandCurve& bandOctaves();
+
 // Power in dB with the floor of -300 dB.
 inline double powerToDb(double power) { return 10.0 * std::log10(std::fmax(power, kPowerFloor)); }
 
@@ -50,6 +53,12 @@ inline bool inCorrectionRange(double f) { return f >= kCorrectionLowHz && f <= k
 // or 0 when either sum is not above 0.
 double alignmentOffsetDb(const BandCurve& powers, const BandCurve& targetDb,
                          const BandFlags& belowNyquist);
+
+// The two halves of that offset, for an owner that keeps one target over many measurements:
+// the sum of 10^(target/10) over those bands, and the offset from it and the powers. The
+// same result as alignmentOffsetDb, bit for bit.
+double alignmentTargetSum(const BandCurve& targetDb, const BandFlags& belowNyquist);
+double alignmentOffsetDb(const BandCurve& powers, double targetSum, const BandFlags& belowNyquist);
 
 // Region of a frequency: 0 below c.low, 1 below c.mid, 2 below c.high, else 3.
 inline int regionOf(double f, const Crossovers& c) {

@@ -6,9 +6,7 @@
 
 #include "engine/dsp/band_grid.h"
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include <immintrin.h>
 
 namespace spectrapoise::dsp {
 
@@ -106,39 +104,39 @@ Design design(const CorrectionGains& gains, const Crossovers& crossovers, double
   return d;
 }
 
-namespace {
-
 // |b0 + b1 e^-jw + b2 e^-2jw|^2 / |1 + a1 e^-jw + a2 e^-2jw|^2 from cos/sin of w and 2w.
-double sectionPowerRatio(const Section& s, double c1, double s1, double c2, double s2) {
-  const double nr = s.b0 + s.b1 * c1 + s.b2 * c2;
-  const double ni = s.b1 * s1 + s.b2 * s2;
-  const double dr = 1.0 + s.a1 * c1 + s.a2 * c2;
-  const double di = s.a1 * s1 + s.a2 * s2;
+double sectionPowerRatio(const Section& s, const Angles& a) {
+  const double nr = s.b0 + s.b1 * a.c1 + s.b2 * a.c2;
+  const double ni = s.b1 * a.s1 + s.b2 * a.s2;
+  const double dr = 1.0 + s.a1 * a.c1 + s.a2 * a.c2;
+  const double di = s.a1 * a.s1 + s.a2 * a.s2;
   return (nr * nr + ni * ni) / (dr * dr + di * di);
 }
 
-}  // namespace
+Angles anglesAt(double f, double fs) {
+  const double w = 2.0 * std::numbers::pi * f / fs;
+  return {std::cos(w), std::sin(w), std::cos(2 * w), std::sin(2 * w)};
+}
 
 bool isPassThrough(const Section& s) { return s.b0 == 1.0 && s.b1 == s.a1 && s.b2 == s.a2; }
 
 double sectionResponseDb(const Section& section, double f, double fs) {
-  const double w = 2.0 * std::numbers::pi * f / fs;
-  return 10.0 * std::log10(
-                    sectionPowerRatio(section, std::cos(w), std::sin(w), std::cos(2 * w),
-                                      std::sin(2 * w)));
+  return 10.0 * std::log10(sectionPowerRatio(section, anglesAt(f, fs)));
 }
 
-double responseDb(const Design& design, double f, double fs) {
-  const double w = 2.0 * std::numbers::pi * f / fs;
-  const double c1 = std::cos(w), s1 = std::sin(w), c2 = std::cos(2 * w), s2 = std::sin(2 * w);
+double responseDb(const Design& design, const Angles& angles) {
   double sum = 0.0;
   for (const Section& s : design) {
     // A section of gain 0 has numerator == denominator: its ratio is exactly 1, its 0 dB adds
     // nothing, so the logarithm is skipped.
     if (isPassThrough(s)) continue;
-    sum += 10.0 * std::log10(sectionPowerRatio(s, c1, s1, c2, s2));
+    sum += 10.0 * std::log10(sectionPowerRatio(s, angles));
   }
   return sum;
+}
+
+double responseDb(const Design& design, double f, double fs) {
+  return responseDb(design, anglesAt(f, fs));
 }
 
 BandCurve responseCurve(const Design& design, double fs) {
@@ -160,7 +158,7 @@ double tiltSlope(double tilt, double fs) {
   double n = 0, sx = 0, sxx = 0, sy = 0, sxy = 0;
   for (std::size_t k = 0; k < kBandCount; ++k) {
     if (!(f[k] < 0.45 * fs) || !inCorrectionRange(f[k])) continue;
-    const double x = std::log2(f[k] / 1000.0);
+    const double x = bandOctaves()[k];
     const double y = responseDb(d, f[k], fs);
     n += 1;
     sx += x;
@@ -287,6 +285,52 @@ void runStereo(const Design& d, State* zl, State* zr, double* xl, double* xr, in
 }
 #endif
 
+// Both channels side by side (lane 0 channel 0, lane 1 channel 1), each section with fused
+// multiply-adds. The states are advanced from their old values rather than from y:
+//   y = b0 v + z1;  z1' = (b1 - a1 b0) v + (z2 - a1 z1);  z2' = (b2 - a2 b0) v - a2 z1,
+// the same filter as transposed direct form II, arranged so that a section of gain 0 (b0 = 1,
+// b1 = a1, b2 = a2) passes the audio through exactly, as it does on the baseline path. With one
+// channel, lane 1 runs on zeros and channel 1's states are left as they were, so channel 0
+// comes out exactly as in stereo.
+template <int Channels, typename State>
+__attribute__((target("avx2,fma"))) void runWide(const Design& d, State* zl, State* zr,
+                                                 double* xl, double* xr, int n) {
+  __m128d b0[kSectionCount], k1[kSectionCount], k2[kSectionCount], a1[kSectionCount],
+      a2[kSectionCount], z1[kSectionCount], z2[kSectionCount];
+#pragma GCC unroll 6
+  for (int s = 0; s < kSectionCount; ++s) {
+    b0[s] = _mm_set1_pd(d[s].b0);
+    k1[s] = _mm_set1_pd(d[s].b1 - d[s].a1 * d[s].b0);
+    k2[s] = _mm_set1_pd(d[s].b2 - d[s].a2 * d[s].b0);
+    a1[s] = _mm_set1_pd(d[s].a1);
+    a2[s] = _mm_set1_pd(d[s].a2);
+    z1[s] = _mm_setr_pd(zl[s].z1, Channels > 1 ? zr[s].z1 : 0.0);
+    z2[s] = _mm_setr_pd(zl[s].z2, Channels > 1 ? zr[s].z2 : 0.0);
+  }
+  for (int i = 0; i < n; ++i) {
+    __m128d v = _mm_setr_pd(xl[i], Channels > 1 ? xr[i] : 0.0);
+#pragma GCC unroll 6
+    for (int s = 0; s < kSectionCount; ++s) {
+      const __m128d y = _mm_fmadd_pd(b0[s], v, z1[s]);
+      const __m128d next1 = _mm_fmadd_pd(k1[s], v, _mm_fnmadd_pd(a1[s], z1[s], z2[s]));
+      z2[s] = _mm_fnmadd_pd(a2[s], z1[s], _mm_mul_pd(k2[s], v));
+      z1[s] = next1;
+      v = y;
+    }
+    _mm_storel_pd(xl + i, v);
+    if (Channels > 1) _mm_storeh_pd(xr + i, v);
+  }
+#pragma GCC unroll 6
+  for (int s = 0; s < kSectionCount; ++s) {
+    _mm_storel_pd(&zl[s].z1, z1[s]);
+    _mm_storel_pd(&zl[s].z2, z2[s]);
+    if (Channels > 1) {
+      _mm_storeh_pd(&zr[s].z1, z1[s]);
+      _mm_storeh_pd(&zr[s].z2, z2[s]);
+    }
+  }
+}
+
 }  // namespace
 
 void CorrectionFilters::process(double** channels, int channelCount, int frameCount) {
@@ -299,7 +343,13 @@ void CorrectionFilters::process(double** channels, int channelCount, int frameCo
       countdown_ = kRedesignInterval;
     }
     const int n = std::min(countdown_, frameCount - done);
-    if (used == 2) {
+    if (path_ == SimdPath::wide && used == 2) {
+      runWide<2>(design_, state_[0].data(), state_[1].data(), channels[0] + done,
+                 channels[1] + done, n);
+    } else if (path_ == SimdPath::wide && used == 1) {
+      runWide<1>(design_, state_[0].data(), state_[1].data(), channels[0] + done,
+                 channels[0] + done, n);
+    } else if (used == 2) {
 #if defined(__SSE2__)
       runStereo(design_, state_[0].data(), state_[1].data(), channels[0] + done,
                 channels[1] + done, n);

@@ -1,11 +1,15 @@
 #pragma once
 // The correction cascade: six second-order sections per channel (a tilt pair of shelves around
 // 1 kHz, a low shelf, two peaks between the crossovers, a high shelf), its design, its response
-// and the audio-rate filters that take over new gains at most every 32 frames.
+// and the audio-rate filters that take over new gains at most every 32 frames. The filters
+// run on the audio thread, on the wide path (FMA, simd_path.h) where the processor has it and
+// on the baseline path otherwise; the two differ in rounding only. The design functions are
+// pure and run on any thread.
 
 #include <array>
 
 #include "engine/dsp/engine_types.h"
+#include "engine/dsp/simd_path.h"
 
 namespace spectrapoise::dsp {
 
@@ -51,6 +55,16 @@ bool isPassThrough(const Section& section);
 double sectionResponseDb(const Section& section, double frequency, double sampleRate);
 double responseDb(const Design& design, double frequency, double sampleRate);
 
+// The angles a response at one frequency needs: cos and sin of w = 2*pi*f/fs and of 2w.
+struct Angles {
+  double c1 = 1.0, s1 = 0.0, c2 = 1.0, s2 = 0.0;
+};
+Angles anglesAt(double frequency, double sampleRate);
+// |H|^2 of one section at those angles, and the response in dB of a design (the same value
+// responseDb gives at that frequency).
+double sectionPowerRatio(const Section& section, const Angles& angles);
+double responseDb(const Design& design, const Angles& angles);
+
 // Response of a design at the 180 band centres; bands whose centre is not below half the
 // sample rate (and every band at an unusable rate) read 0 dB.
 BandCurve responseCurve(const Design& design, double sampleRate);
@@ -94,6 +108,10 @@ class CorrectionFilters {
   // Coefficients currently in use (both channels share them).
   const correction_detail::Design& design() const { return design_; }
 
+  // The path the sections run on; set it before processing (tests compare the two).
+  SimdPath simdPath() const { return path_; }
+  void setSimdPath(SimdPath path) { path_ = usableSimdPath(path); }
+
  private:
   bool targetsMoved() const;
   void redesign();
@@ -112,6 +130,7 @@ class CorrectionFilters {
   };
   std::array<std::array<State, correction_detail::kSectionCount>, 2> state_{};
   int countdown_ = 0;
+  SimdPath path_ = defaultSimdPath();
 };
 
 }  // namespace spectrapoise::dsp

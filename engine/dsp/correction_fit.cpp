@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "engine/dsp/band_grid.h"
 #include "engine/dsp/correction_filters.h"
@@ -55,29 +56,103 @@ bool allFinite(const CorrectionGains& g) {
   return true;
 }
 
+// The limit's shortcut. The largest response of a design over the bands is the largest
+// |sum over its sections of 10*log10(ratio)|, one logarithm per section and band. The same
+// quantity from the product of each band's ratios needs two logarithms in all (for the
+// largest and the smallest product) and differs from it by rounding only: below 1e-11 dB
+// while every section's numerator and denominator stay within 1e-25..1e25 (so that no product
+// leaves the normal range). When that estimate is under the limit by more than kLimitMargin,
+// the exact peak is under it too, and the limit leaves the gains alone; otherwise the exact
+// peak decides.
+constexpr double kLimitMargin = 1e-9;  // dB
+constexpr double kSectionRange = 1e25;
+
+bool clearlyWithinLimit(const Design& d, const LimitTables& t) {
+  double largest = 0.0;
+  double smallest = std::numeric_limits<double>::infinity();
+  bool any = false;
+  for (std::size_t k = 0; k < kBandCount; ++k) {
+    if (!t.underLimit[k]) continue;
+    const correction_detail::Angles& a = t.angles[k];
+    double numerator = 1.0;
+    double denominator = 1.0;
+    for (const correction_detail::Section& s : d) {
+      if (correction_detail::isPassThrough(s)) continue;
+      const double nr = s.b0 + s.b1 * a.c1 + s.b2 * a.c2;
+      const double ni = s.b1 * a.s1 + s.b2 * a.s2;
+      const double dr = 1.0 + s.a1 * a.c1 + s.a2 * a.c2;
+      const double di = s.a1 * a.s1 + s.a2 * a.s2;
+      const double n = nr * nr + ni * ni;
+      const double m = dr * dr + di * di;
+      // Also false for NaN.
+      if (!(n >= 1.0 / kSectionRange && n <= kSectionRange && m >= 1.0 / kSectionRange &&
+            m <= kSectionRange)) {
+        return false;
+      }
+      numerator *= n;
+      denominator *= m;
+    }
+    const double product = numerator / denominator;
+    largest = std::max(largest, product);
+    smallest = std::min(smallest, product);
+    any = true;
+  }
+  if (!any) return true;  // no band: the peak is 0 dB
+  const double estimate = std::max(10.0 * std::log10(largest), -10.0 * std::log10(smallest));
+  return estimate <= kCorrectionLimitDb - kLimitMargin;
+}
+
 }  // namespace
+
+bool FitTables::builtFor(const Crossovers& c, double rate) const {
+  return built && rate == sampleRate && c.low == crossovers.low && c.mid == crossovers.mid &&
+         c.high == crossovers.high;
+}
+
+void LimitTables::build(const Crossovers& c, double rate) {
+  crossovers = c;
+  sampleRate = rate;
+  built = true;
+  const BandCurve& f = bandFrequencies();
+  for (std::size_t k = 0; k < kBandCount; ++k) {
+    underLimit[k] = bandUnderFitLimit(k, rate);
+    angles[k] = underLimit[k] ? correction_detail::anglesAt(f[k], rate) : correction_detail::Angles{};
+  }
+}
+
+void FitTables::build(const Crossovers& c, double rate) {
+  LimitTables::build(c, rate);
+  std::array<Design, CorrectionGains::kCount> basis;
+  for (std::size_t p = 0; p < CorrectionGains::kCount; ++p) {
+    CorrectionGains unit;
+    unit[p] = 1.0;
+    basis[p] = correction_detail::design(unit, c, rate);
+  }
+  const Crossovers ordered = orderedCrossovers(c);
+  const BandCurve& f = bandFrequencies();
+  for (std::size_t k = 0; k < kBandCount; ++k) {
+    fitted[k] = underLimit[k] && inCorrectionRange(f[k]);
+    region[k] = regionOf(f[k], ordered);
+    for (std::size_t p = 0; p < CorrectionGains::kCount; ++p) {
+      unitResponse[k][p] = fitted[k] ? correction_detail::responseDb(basis[p], angles[k]) : 0.0;
+    }
+  }
+}
 
 CorrectionGains fitCorrection(const BandCurve& wanted, const CorrectionSettings& settings,
                               double sampleRate, const std::array<bool, 5>& mask,
                               const CorrectionGains& previous) {
-  std::array<Design, 5> basis;
-  for (std::size_t p = 0; p < 5; ++p) {
-    CorrectionGains unit;
-    unit[p] = 1.0;
-    basis[p] = correction_detail::design(unit, settings.crossovers, sampleRate);
-  }
-  const Crossovers c = orderedCrossovers(settings.crossovers);
-  const BandCurve& f = bandFrequencies();
+  FitTables tables;
+  tables.build(settings.crossovers, sampleRate);
+  return fitCorrection(wanted, mask, previous, tables);
+}
 
+CorrectionGains fitCorrection(const BandCurve& wanted, const std::array<bool, 5>& mask,
+                              const CorrectionGains& previous, const FitTables& tables) {
   std::array<std::array<double, 6>, 5> m{};  // normal equations, right-hand side in column 5
   for (std::size_t k = 0; k < kBandCount; ++k) {
-    if (!bandUnderFitLimit(k, sampleRate) || !inCorrectionRange(f[k])) continue;
-    const int region = regionOf(f[k], c);
-    if (mask[region + 1]) continue;
-    double e[5];
-    for (std::size_t p = 0; p < 5; ++p) {
-      e[p] = correction_detail::responseDb(basis[p], f[k], sampleRate);
-    }
+    if (!tables.fitted[k] || mask[tables.region[k] + 1]) continue;
+    const std::array<double, 5>& e = tables.unitResponse[k];
     for (int p = 0; p < 5; ++p) {
       for (int q = 0; q < 5; ++q) m[p][q] += e[p] * e[q];
       m[p][5] += e[p] * wanted[k];
@@ -102,18 +177,24 @@ CorrectionGains fitCorrection(const BandCurve& wanted, const CorrectionSettings&
   const std::array<double, 5> x = solve(m);
   CorrectionGains solution;
   for (std::size_t p = 0; p < 5; ++p) solution[p] = x[p];
-  return limited(solution, settings, sampleRate);
+  return limited(solution, tables);
 }
 
 CorrectionGains limited(CorrectionGains gains, const CorrectionSettings& settings,
                         double sampleRate) {
-  const BandCurve& f = bandFrequencies();
+  LimitTables tables;
+  tables.build(settings.crossovers, sampleRate);
+  return limited(gains, tables);
+}
+
+CorrectionGains limited(CorrectionGains gains, const LimitTables& tables) {
   for (int round = 0; round < kLimitRounds; ++round) {
-    const Design d = correction_detail::design(gains, settings.crossovers, sampleRate);
+    const Design d = correction_detail::design(gains, tables.crossovers, tables.sampleRate);
+    if (clearlyWithinLimit(d, tables)) break;
     double peak = 0.0;
     for (std::size_t k = 0; k < kBandCount; ++k) {
-      if (!bandUnderFitLimit(k, sampleRate)) continue;
-      peak = std::max(peak, std::fabs(correction_detail::responseDb(d, f[k], sampleRate)));
+      if (!tables.underLimit[k]) continue;
+      peak = std::max(peak, std::fabs(correction_detail::responseDb(d, tables.angles[k])));
     }
     if (peak <= kCorrectionLimitDb) break;
     const double scale = kLimitScale / peak;
@@ -142,6 +223,11 @@ void CorrectionAnalyser::reset(const CorrectionGains& seed) {
   loud_ = false;
 }
 
+void CorrectionAnalyser::setTargetCurve(const BandCurve& curve) {
+  target_ = curve;
+  targetSumValid_ = false;
+}
+
 void CorrectionAnalyser::setSettings(const CorrectionSettings& settings) {
   settings_ = settings;
   const Crossovers ordered = orderedCrossovers(settings.crossovers);
@@ -166,7 +252,12 @@ void CorrectionAnalyser::onHop(double meanSquare, double seconds) {
     const BandCurve& f = bandFrequencies();
     const SpectrumAnalysis& a = analysis_;
 
-    const double offset = alignmentOffsetDb(a.slowPowers, target_, a.belowNyquist);
+    if (!targetSumValid_ || targetSumBands_ != a.belowNyquist) {
+      targetSum_ = alignmentTargetSum(target_, a.belowNyquist);
+      targetSumBands_ = a.belowNyquist;
+      targetSumValid_ = true;
+    }
+    const double offset = alignmentOffsetDb(a.slowPowers, targetSum_, a.belowNyquist);
     BandCurve difference;
     bool finite = true;
     for (std::size_t k = 0; k < kBandCount; ++k) {
@@ -203,15 +294,17 @@ void CorrectionAnalyser::onHop(double meanSquare, double seconds) {
       for (std::size_t k = 0; k < kBandCount; ++k) {
         if (!inCorrectionRange(f[k])) continue;
         const int r = regionOf(f[k], c);
-        wanted[k] = -(tilt * settings_.amount[0] * std::log2(f[k] / 1000.0) +
+        wanted[k] = -(tilt * settings_.amount[0] * bandOctaves()[k] +
                       settings_.amount[r + 1] * value[r]);
       }
       std::array<bool, 5> mask{};
       mask[0] = !tiltValid_;
       for (int r = 0; r < 4; ++r) mask[r + 1] = regionHolds_[r] <= 0.5;
 
-      const CorrectionGains fitted =
-          fitCorrection(wanted, settings_, sampleRate_, mask, smoothedGains_);
+      if (!tables_.builtFor(settings_.crossovers, sampleRate_)) {
+        tables_.build(settings_.crossovers, sampleRate_);
+      }
+      const CorrectionGains fitted = fitCorrection(wanted, mask, smoothedGains_, tables_);
       // Never let a fit that went non-finite reach the published gains.
       if (allFinite(fitted)) fittedGains_ = fitted;
     }

@@ -5,6 +5,7 @@
 
 #include <array>
 
+#include "engine/dsp/correction_filters.h"
 #include "engine/dsp/engine_types.h"
 #include "engine/dsp/spectrum_analysis.h"
 
@@ -26,6 +27,37 @@ CorrectionGains fitCorrection(const BandCurve& wanted, const CorrectionSettings&
 CorrectionGains limited(CorrectionGains gains, const CorrectionSettings& settings,
                         double sampleRate);
 
+// What the limit needs that depends only on the crossovers and the sample rate: which bands
+// it looks at and their angles. About 6 KB; building it allocates nothing.
+struct LimitTables {
+  Crossovers crossovers{};  // as given (the design orders them)
+  double sampleRate = 0.0;
+  BandFlags underLimit{};   // centre below 0.45*fs (none at an unusable rate)
+  std::array<correction_detail::Angles, kBandCount> angles{};
+  bool built = false;
+
+  void build(const Crossovers& c, double rate);
+};
+
+// What the fit needs besides: which bands take part, their regions and the response of each
+// gain alone. An owner that fits again and again keeps one and rebuilds it when the
+// crossovers or the rate change; the results are the same, bit for bit, as without it.
+// About 13 KB; building it allocates nothing.
+struct FitTables : LimitTables {
+  BandFlags fitted{};  // under the limit and in 40..16,000 Hz
+  std::array<int, kBandCount> region{};
+  std::array<std::array<double, CorrectionGains::kCount>, kBandCount> unitResponse{};
+
+  // True when these tables were built for exactly these crossovers and this rate.
+  bool builtFor(const Crossovers& c, double rate) const;
+  void build(const Crossovers& c, double rate);
+};
+
+// fitCorrection and limited for the crossovers and the rate the tables were built for.
+CorrectionGains fitCorrection(const BandCurve& wanted, const std::array<bool, 5>& mask,
+                              const CorrectionGains& previous, const FitTables& tables);
+CorrectionGains limited(CorrectionGains gains, const LimitTables& tables);
+
 // Owns one analysis whose every non-silent hop runs onHop. One thread at a time; not copyable
 // or movable (the hop callback points at this object).
 class CorrectionAnalyser {
@@ -45,10 +77,14 @@ class CorrectionAnalyser {
   // 2*low, high at least 2*mid), and its region levels restart when one moved by over 1e-6.
   void setSettings(const CorrectionSettings& settings);
 
-  void setTargetCurve(const BandCurve& curve) { target_ = curve; }
+  void setTargetCurve(const BandCurve& curve);
 
-  // Feeds one frame; does nothing before prepare.
+  // Feeds one frame, or `frames` frames left[i * stride], right[i * stride]; does nothing
+  // before prepare.
   void push(float left, float right) { analysis_.push(left, right); }
+  void push(const float* left, const float* right, std::size_t frames, std::size_t stride = 1) {
+    analysis_.push(left, right, frames, stride);
+  }
 
   // Smoothed gains for the owner to publish.
   CorrectionGains gains() const { return smoothedGains_; }
@@ -65,6 +101,7 @@ class CorrectionAnalyser {
   const BandCurve& targetCurve() const { return target_; }
   const CorrectionSettings& settings() const { return settings_; }
   const CorrectionGains& fittedGains() const { return fittedGains_; }
+  const FitTables& fitTables() const { return tables_; }
   bool tiltValid() const { return tiltValid_; }
   double referenceLevel() const { return referenceLevel_; }
   bool loud() const { return loud_; }
@@ -73,6 +110,12 @@ class CorrectionAnalyser {
   double sampleRate_ = 48000.0;
   SpectrumAnalysis analysis_;
   BandCurve target_{};
+  // Sum of 10^(target/10) over the alignment bands, for the bands below Nyquist it was taken
+  // over; recomputed when the target or those bands change.
+  double targetSum_ = 0.0;
+  BandFlags targetSumBands_{};
+  bool targetSumValid_ = false;
+  FitTables tables_{};
   CorrectionSettings settings_{};
   CorrectionGains smoothedGains_{};
   CorrectionGains fittedGains_{};

@@ -2,9 +2,13 @@
 // Loudness after ITU-R BS.1770: K-weighting, mean square over 100 ms steps, short-term
 // loudness over the last 3 s and gated integrated loudness since the last reset, in LUFS.
 // The meter is a fixed-size record updated in place: no allocation, no lock, no failure path.
+// Audio thread; the K-weighting runs on the wide path (FMA, simd_path.h) where the processor
+// has it, and on the baseline path otherwise. The two differ in rounding only.
 
 #include <array>
 #include <cstdint>
+
+#include "engine/dsp/simd_path.h"
 
 namespace spectrapoise::dsp {
 
@@ -72,6 +76,10 @@ public:
   // high-pass.
   const std::array<Biquad, 4>& sections() const { return sections_; }
 
+  // The path the K-weighting takes; set it before metering (tests compare the two).
+  SimdPath simdPath() const { return path_; }
+  void setSimdPath(SimdPath path) { path_ = usableSimdPath(path); }
+
 private:
   template <int Channels, typename Sample>
   void runFrames(const Sample* const* channels, std::int64_t offset, std::int64_t count);
@@ -81,11 +89,15 @@ private:
   std::int32_t ringIndex_ = 0;
   std::int64_t stepLength_ = 1;
   std::uint64_t framesInStep_ = 0;
+  // The step's sum of squares: the wide path keeps channel 1's part apart (one vector lane
+  // per channel); the baseline path keeps it all in stepSum_.
   double stepSum_ = 0.0;
+  double stepSumRight_ = 0.0;
   double shortTerm_ = kNoReading;
   LoudnessGate gate_;
   std::int64_t stepsSinceReset_ = 0;
   bool skipNextStep_ = false;
+  SimdPath path_ = defaultSimdPath();
 };
 
 }  // namespace spectrapoise::dsp

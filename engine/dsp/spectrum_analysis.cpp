@@ -2,11 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include <immintrin.h>
 
 namespace spectrapoise::dsp {
 
@@ -21,82 +20,213 @@ constexpr double kHeldFallPerSecond = 0.25;
 // A level at or below this counts as "no level yet" (the floor is -300 dB).
 constexpr double kNoLevel = -299.0;
 
-double smoothingFactor(double hop, double seconds) { return 1.0 - std::exp(-hop / seconds); }
+// The region fit of balance().
+using RegionValues = std::array<double, 4>;
+using RegionFlags = std::array<bool, 4>;
+// A region's slope needs this many bands and a spread of positions above the floor.
+constexpr double kMinSlopeBands = 4;
+constexpr double kSlopeDenominatorFloor = 1e-9;
+// A region whose level lies this far under the reference gets no weight; the weight rises to
+// full over the next kRegionGateWidthDb.
+constexpr double kRegionGateDb = 25.0;
+constexpr double kRegionGateWidthDb = 10.0;
+// Stands for "no region has a level" (as the highest mean).
+constexpr double kNoTop = -1e300;
+constexpr double kNoTopBelow = -1e299;
+// Deviations at which the robust means halve a region's weight: slopes in dB per octave,
+// levels in dB.
+constexpr double kSlopeSpread = 0.4;
+constexpr double kLevelSpread = 2.0;
+constexpr int kRobustIterations = 8;
+// Total weights at or below this count as none.
+constexpr double kNoWeight = 1e-12;
+constexpr int kBalancePasses = 4;
 
-// out[n] = a[n] * b[n], n < count.
-void multiply(const float* a, const float* b, float* out, std::size_t count) {
-  std::size_t n = 0;
-#if defined(__SSE2__)
-  for (; n + 4 <= count; n += 4) {
-    _mm_storeu_ps(out + n, _mm_mul_ps(_mm_loadu_ps(a + n), _mm_loadu_ps(b + n)));
-  }
-#endif
-  for (; n < count; ++n) out[n] = a[n] * b[n];
+// Weight of a region whose level lies `belowDb` under the reference: 0 at 25 dB or more under,
+// 1 at 15 dB or less under, linear between.
+double regionGate(double belowDb) {
+  return std::clamp((belowDb + kRegionGateDb) / kRegionGateWidthDb, 0.0, 1.0);
 }
 
-// Sum of the squares of 8192 samples in double: four interleaved partial sums (a fixed order,
-// so every build gives the same result) that keep the additions from waiting on each other.
-double sumOfSquares(const float* s) {
-#if defined(__SSE2__)
-  __m128d p01 = _mm_setzero_pd(), p23 = _mm_setzero_pd();
-  for (std::size_t n = 0; n < SpectrumAnalysis::kWindowSize; n += 4) {
-    const __m128 v = _mm_loadu_ps(s + n);
-    const __m128d lo = _mm_cvtps_pd(v);
-    const __m128d hi = _mm_cvtps_pd(_mm_movehl_ps(v, v));
-    p01 = _mm_add_pd(p01, _mm_mul_pd(lo, lo));
-    p23 = _mm_add_pd(p23, _mm_mul_pd(hi, hi));
+// Weighted mean of values[r] over the regions in `use`, made robust by up to eight
+// reweightings u[r] = w[r] / (((values[r] - mean) / spread)^2 + 1). 0 when the weights add up
+// to no more than 1e-12.
+double robustMean(const RegionValues& values, const RegionValues& w, const RegionFlags& use,
+                  double spread) {
+  double total = 0.0;
+  for (int r = 0; r < 4; ++r) {
+    if (use[r]) total += w[r];
   }
-  double partial[4];
-  _mm_storeu_pd(partial, p01);
-  _mm_storeu_pd(partial + 2, p23);
+  if (!(total > kNoWeight)) return 0.0;
+  double sum = 0.0;
+  for (int r = 0; r < 4; ++r) {
+    if (use[r]) sum += w[r] * values[r];
+  }
+  double mean = sum / total;
+  for (int iteration = 0; iteration < kRobustIterations; ++iteration) {
+    RegionValues u{};
+    double uTotal = 0.0;
+    for (int r = 0; r < 4; ++r) {
+      if (!use[r]) continue;
+      const double e = (values[r] - mean) / spread;
+      u[r] = w[r] / (e * e + 1.0);
+      uTotal += u[r];
+    }
+    if (uTotal <= kNoWeight) break;
+    double weighted = 0.0;
+    for (int r = 0; r < 4; ++r) {
+      if (use[r]) weighted += u[r] * values[r];
+    }
+    mean = weighted / uTotal;
+  }
+  return mean;
+}
+
+double smoothingFactor(double hop, double seconds) { return 1.0 - std::exp(-hop / seconds); }
+
+// Windowing and energy of one channel. The ring holds the channel's last 8192 frames with the
+// oldest at `start`; frame n (counted from the oldest) is windowed into out[n], and the
+// energy is the sum of the squares of the unwindowed samples in double, as 16 partial sums
+// (partial j takes the frames with n mod 16 = j, in order) added up in a fixed tree. Both
+// paths do the same operations in the same order, so they agree to the bit; the partial sums
+// keep the additions from waiting on each other.
+constexpr std::size_t kEnergyPartials = 16;
+constexpr std::size_t kRingMask = SpectrumAnalysis::kWindowSize - 1;
+
+double addPartials(const double* partial) {
+  double level[kEnergyPartials];
+  for (std::size_t j = 0; j < kEnergyPartials; ++j) level[j] = partial[j];
+  for (std::size_t width = kEnergyPartials; width > 1; width /= 2) {
+    for (std::size_t j = 0; j < width / 2; ++j) level[j] = level[2 * j] + level[2 * j + 1];
+  }
+  return level[0];
+}
+
+// Frames n..n+15 in time order: straight from the ring, or gathered where they wrap.
+inline const float* sixteenFrames(const float* ring, std::size_t start, std::size_t n,
+                                  float* gathered) {
+  const std::size_t at = (start + n) & kRingMask;
+  if (at + kEnergyPartials <= SpectrumAnalysis::kWindowSize) return ring + at;
+  for (std::size_t j = 0; j < kEnergyPartials; ++j) gathered[j] = ring[(at + j) & kRingMask];
+  return gathered;
+}
+
+double windowChannel(const float* ring, std::size_t start, const float* window, float* out) {
+  double partial[kEnergyPartials];
+  float gathered[kEnergyPartials];
+#if defined(__SSE2__)
+  // Eight accumulators of two partial sums each, named so they stay in registers.
+  __m128d a0 = _mm_setzero_pd(), a1 = a0, a2 = a0, a3 = a0, a4 = a0, a5 = a0, a6 = a0, a7 = a0;
+  const auto windowFour = [&](const float* s, std::size_t n, __m128d& lo, __m128d& hi) {
+    const __m128 v = _mm_loadu_ps(s);
+    _mm_storeu_ps(out + n, _mm_mul_ps(v, _mm_loadu_ps(window + n)));
+    const __m128d l = _mm_cvtps_pd(v);
+    const __m128d h = _mm_cvtps_pd(_mm_movehl_ps(v, v));
+    lo = _mm_add_pd(lo, _mm_mul_pd(l, l));
+    hi = _mm_add_pd(hi, _mm_mul_pd(h, h));
+  };
+  for (std::size_t n = 0; n < SpectrumAnalysis::kWindowSize; n += kEnergyPartials) {
+    const float* s = sixteenFrames(ring, start, n, gathered);
+    windowFour(s, n, a0, a1);
+    windowFour(s + 4, n + 4, a2, a3);
+    windowFour(s + 8, n + 8, a4, a5);
+    windowFour(s + 12, n + 12, a6, a7);
+  }
+  const __m128d acc[8] = {a0, a1, a2, a3, a4, a5, a6, a7};
+  for (std::size_t k = 0; k < 8; ++k) _mm_storeu_pd(partial + 2 * k, acc[k]);
 #else
-  double partial[4] = {0.0, 0.0, 0.0, 0.0};
-  for (std::size_t n = 0; n < SpectrumAnalysis::kWindowSize; n += 4) {
-    for (std::size_t j = 0; j < 4; ++j) {
-      const double v = s[n + j];
+  for (double& p : partial) p = 0.0;
+  for (std::size_t n = 0; n < SpectrumAnalysis::kWindowSize; n += kEnergyPartials) {
+    const float* s = sixteenFrames(ring, start, n, gathered);
+    for (std::size_t j = 0; j < kEnergyPartials; ++j) {
+      out[n + j] = s[j] * window[n + j];
+      const double v = s[j];
       partial[j] += v * v;
     }
   }
 #endif
-  return (partial[0] + partial[1]) + (partial[2] + partial[3]);
+  return addPartials(partial);
 }
 
-#if defined(__SSE2__)
-// Two floats into the low half of a vector.
-inline __m128 loadTwo(const float* p) {
-  return _mm_castsi128_ps(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
+// The same sums with fused multiply-adds: the square of a float is exact in double, so
+// fma(v, v, sum) rounds exactly as sum + v * v does.
+__attribute__((target("avx2,fma"))) inline void windowEight(const float* s, const float* window,
+                                                            float* out, __m256d& lo,
+                                                            __m256d& hi) {
+  const __m256 v = _mm256_loadu_ps(s);
+  _mm256_storeu_ps(out, _mm256_mul_ps(v, _mm256_loadu_ps(window)));
+  const __m256d l = _mm256_cvtps_pd(_mm256_castps256_ps128(v));
+  const __m256d h = _mm256_cvtps_pd(_mm256_extractf128_ps(v, 1));
+  lo = _mm256_fmadd_pd(l, l, lo);
+  hi = _mm256_fmadd_pd(h, h, hi);
 }
-#endif
 
-// power[b] += re[b]^2 + im[b]^2 in double, b < 4097.
-void addPowers(const float* re, const float* im, double* power) {
-  std::size_t b = 0;
+__attribute__((target("avx2,fma"))) double windowChannelWide(const float* ring,
+                                                             std::size_t start,
+                                                             const float* window, float* out) {
+  float gathered[kEnergyPartials];
+  __m256d a0 = _mm256_setzero_pd(), a1 = a0, a2 = a0, a3 = a0;
+  for (std::size_t n = 0; n < SpectrumAnalysis::kWindowSize; n += kEnergyPartials) {
+    const float* s = sixteenFrames(ring, start, n, gathered);
+    windowEight(s, window + n, out + n, a0, a1);
+    windowEight(s + 8, window + n + 8, out + n + 8, a2, a3);
+  }
+  double partial[kEnergyPartials];
+  _mm256_storeu_pd(partial, a0);
+  _mm256_storeu_pd(partial + 4, a1);
+  _mm256_storeu_pd(partial + 8, a2);
+  _mm256_storeu_pd(partial + 12, a3);
+  return addPartials(partial);
+}
+
+// l[i] = left[i * stride], r[i] = right[i * stride] for i < count: separate channels copied
+// whole, interleaved stereo split four frames at a time.
+void copyFrames(const float* left, const float* right, std::size_t stride, std::size_t count,
+                float* l, float* r) {
+  if (stride == 1) {
+    std::memcpy(l, left, count * sizeof(float));
+    std::memcpy(r, right, count * sizeof(float));
+    return;
+  }
+  std::size_t i = 0;
 #if defined(__SSE2__)
-  for (; b + 2 <= SpectrumAnalysis::kBins; b += 2) {
-    const __m128d r = _mm_cvtps_pd(loadTwo(re + b));
-    const __m128d i = _mm_cvtps_pd(loadTwo(im + b));
-    const __m128d sum = _mm_add_pd(_mm_mul_pd(r, r), _mm_mul_pd(i, i));
-    _mm_storeu_pd(power + b, _mm_add_pd(_mm_loadu_pd(power + b), sum));
+  if (stride == 2 && right == left + 1) {
+    for (; i + 4 <= count; i += 4) {
+      const __m128 a = _mm_loadu_ps(left + 2 * i);
+      const __m128 b = _mm_loadu_ps(left + 2 * i + 4);
+      _mm_storeu_ps(l + i, _mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)));
+      _mm_storeu_ps(r + i, _mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1)));
+    }
   }
 #endif
-  for (; b < SpectrumAnalysis::kBins; ++b) {
-    const double r = re[b];
-    const double i = im[b];
-    power[b] += r * r + i * i;
+  for (; i < count; ++i) {
+    l[i] = left[i * stride];
+    r[i] = right[i * stride];
   }
 }
 
-// Sum of p[first..last]: four interleaved partial sums in a fixed order, so the additions of
-// a wide band do not wait on each other and every build gives the same result.
+// Sum of p[first..last]: four interleaved partial sums in a fixed order (partial j takes
+// p[first + 4i + j]), so the additions of a wide band do not wait on each other and every
+// build gives the same result.
 double sumBins(const double* p, std::size_t first, std::size_t last) {
   double partial[4] = {0.0, 0.0, 0.0, 0.0};
   std::size_t b = first;
+#if defined(__SSE2__)
+  __m128d p01 = _mm_setzero_pd(), p23 = _mm_setzero_pd();
+  for (; b + 3 <= last; b += 4) {
+    p01 = _mm_add_pd(p01, _mm_loadu_pd(p + b));
+    p23 = _mm_add_pd(p23, _mm_loadu_pd(p + b + 2));
+  }
+  _mm_storeu_pd(partial, p01);
+  _mm_storeu_pd(partial + 2, p23);
+#else
   for (; b + 3 <= last; b += 4) {
     partial[0] += p[b];
     partial[1] += p[b + 1];
     partial[2] += p[b + 2];
     partial[3] += p[b + 3];
   }
+#endif
   for (std::size_t j = 0; b <= last; ++b, ++j) partial[j] += p[b];
   return (partial[0] + partial[1]) + (partial[2] + partial[3]);
 }
@@ -106,12 +236,11 @@ double sumBins(const double* p, std::size_t first, std::size_t last) {
 void SpectrumAnalysis::prepare(double rate) {
   sampleRate = rate;
   if (!fft) fft = std::make_unique<RealFourierTransform>();
+  fft->setSimdPath(path_);
 
   ringLeft.assign(kWindowSize, 0.0f);
   ringRight.assign(kWindowSize, 0.0f);
-  windowed.assign(kWindowSize, 0.0f);
-  spectrumRe.assign(kBins, 0.0f);
-  spectrumIm.assign(kBins, 0.0f);
+  windowed.assign(2 * kWindowSize, 0.0f);
   power.assign(kBins, 0.0);
   window.resize(kWindowSize);
   for (std::size_t n = 0; n < kWindowSize; ++n) {
@@ -164,6 +293,28 @@ void SpectrumAnalysis::reset() {
   levels.fill(-300.0);
 }
 
+void SpectrumAnalysis::push(const float* left, const float* right, std::size_t frames,
+                            std::size_t stride) {
+  if (!fft) return;
+  while (frames > 0) {
+    // A run ends at the next hop or where the ring wraps.
+    const std::size_t index = static_cast<std::size_t>(writeIndex);
+    const std::size_t run = std::min({frames, static_cast<std::size_t>(kHopSize - hopCounter),
+                                      kWindowSize - index});
+    copyFrames(left, right, stride, run, ringLeft.data() + index, ringRight.data() + index);
+    left += run * stride;
+    right += run * stride;
+    frames -= run;
+    writeIndex = (index + run) % kWindowSize;
+    filled = std::min<std::uint64_t>(filled + run, kWindowSize);
+    hopCounter += run;
+    if (hopCounter == kHopSize) {
+      hopCounter = 0;
+      if (filled == kWindowSize) analyse();
+    }
+  }
+}
+
 double SpectrumAnalysis::hopSeconds() const {
   if (!usableSampleRate(sampleRate)) return 0.0;
   const double hop = static_cast<double>(kHopSize) / sampleRate;
@@ -172,21 +323,18 @@ double SpectrumAnalysis::hopSeconds() const {
 
 void SpectrumAnalysis::analyse() {
   if (!fft) return;
-  std::fill(power.begin(), power.end(), 0.0);
-  double energy = 0.0;
-
   const std::size_t start = static_cast<std::size_t>(writeIndex % kWindowSize);
-  float* x = windowed.data();
-  for (int channel = 0; channel < 2; ++channel) {
-    const float* ring = channel == 0 ? ringLeft.data() : ringRight.data();
-    // Oldest frame first: ring[start..8191], then ring[0..start-1].
-    const std::size_t tail = kWindowSize - start;
-    multiply(ring + start, window.data(), x, tail);
-    multiply(ring, window.data() + tail, x + tail, start);
-    energy += sumOfSquares(ring);
-    fft->forward(x, spectrumRe.data(), spectrumIm.data());
-    addPowers(spectrumRe.data(), spectrumIm.data(), power.data());
+  float* left = windowed.data();
+  float* right = windowed.data() + kWindowSize;
+  double energy = 0.0;
+  if (path_ == SimdPath::wide) {
+    energy += windowChannelWide(ringLeft.data(), start, window.data(), left);
+    energy += windowChannelWide(ringRight.data(), start, window.data(), right);
+  } else {
+    energy += windowChannel(ringLeft.data(), start, window.data(), left);
+    energy += windowChannel(ringRight.data(), start, window.data(), right);
   }
+  fft->powers(left, right, power.data());
 
   const double meanSquare = energy * (1.0 / 16384.0);
   const double hop = hopSeconds();
@@ -289,7 +437,7 @@ SpectrumAnalysis::Readouts SpectrumAnalysis::balance(const BandCurve& difference
   for (std::size_t k = 0; k < kBandCount; ++k) {
     if (!belowNyquist[k]) continue;
     const int r = regionOf(f[k], c);
-    const double x = std::log2(f[k] / 1000.0);
+    const double x = bandOctaves()[k];
     const double d = difference[k];
     RegionSums& s = sums[r];
     if (f[k] >= kSlopeLowHz && f[k] <= kCorrectionHighHz) {
@@ -306,97 +454,49 @@ SpectrumAnalysis::Readouts SpectrumAnalysis::balance(const BandCurve& difference
     }
   }
 
-  std::array<bool, 4> hasSlope{};
-  std::array<double, 4> slope{};
-  std::array<double, 4> mean{};
-  double top = -1e300;
+  RegionValues slope{};
+  RegionFlags hasSlope{};
+  RegionValues mean{};
+  RegionFlags hasLevel{};
+  double top = kNoTop;
   for (int r = 0; r < 4; ++r) {
     const RegionSums& s = sums[r];
     const double denominator = s.slopeCount * s.slopeXX - s.slopeX * s.slopeX;
-    if (s.slopeCount >= 4 && denominator > 1e-9) {
+    if (s.slopeCount >= kMinSlopeBands && denominator > kSlopeDenominatorFloor) {
       hasSlope[r] = true;
       slope[r] = (s.slopeCount * s.slopeXD - s.slopeX * s.slopeD) / denominator;
     }
     if (s.levelCount > 0) {
+      hasLevel[r] = true;
       mean[r] = s.levelD / s.levelCount;
       top = std::max(top, mean[r]);
     }
   }
 
-  std::array<double, 4> w0{};
+  // Starting weights: the given ones, gated by how far each region's mean lies under the
+  // highest region's.
+  RegionValues w0{};
   for (int r = 0; r < 4; ++r) {
-    if (sums[r].levelCount <= 0) continue;
-    const double gate = top > -1e299 ? std::clamp((mean[r] - top + 25.0) / 10.0, 0.0, 1.0) : 1.0;
+    if (!hasLevel[r]) continue;
+    const double gate = top > kNoTopBelow ? regionGate(mean[r] - top) : 1.0;
     w0[r] = std::min(gate, std::clamp(weights[r], 0.0, 1.0));
   }
-  std::array<double, 4> w = w0;
+  RegionValues w = w0;
 
   double tilt = 0.0;
-  std::array<double, 4> rel{};
-  for (int pass = 0; pass < 4; ++pass) {
-    tilt = 0.0;
-    double total = 0.0;
-    for (int r = 0; r < 4; ++r) {
-      if (hasSlope[r]) total += w[r];
-    }
-    if (total > 1e-12) {
-      double sum = 0.0;
-      for (int r = 0; r < 4; ++r) {
-        if (hasSlope[r]) sum += w[r] * slope[r];
-      }
-      tilt = sum / total;
-      for (int iteration = 0; iteration < 8; ++iteration) {
-        double u[4] = {};
-        double uTotal = 0.0;
-        for (int r = 0; r < 4; ++r) {
-          if (!hasSlope[r]) continue;
-          const double e = (slope[r] - tilt) / 0.4;
-          u[r] = w[r] / (e * e + 1.0);
-          uTotal += u[r];
-        }
-        if (uTotal <= 1e-12) break;
-        double weighted = 0.0;
-        for (int r = 0; r < 4; ++r) weighted += u[r] * slope[r];
-        tilt = weighted / uTotal;
-      }
-    }
-
-    std::array<double, 4> level{};
+  RegionValues rel{};
+  for (int pass = 0; pass < kBalancePasses; ++pass) {
+    tilt = robustMean(slope, w, hasSlope, kSlopeSpread);
+    RegionValues level{};
     for (int r = 0; r < 4; ++r) {
       const RegionSums& s = sums[r];
-      level[r] = s.levelCount > 0 ? (s.levelD - tilt * s.levelX) / s.levelCount : 0.0;
+      // The region's mean after removing the tilt.
+      level[r] = hasLevel[r] ? (s.levelD - tilt * s.levelX) / s.levelCount : 0.0;
     }
-
-    double offset = 0.0;
-    total = 0.0;
-    for (int r = 0; r < 4; ++r) {
-      if (sums[r].levelCount > 0) total += w[r];
-    }
-    if (total > 1e-12) {
-      double sum = 0.0;
-      for (int r = 0; r < 4; ++r) {
-        if (sums[r].levelCount > 0) sum += w[r] * level[r];
-      }
-      offset = sum / total;
-      for (int iteration = 0; iteration < 8; ++iteration) {
-        double u[4] = {};
-        double uTotal = 0.0;
-        for (int r = 0; r < 4; ++r) {
-          if (sums[r].levelCount <= 0) continue;
-          const double e = (level[r] - offset) * 0.5;
-          u[r] = w[r] / (e * e + 1.0);
-          uTotal += u[r];
-        }
-        if (uTotal <= 1e-12) break;
-        double weighted = 0.0;
-        for (int r = 0; r < 4; ++r) weighted += u[r] * level[r];
-        offset = weighted / uTotal;
-      }
-    }
-
+    const double offset = robustMean(level, w, hasLevel, kLevelSpread);
     for (int r = 0; r < 4; ++r) {
       rel[r] = level[r] - offset;
-      w[r] = std::min(std::clamp((rel[r] + 25.0) / 10.0, 0.0, 1.0), w0[r]);
+      w[r] = std::min(regionGate(rel[r]), w0[r]);
     }
   }
 

@@ -12,6 +12,7 @@
 #include "engine/dsp/band_grid.h"
 #include "engine/dsp/engine_types.h"
 #include "engine/dsp/real_fft.h"
+#include "engine/dsp/simd_path.h"
 
 namespace spectrapoise::dsp {
 
@@ -70,11 +71,23 @@ class SpectrumAnalysis {
     }
   }
 
+  // Feeds `frames` frames, left[i * stride] and right[i * stride] (right may equal left for a
+  // mono source): the same as pushing them one by one, with the ring filled in runs.
+  void push(const float* left, const float* right, std::size_t frames, std::size_t stride = 1);
+
   // One hop over the current ring contents, oldest frame first. Allocates nothing.
   void analyse();
 
   // Duration of one hop in seconds: 2048 / sampleRate, or 0 at an unusable rate.
   double hopSeconds() const;
+
+  // The path the hop's windowing, energy and transform take; both give the same bits (tests
+  // compare them). Set before or after prepare.
+  SimdPath simdPath() const { return path_; }
+  void setSimdPath(SimdPath path) {
+    path_ = usableSimdPath(path);
+    if (fft) fft->setSimdPath(path_);
+  }
 
   // The five correction readouts of the panel against a target curve (dB), from the long
   // (10 s) band powers. Inactive without a measurement or after a second of silence.
@@ -92,8 +105,7 @@ class SpectrumAnalysis {
   double sampleRate = 48000.0;
   std::unique_ptr<RealFourierTransform> fft;
   std::vector<float> ringLeft, ringRight;   // 8192 each
-  std::vector<float> windowed;              // 8192, scratch
-  std::vector<float> spectrumRe, spectrumIm;  // 4097 each, scratch
+  std::vector<float> windowed;              // 2 x 8192, scratch: both channels windowed
   std::vector<float> window;                // periodic Hann, 8192
   std::vector<double> power;                // 4097, bin powers of the current hop
   std::uint64_t writeIndex = 0;
@@ -112,6 +124,9 @@ class SpectrumAnalysis {
   bool hasMeasurement = false;
   double slowSeconds = 3.0;
   HopCallback hopCallback;
+
+ private:
+  SimdPath path_ = defaultSimdPath();
 };
 
 }  // namespace spectrapoise::dsp

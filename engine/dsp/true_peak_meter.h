@@ -2,9 +2,13 @@
 // True peak by 4x oversampling with a 64-tap polyphase interpolator (Kaiser window, beta 7).
 // Keeps the largest value of the last 3 s (30 steps of 100 ms) and the largest since the last
 // reset, as linear magnitudes. Fixed-size record: no allocation, no lock, no failure.
+// Audio thread; the interpolator runs on the wide path (AVX2+FMA, simd_path.h) where the
+// processor has it, and on the baseline path otherwise. The two differ in rounding only.
 
 #include <array>
 #include <cstdint>
+
+#include "engine/dsp/simd_path.h"
 
 namespace spectrapoise::dsp {
 
@@ -42,12 +46,20 @@ public:
   // newest. Branch 3 is a pure delay of 7 frames.
   double tap(int branch, int index) const { return taps_[index][branch]; }
 
+  // The path the interpolator takes; set it before metering (tests compare the two).
+  SimdPath simdPath() const { return path_; }
+  void setSimdPath(SimdPath path) { path_ = usableSimdPath(path); }
+
 private:
   template <int Channels, bool PlainOnly, typename Sample>
   void runFrames(const Sample* const* channels, std::int64_t offset, std::int64_t count);
+  // The interpolating frames (no warm-up, no reset hold) of one channel on the wide path;
+  // answers the largest magnitude among its samples and interpolated values.
+  template <typename Sample>
+  double interpolateWide(int channel, const Sample* samples, std::int64_t count);
 
   // Taps stored tap-major ([tap][branch]) so the four branches run side by side.
-  std::array<std::array<double, kBranches>, kTaps> taps_{};
+  alignas(16) std::array<std::array<double, kBranches>, kTaps> taps_{};
   // Each channel's last 16 samples, kept twice (slots s and s + 16) so the 16 most recent
   // samples always lie in one contiguous run ending at writePos_ + 16.
   std::array<std::array<double, 2 * kTaps>, 2> delay_{};
@@ -61,6 +73,7 @@ private:
   double peak3s_ = 0.0;
   double peakSinceReset_ = 0.0;
   std::int32_t resetHold_ = 0;
+  SimdPath path_ = defaultSimdPath();
 };
 
 }  // namespace spectrapoise::dsp

@@ -86,10 +86,11 @@ public:
   double sampleRate() const { return static_cast<double>(info_.samplerate); }
 
   // Reads chunks of up to 4096 frames while fewer than `limit` frames were read (so the last
-  // chunk may run past it), the file has frames and no cancel is set. Hands each chunk's
-  // left and right samples to onFrame. Returns the frames read.
-  template <typename OnFrame>
-  std::uint64_t readChunks(std::uint64_t limit, const std::atomic<bool>* cancel, OnFrame onFrame) {
+  // chunk may run past it), the file has frames and no cancel is set. Hands each chunk to
+  // onChunk as its left and right samples (interleaved: the channel count is the stride;
+  // right is left in a mono file). Returns the frames read.
+  template <typename OnChunk>
+  std::uint64_t readChunks(std::uint64_t limit, const std::atomic<bool>* cancel, OnChunk onChunk) {
     const int channels = info_.channels;
     std::vector<float> chunk(static_cast<std::size_t>(std::max(1, channels)) * kChunkFrames);
     std::uint64_t read = 0;
@@ -97,9 +98,9 @@ public:
       if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) break;
       const sf_count_t frames = sf_readf_float(file_, chunk.data(), kChunkFrames);
       if (frames <= 0) break;
-      const float* frame = chunk.data();
-      for (sf_count_t i = 0; i < frames; ++i, frame += channels)
-        onFrame(frame[0], channels > 1 ? frame[1] : frame[0]);
+      const float* left = chunk.data();
+      onChunk(left, channels > 1 ? left + 1 : left, static_cast<std::size_t>(frames),
+              static_cast<std::size_t>(channels));
       read += static_cast<std::uint64_t>(frames);
     }
     return read;
@@ -194,7 +195,10 @@ bool learnFromFile(const std::string& path, dsp::LearnedTarget& result, std::str
       feeder.emplace(file.sampleRate());
       dsp::SpectrumAnalysis& analysis = feeder->analysis;
       fed = file.readChunks(frameLimit(maxSeconds, file.sampleRate()), cancel,
-                            [&analysis](float left, float right) { analysis.push(left, right); });
+                            [&analysis](const float* left, const float* right, std::size_t frames,
+                                        std::size_t stride) {
+                              analysis.push(left, right, frames, stride);
+                            });
     }
   }
   if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) {
@@ -228,10 +232,13 @@ bool readAudioFile(const std::string& path, std::vector<float>& left, std::vecto
     AudioFile file(path, family);
     if (file.isOpen()) {
       sampleRate = file.sampleRate();
-      file.readChunks(frameLimit(maxSeconds, sampleRate), nullptr, [&](float l, float r) {
-        left.push_back(l);
-        right.push_back(r);
-      });
+      file.readChunks(frameLimit(maxSeconds, sampleRate), nullptr,
+                      [&](const float* l, const float* r, std::size_t frames, std::size_t stride) {
+                        for (std::size_t i = 0; i < frames; ++i) {
+                          left.push_back(l[i * stride]);
+                          right.push_back(r[i * stride]);
+                        }
+                      });
     }
   }
   if (left.empty() || !(sampleRate > 0.0)) {

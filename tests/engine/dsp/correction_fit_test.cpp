@@ -167,6 +167,49 @@ TEST(Limited, KeepsTheResponseWithinSixDecibels) {
   for (std::size_t p = 0; p < 5; ++p) EXPECT_EQ(same[p], small[p]);
 }
 
+// The limit as written out: up to four rounds of the exact peak over the band centres below
+// 0.45 fs, scaling by 5.999999 / peak while it is above 6 dB.
+dsp::CorrectionGains straightforwardLimit(dsp::CorrectionGains g, const dsp::Crossovers& x,
+                                          double fs) {
+  for (int round = 0; round < 4; ++round) {
+    const double peak = peakResponse(g, x, fs);
+    if (peak <= 6.0) break;
+    for (std::size_t p = 0; p < 5; ++p) g[p] *= 5.999999 / peak;
+  }
+  return g;
+}
+
+// The limit leaves out the per-band logarithms when the response is clearly within 6 dB; its
+// results must be those of the straightforward limit, bit for bit, also just around 6 dB.
+TEST(Limited, MatchesTheStraightforwardLimitBitForBit) {
+  std::mt19937 random(12);
+  std::uniform_real_distribution<double> gain(-1.0, 1.0);
+  std::uniform_real_distribution<double> crossover(60.0, 9000.0);
+  int nearTheLimit = 0;
+  for (double fs : {44100.0, 48000.0, 96000.0}) {
+    for (int trial = 0; trial < 60; ++trial) {
+      dsp::CorrectionSettings settings;
+      if (trial % 2 == 1) settings.crossovers = {crossover(random), crossover(random), crossover(random)};
+      dsp::CorrectionGains g = gainsOf(gain(random), gain(random), gain(random), gain(random), gain(random));
+      // Sizes from well within the limit to far beyond it, and some put right at it (the
+      // response is nearly proportional to the gains, so a few rescalings land there).
+      const double wanted = trial % 3 == 0 ? 6.0 * (1.0 + (trial % 7 - 3) * 1e-12)
+                                            : 0.5 + 0.3 * trial;
+      for (int step = 0; step < 20; ++step) {
+        const double peak = peakResponse(g, settings.crossovers, fs);
+        for (std::size_t p = 0; p < 5; ++p) g[p] *= wanted / peak;
+      }
+      nearTheLimit += std::fabs(peakResponse(g, settings.crossovers, fs) - 6.0) < 1e-9;
+      const dsp::CorrectionGains fast = dsp::limited(g, settings, fs);
+      const dsp::CorrectionGains plain = straightforwardLimit(g, settings.crossovers, fs);
+      for (std::size_t p = 0; p < 5; ++p) {
+        ASSERT_EQ(fast[p], plain[p]) << "fs " << fs << " trial " << trial << " gain " << p;
+      }
+    }
+  }
+  EXPECT_GT(nearTheLimit, 10);
+}
+
 // An analyser whose measured (slow) band powers are set by hand, to drive onHop directly.
 class Analyser : public ::testing::Test {
  protected:
@@ -261,6 +304,44 @@ TEST_F(Analyser, HeldTiltAndRegionsKeepTheirGains) {
   measure([](double) { return 0.0; });
   analyser.onHop(1.0, 0.3);
   for (int r = 1; r < 4; ++r) EXPECT_NEAR(analyser.holdLevels()[r], 0.3, 1e-12) << r;
+}
+
+// What the analyser keeps between hops (the fit's tables, the target's power sum) follows new
+// crossovers, a new target and a new rate: each fit equals that of an analyser set up with
+// the new values from the start.
+TEST_F(Analyser, KeptFitStateFollowsCrossoversTargetAndRate) {
+  measure(tiltUp);
+  analyser.onHop(1.0, 0.0);  // builds what it keeps for the first settings
+
+  dsp::CorrectionSettings moved = analyser.settings();
+  moved.crossovers = {150.0, 1200.0, 9000.0};
+  dsp::BandCurve target{};
+  for (std::size_t k = 0; k < dsp::kBandCount; ++k) target[k] = k < 60 ? 4.0 : -1.0;
+
+  const auto freshFit = [&](double rate) {
+    dsp::CorrectionAnalyser fresh;
+    fresh.prepare(rate);
+    fresh.setSettings(moved);
+    fresh.setTargetCurve(target);
+    fresh.analysis().slowPowers = analyser.analysis().slowPowers;
+    fresh.onHop(1.0, 0.0);
+    return fresh.fittedGains();
+  };
+  const auto expectSame = [](const dsp::CorrectionGains& a, const dsp::CorrectionGains& b) {
+    for (std::size_t p = 0; p < 5; ++p) EXPECT_EQ(a[p], b[p]) << p;
+  };
+
+  analyser.setSettings(moved);
+  analyser.setTargetCurve(target);
+  analyser.onHop(1.0, 0.0);
+  expectSame(analyser.fittedGains(), freshFit(48000.0));
+
+  // A new rate moves the bands the fit and the alignment use.
+  const dsp::BandCurve measured = analyser.analysis().slowPowers;
+  analyser.prepare(22050.0);
+  analyser.analysis().slowPowers = measured;
+  analyser.onHop(1.0, 0.0);
+  expectSame(analyser.fittedGains(), freshFit(22050.0));
 }
 
 TEST_F(Analyser, SettingsOrderCrossoversAndRestartLevelsWhenTheyMove) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/dsp/band_grid.h"
+#include "engine/dsp/real_fft.h"
 #include "engine/dsp/spectrum_analysis.h"
 #include "tests/engine/dsp/analysis_helpers.h"
 
@@ -49,6 +50,87 @@ TEST(AnalysisHops, PushBeforePrepareDoesNothing) {
   feed(analysis, sp::test::whiteNoise(), 20000);
   EXPECT_EQ(analysis.filled, 0u);
   EXPECT_FALSE(analysis.hasMeasurement);
+}
+
+// Feeding a buffer at once fills the rings, counts and hops exactly as feeding its frames one
+// by one: separate channels, interleaved stereo, a mono source, and a third channel to skip.
+TEST(AnalysisHops, FeedingABufferEqualsFeedingItsFrames) {
+  struct Case {
+    const char* name;
+    std::size_t channels;  // interleaved channels in the buffer (1: separate arrays)
+    bool mono;             // right is left
+  };
+  const auto& noise = sp::test::pinkNoise();
+  for (Case c : {Case{"separate", 1, false}, Case{"interleaved", 2, false}, Case{"mono", 1, true},
+                 Case{"three channels", 3, false}}) {
+    SCOPED_TRACE(c.name);
+    const std::size_t frames = 3 * 8192 + 777;
+    std::vector<float> buffer(frames * std::max<std::size_t>(c.channels, 2));
+    for (std::size_t i = 0; i < frames; ++i) {
+      if (c.channels == 1) {
+        buffer[i] = noise.left[i];
+        buffer[frames + i] = noise.right[i];
+      } else {
+        for (std::size_t ch = 0; ch < c.channels; ++ch) {
+          buffer[i * c.channels + ch] = ch == 0 ? noise.left[i] : ch == 1 ? noise.right[i] : 9.0f;
+        }
+      }
+    }
+    const float* left = buffer.data();
+    const float* right = c.mono ? left : c.channels == 1 ? buffer.data() + frames : left + 1;
+    const std::size_t stride = c.channels;
+
+    CountingAnalysis one(48000.0), bulk(48000.0);
+    for (std::size_t i = 0; i < frames; ++i) one.analysis.push(left[i * stride], right[i * stride]);
+    const std::size_t pieces[] = {1, 2047, 2048, 5000, 100, 3};
+    for (std::size_t at = 0, i = 0; at < frames; ++i) {
+      const std::size_t n = std::min(pieces[i % 6], frames - at);
+      bulk.analysis.push(left + at * stride, right + at * stride, n, stride);
+      at += n;
+    }
+    EXPECT_EQ(bulk.calls, one.calls);
+    EXPECT_EQ(bulk.lastValues, one.lastValues);
+    EXPECT_EQ(bulk.analysis.ringLeft, one.analysis.ringLeft);
+    EXPECT_EQ(bulk.analysis.ringRight, one.analysis.ringRight);
+    EXPECT_EQ(bulk.analysis.writeIndex, one.analysis.writeIndex);
+    EXPECT_EQ(bulk.analysis.filled, one.analysis.filled);
+    EXPECT_EQ(bulk.analysis.hopCounter, one.analysis.hopCounter);
+  }
+}
+
+// A hop at any ring position windows the frames oldest first: the bin powers are those of the
+// two time-ordered, windowed channels, and the mean square that of the unwindowed frames.
+TEST(AnalysisHops, AHopAtAnyRingPositionSeesTheFramesInTimeOrder) {
+  for (std::size_t extra : {0u, 5u, 2053u, 8191u}) {
+    SCOPED_TRACE(extra);
+    dsp::SpectrumAnalysis analysis;
+    analysis.prepare(48000.0);
+    double meanSquare = 0.0;
+    analysis.hopCallback = [&](const dsp::BandCurve&, double ms, double) { meanSquare = ms; };
+    const auto& noise = sp::test::whiteNoise();
+    feed(analysis, noise, 8192 + extra);
+    analysis.analyse();
+
+    const std::size_t start = static_cast<std::size_t>(analysis.writeIndex);
+    std::vector<float> left(8192), right(8192);
+    double energy = 0.0;
+    for (std::size_t n = 0; n < 8192; ++n) {
+      const float l = analysis.ringLeft[(start + n) % 8192];
+      const float r = analysis.ringRight[(start + n) % 8192];
+      left[n] = l * analysis.window[n];
+      right[n] = r * analysis.window[n];
+      energy += static_cast<double>(l) * l + static_cast<double>(r) * r;
+    }
+    dsp::RealFourierTransform fft;
+    std::vector<float> lre(4097), lim(4097), rre(4097), rim(4097);
+    fft.forward(left.data(), lre.data(), lim.data());
+    fft.forward(right.data(), rre.data(), rim.data());
+    for (std::size_t b = 0; b < 4097; ++b) {
+      const double lr = lre[b], li = lim[b], rr = rre[b], ri = rim[b];
+      ASSERT_EQ(analysis.power[b], (lr * lr + li * li) + (rr * rr + ri * ri)) << "bin " << b;
+    }
+    EXPECT_NEAR(meanSquare, energy / 16384.0, 1e-12 * meanSquare);
+  }
 }
 
 TEST(AnalysisHops, SilenceGivesNoCallbackAndCountsSilentSeconds) {

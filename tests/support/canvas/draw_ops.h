@@ -3,7 +3,8 @@
 // operation reduced to with a list: "clear", "M x y", "L x y", "A cx cy r a1 a2",
 // "C x1 y1 x2 y2 x y", "Q ...", "Z", "W 0|1", "F" (fill), "S t" (stroke of thickness t),
 // "T xx yx xy yy tx ty" (transform), "clip L T R B", "text <str> L T R B", "bitmap L T R B
-// sx sy". Numbers print with up to six significant digits; values within 1e-4 of a whole
+// sx sy", "create W H scale drawScale" (a bitmap made), "layer L T R B" or "layer frame"
+// (drawing switched to a layer or back to the frame), "shadowmask". Numbers print with up to six significant digits; values within 1e-4 of a whole
 // number print as that number. For suites that assert on what a control draws.
 #include <cmath>
 #include <cstdio>
@@ -60,6 +61,10 @@ inline std::string describe(const DrawOp& op) {
     case DrawOp::BeginFrame: return "begin";
     case DrawOp::EndFrame: return "end";
     case DrawOp::DrawResize: return "resize";
+    case DrawOp::CreateBitmap: return "create" + args(4);
+    case DrawOp::UpdateLayer:
+      return op.args.empty() || op.args[0] == 0.f ? std::string("layer frame") : "layer" + nums({r.L, r.T, r.R, r.B});
+    case DrawOp::ShadowMask: return "shadowmask";
   }
   return "?";
 }

@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstring>
 #include <filesystem>
 #include <memory>
+
+#include "graphics/BitmapDecode.h"
+#include "graphics/ResourceFile.h"
 
 namespace sp::test {
 
@@ -231,6 +235,100 @@ void TestCanvas::BeginFrame() {
 }
 
 void TestCanvas::EndFrame() { record(DrawOp::EndFrame); }
+
+// ---------------------------------------------------------------------------------------
+// Bitmaps and layers
+
+int TestBitmap::sLive = 0;
+
+TestBitmap::TestBitmap(int width, int height, float scale, float drawScale, std::vector<uint8_t> rgba,
+                       std::string from)
+    : pixels(std::move(rgba)), origin(std::move(from)) {
+  SetBitmap(this, width, height, scale, drawScale);
+  ++sLive;
+}
+
+TestBitmap::~TestBitmap() { --sLive; }
+
+namespace {
+
+TestBitmap* decoded(const plugkit::canvas::DecodedBitmap& image, int scale, const std::string& origin,
+                    std::vector<std::string>& log) {
+  if (!image.IsValid()) {
+    log.back() += " failed: " + image.error;
+    return nullptr;
+  }
+  return new TestBitmap(image.width, image.height, static_cast<float>(scale), 1.f, image.rgba, origin);
+}
+
+}  // namespace
+
+bool TestCanvas::BitmapExtSupported(const char* ext) {
+  // A lower-case copy of at most 15 characters: extensions are short.
+  char lower[16] = {};
+  for (size_t i = 0; ext != nullptr && ext[i] != '\0' && i + 1 < sizeof lower; ++i)
+    lower[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(ext[i])));
+  return std::strstr(lower, "png") != nullptr || std::strstr(lower, "jpg") != nullptr ||
+         std::strstr(lower, "jpeg") != nullptr;
+}
+
+plugkit::canvas::APIBitmap* TestCanvas::LoadAPIBitmap(const char* path, int scale, plugkit::EResourceLocation,
+                                                      const char*) {
+  const std::string file = path != nullptr ? path : "";
+  mPlatform.bitmapLog.push_back("file " + file + " @" + std::to_string(scale));
+  std::vector<uint8_t> bytes;
+  if (!plugkit::canvas::ReadResourceFile(file.c_str(), bytes)) {
+    mPlatform.bitmapLog.back() += " failed: unreadable";
+    return nullptr;
+  }
+  return decoded(plugkit::canvas::DecodeBitmap(bytes.data(), bytes.size()), scale, "file " + file,
+                 mPlatform.bitmapLog);
+}
+
+plugkit::canvas::APIBitmap* TestCanvas::LoadAPIBitmap(const char* name, const void* data, int dataSize, int scale) {
+  const std::string id = name != nullptr ? name : "";
+  mPlatform.bitmapLog.push_back("memory " + id + " @" + std::to_string(scale));
+  return decoded(plugkit::canvas::DecodeBitmap(data, dataSize > 0 ? static_cast<size_t>(dataSize) : 0), scale,
+                 "memory " + id, mPlatform.bitmapLog);
+}
+
+plugkit::canvas::APIBitmap* TestCanvas::CreateAPIBitmap(int width, int height, float scale, float drawScale, bool) {
+  TestBitmap* bitmap = nullptr;
+  if (!mPlatform.failBitmapCreation && width > 0 && height > 0)
+    bitmap = new TestBitmap(width, height, scale, drawScale,
+                            std::vector<uint8_t>(static_cast<size_t>(width) * static_cast<size_t>(height) * 4, 0),
+                            "created");
+  DrawOp& op = record(DrawOp::CreateBitmap);
+  op.args = {static_cast<float>(width), static_cast<float>(height), scale, drawScale};
+  op.bitmap = bitmap;
+  return bitmap;
+}
+
+void TestCanvas::UpdateLayer() {
+  DrawOp& op = record(DrawOp::UpdateLayer);
+  op.args = {static_cast<float>(mLayers.size())};
+  if (!mLayers.empty()) {
+    op.bitmap = mLayers.back()->GetAPIBitmap();
+    op.rect = mLayers.back()->Bounds();
+  }
+}
+
+void TestCanvas::GetLayerBitmapData(const plugkit::canvas::ILayer& layer, plugkit::canvas::RawBitmapData& data) {
+  data.clear();
+  const auto* bitmap = dynamic_cast<const TestBitmap*>(layer.GetAPIBitmap());
+  if (bitmap == nullptr || mPlatform.failLayerRead) return;
+  data = bitmap->pixels;
+}
+
+void TestCanvas::ApplyShadowMask(plugkit::canvas::ILayer& layer, plugkit::canvas::RawBitmapData& mask,
+                                 const plugkit::canvas::IShadow& shadow) {
+  DrawOp& op = record(DrawOp::ShadowMask);
+  op.bitmap = layer.GetAPIBitmap();
+  op.rect = layer.Bounds();
+  op.pattern = shadow.mPattern;
+  op.args = {shadow.mBlurSize, shadow.mXOffset, shadow.mYOffset, shadow.mOpacity, shadow.mDrawForeground ? 1.f : 0.f};
+  mShadowMask = mask;
+}
 
 // ---------------------------------------------------------------------------------------
 // Fonts

@@ -9,7 +9,10 @@
 //
 // TestCanvas records every drawing primitive (path commands, fills and strokes with their
 // paints and options, text, bitmaps, shadows), each with the transform and the clip in
-// force when it was made; measures text deterministically (width 0.5 x size per UTF-8
+// force when it was made, and the bitmap and layer primitives (bitmaps made, layer
+// switches, shadow masks); decodes PNG and JPEG files into TestBitmaps that hold their
+// pixels (layers' bitmaps start transparent; drawing does not change pixels); measures
+// text deterministically (width 0.5 x size per UTF-8
 // code point, height = size, rotated by the text's angle); finds fonts from the platform's
 // lists; and behaves like the platform class for windows, cursor, menus (shown on the next
 // turn of the main queue), text entries (one at a time, length and character limits) and
@@ -49,6 +52,21 @@ using plugkit::canvas::IText;
 
 class TestCanvas;
 
+// A bitmap of the test canvas: its pixels (R G B A, top row first), where it came from
+// ("file <path>", "memory <name>", "created"), and a count of the live ones.
+class TestBitmap : public plugkit::canvas::APIBitmap {
+public:
+  TestBitmap(int width, int height, float scale, float drawScale, std::vector<uint8_t> rgba, std::string origin);
+  ~TestBitmap() override;
+  static int live() { return sLive; }
+
+  std::vector<uint8_t> pixels;
+  std::string origin;
+
+private:
+  static int sLive;
+};
+
 // One recorded drawing call.
 struct DrawOp {
   enum Kind {
@@ -70,6 +88,9 @@ struct DrawOp {
     DrawResize,
     DrawBitmap,
     DropShadow,
+    CreateBitmap,  // args: width, height, scale, draw scale; bitmap: the one made (null when refused)
+    UpdateLayer,   // bitmap and rect: the top layer's bitmap and bounds (null: the frame); args: depth
+    ShadowMask,    // bitmap: the layer's; pattern: the shadow's; args: blur, x, y, opacity, foreground
   };
   Kind kind;
   std::vector<float> args;  // coordinates, radius and angles, winding, stroke thickness,
@@ -106,6 +127,16 @@ public:
   std::vector<std::string> fontFiles;
   std::vector<std::string> systemFonts;
   bool rejectFonts = false;
+  // Bitmaps: the bundle identifier the canvas answers (resources are found in the bundle
+  // only when it is this module's own); refusals of the backend; the read-back layout;
+  // every decode asked for, "file <path> @<scale>" or "memory <name> @<scale>", followed
+  // by " failed: <reason>" when it failed.
+  std::string bundleID;
+  bool failBitmapCreation = false;
+  bool failLayerRead = false;
+  int alphaChannel = 3;
+  bool flippedBitmap = false;
+  std::vector<std::string> bitmapLog;
   // The font calls in order: "platform <id> <source>", "backend <id>", "cache <id>" and
   // "release <id>" when the platform font object is deleted.
   std::vector<std::string> fontLog;
@@ -208,6 +239,23 @@ public:
                           float roundness = 0.f, float blur = 10.f, const IBlend* blend = nullptr) override;
   void DrawResize() override;
   bool LoadAPIFont(const char* fontID, const plugkit::canvas::PlatformFontPtr& font) override;
+  // Bitmaps and layers: decoded and made as TestBitmaps; recorded.
+  bool BitmapExtSupported(const char* ext) override;
+  plugkit::canvas::APIBitmap* LoadAPIBitmap(const char* path, int scale, plugkit::EResourceLocation location,
+                                            const char* ext) override;
+  plugkit::canvas::APIBitmap* LoadAPIBitmap(const char* name, const void* data, int dataSize, int scale) override;
+  plugkit::canvas::APIBitmap* CreateAPIBitmap(int width, int height, float scale, float drawScale,
+                                              bool cacheable = false) override;
+  void UpdateLayer() override;
+  // The pixels of the layer's TestBitmap.
+  void GetLayerBitmapData(const plugkit::canvas::ILayer& layer, plugkit::canvas::RawBitmapData& data) override;
+  // Recorded; the mask is kept (lastShadowMask).
+  void ApplyShadowMask(plugkit::canvas::ILayer& layer, plugkit::canvas::RawBitmapData& mask,
+                       const plugkit::canvas::IShadow& shadow) override;
+  int AlphaChannel() const override { return mPlatform.alphaChannel; }
+  bool FlippedBitmap() const override { return mPlatform.flippedBitmap; }
+  const plugkit::canvas::RawBitmapData& lastShadowMask() const { return mShadowMask; }
+  const char* GetBundleID() const override { return mPlatform.bundleID.c_str(); }
   // The frame hooks of the graphics context: recorded.
   void BeginFrame() override;
   void EndFrame() override;
@@ -263,6 +311,7 @@ private:
   IRECT mBackendClip;      // the clip sent last
   bool mRecording = true;
   bool mRemoveControlsOnDestroy = true;
+  plugkit::canvas::RawBitmapData mShadowMask;
   plugkit::canvas::IRECTList mDirtyRects;
   int mViewToken = 0;
   void* mView = nullptr;
