@@ -168,4 +168,39 @@ TEST_F(FrameAndCursor, AppearanceAndWindowlessAnswers) {
   EXPECT_STREQ(file.Get(), "");
 }
 
+class Painter : public IControl {
+public:
+  Painter() : IControl(IRECT(0, 0, 640, 400)) {}
+  void Draw(ICanvas& g) override {
+    g.FillRect(IColor(255, 0, 0, 0), GetRECT());
+    g.FillRect(IColor(255, 255, 0, 0), IRECT(10, 10, 110, 60));
+  }
+};
+
+class Pixels : public MacEditorTest {
+protected:
+  void SetUp() override {
+    windowScale = 2.0;
+    layout = [](ICanvas* g) { g->AttachControl(new Painter()); };
+    MacEditorTest::SetUp();
+  }
+};
+
+TEST_F(Pixels, FramesReachTheLayerAtTheBackingScale) {
+  open();
+  loop.advance(20);
+  NSView* content = host->contentView();
+  NSBitmapImageRep rep = content->bitmapImageRepForCachingDisplayInRect(content->bounds());
+  content->cacheDisplayInRect(content->bounds(), rep);
+  ASSERT_EQ(rep.pixelsWide, 1600);
+  ASSERT_EQ(rep.pixelsHigh, 1200);
+  // The view fills the window's lower left 640 x 400 points: its top is row 400.
+  auto px = [&](int x, int y) { return std::vector<int>(&rep.rgba[(size_t(y) * 1600 + x) * 4], &rep.rgba[(size_t(y) * 1600 + x) * 4] + 4); };
+  EXPECT_EQ(px(40, 400 + 40), (std::vector<int>{255, 0, 0, 255}));    // inside the red rectangle
+  EXPECT_EQ(px(230, 400 + 40), (std::vector<int>{0, 0, 0, 255}));     // beside it: black
+  EXPECT_EQ(px(1279, 400 + 799), (std::vector<int>{0, 0, 0, 255}));   // the editor's last pixel
+  EXPECT_EQ(px(1290, 400 + 40)[3], 0);                                // outside the editor
+  EXPECT_EQ(px(40, 399)[3], 0);
+}
+
 }  // namespace
