@@ -3,6 +3,8 @@
 #include <cstring>
 #include <string>
 
+#include "shims/vst3sdk/utf_convert.h"
+
 namespace plugkit::canvas {
 
 namespace {
@@ -11,24 +13,6 @@ constexpr uint32_t kHeadBytes = 46;  // through macStyle
 constexpr uint32_t kHheaBytes = 10;  // through the line gap
 constexpr uint32_t kNameHeaderBytes = 6;
 constexpr uint32_t kNameRecordBytes = 12;
-
-void appendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
 
 }  // namespace
 
@@ -134,21 +118,9 @@ StringBuf IFontInfo::GetFontString(int nameID, EStringID platform) const {
     if (platform == EStringID::Windows) {
       const uint32_t units = length / 2u;
       if (units == 0 || !Has(start, 2ull * units)) return StringBuf("");
-      for (uint32_t k = 0; k < units; ++k) {
-        char32_t c = U16(static_cast<uint32_t>(start + 2 * k));
-        if (c >= 0xD800 && c <= 0xDBFF && k + 1 < units) {
-          const char32_t low = U16(static_cast<uint32_t>(start + 2 * (k + 1)));
-          if (low >= 0xDC00 && low <= 0xDFFF) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
-            ++k;
-          } else {
-            c = 0xFFFD;
-          }
-        } else if (c >= 0xD800 && c <= 0xDFFF) {
-          c = 0xFFFD;
-        }
-        appendUtf8(out, c);
-      }
+      std::u16string text(units, u'\0');
+      for (uint32_t k = 0; k < units; ++k) text[k] = static_cast<char16_t>(U16(static_cast<uint32_t>(start + 2 * k)));
+      out = vst3shim::utf16ToUtf8(text.data(), text.size());  // unpaired halves become U+FFFD
     } else {
       // Up to the length, or the first zero byte; a length of 0 scans to the first zero
       // byte inside the bytes.

@@ -3,6 +3,8 @@
 #include <locale.h>
 #include <wctype.h>
 
+#include "shims/vst3sdk/utf_convert.h"
+
 namespace plugkit::canvas {
 
 namespace {
@@ -95,20 +97,10 @@ int KeyEventToVK(int keyCode, std::u16string_view characters, unsigned long modi
 }
 
 IKeyPress KeyPressFor(int vk, int mods, std::u16string_view characters) {
-  char utf8[4] = {};
-  if (characters.size() == 1) {
-    const char32_t c = characters[0];
-    if (c < 0x80) {
-      utf8[0] = static_cast<char>(c);
-    } else if (c < 0x800) {
-      utf8[0] = static_cast<char>(0xC0 | (c >> 6));
-      utf8[1] = static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0xD800 || c > 0xDFFF) {
-      utf8[0] = static_cast<char>(0xE0 | (c >> 12));
-      utf8[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      utf8[2] = static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
+  char utf8[5] = {};
+  // One character of one unit; half of a pair is none.
+  if (characters.size() == 1 && !(characters[0] >= 0xD800 && characters[0] <= 0xDFFF))
+    vst3shim::utf16ToUtf8(characters.data(), 1, utf8, sizeof utf8);
   return IKeyPress(utf8, (mods & kKeyMapped) ? vk : 0, (mods & kKeyShift) != 0, (mods & kKeyCommand) != 0,
                    (mods & kKeyOption) != 0);
 }

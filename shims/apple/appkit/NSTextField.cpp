@@ -4,66 +4,15 @@
 
 #include "shims/apple/appkit/NSApplication.h"
 #include "shims/apple/corefoundation/Dispatch.h"
+#include "shims/vst3sdk/utf_convert.h"
 
 std::u16string NSStringFromUTF8(const std::string& utf8) {
-  std::u16string out;
-  for (size_t i = 0; i < utf8.size();) {
-    const unsigned char lead = static_cast<unsigned char>(utf8[i]);
-    size_t len = lead < 0x80 ? 1 : (lead >> 5) == 6 ? 2 : (lead >> 4) == 14 ? 3 : (lead >> 3) == 30 ? 4 : 0;
-    char32_t c = 0xFFFD;
-    if (len == 0 || i + len > utf8.size()) {
-      len = 1;
-    } else {
-      c = len == 1 ? lead : lead & (0x7F >> len);
-      bool ok = true;
-      for (size_t k = 1; k < len; ++k) {
-        const unsigned char cont = static_cast<unsigned char>(utf8[i + k]);
-        ok = ok && (cont & 0xC0) == 0x80;
-        c = (c << 6) | (cont & 0x3F);
-      }
-      if (!ok || (c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) {
-        c = 0xFFFD;
-        len = 1;
-      }
-    }
-    if (c >= 0x10000) {
-      out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-      out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(c);
-    }
-    i += len;
-  }
+  std::u16string out(utf8.size() + 1, u'\0');  // never more units than bytes
+  out.resize(vst3shim::utf8ToUtf16(utf8.data(), utf8.size(), out.data(), out.size()));
   return out;
 }
 
-std::string NSStringToUTF8(const std::u16string& utf16) {
-  std::string out;
-  for (size_t i = 0; i < utf16.size(); ++i) {
-    char32_t c = utf16[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 && utf16[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (utf16[++i] - 0xDC00);
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = 0xFFFD;
-    }
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
+std::string NSStringToUTF8(const std::u16string& utf16) { return vst3shim::utf16ToUtf8(utf16.data(), utf16.size()); }
 
 // ---- Colours and fonts ----
 

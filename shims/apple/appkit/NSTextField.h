@@ -217,6 +217,6 @@ private:
   NSTextFieldDelegate* mDelegate = nullptr;
 };
 
-// UTF-8 and UTF-16 (ill-formed input becomes U+FFFD).
+// UTF-8 and UTF-16 (ill-formed input becomes U+FFFD; a NUL ends the text).
 std::u16string NSStringFromUTF8(const std::string& utf8);
 std::string NSStringToUTF8(const std::u16string& utf16);
