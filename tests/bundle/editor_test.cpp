@@ -79,6 +79,18 @@ TEST(BundleEditor, OpensInTheHostsWindowDrawsAndClosesCleanly) {
       events.keyDown(122, u"\uF704");
       EXPECT_EQ(NSApp->unhandledKeys.size(), keys + 1);
 
+      // At backing scale 2 the largest editor is still 1280 x 800 points: the backing scale
+      // is not a window scale, so the size limits are not narrowed by it.
+      ViewRect largest(0, 0, 1300, 820);
+      EXPECT_EQ(view->checkSizeConstraint(&largest), kResultOk);
+      EXPECT_EQ(largest.getWidth(), 1280);
+      EXPECT_EQ(largest.getHeight(), 800);
+      ASSERT_EQ(view->onSize(&largest), kResultOk);
+      EXPECT_EQ(editor->frame(), NSMakeRect(0, 0, 1280, 800));
+      ViewRect now;
+      EXPECT_EQ(view->getSize(&now), kResultOk);
+      EXPECT_EQ(now.getWidth(), 1280);
+
       EXPECT_EQ(view->removed(), kResultOk);
       EXPECT_FALSE(window.holdsAView());
       EXPECT_TRUE(window.failures().empty());
