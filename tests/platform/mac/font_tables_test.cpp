@@ -166,6 +166,22 @@ TEST(FontTables, EveryTruncationReadsOnlyItsOwnBytes) {
       (void)GetFaceIdx(copy.get(), static_cast<int>(n), "Bold");
     }
   }
+  // A small collection, cut at every length.
+  const Bytes small = buildCollection({tinyFont({{3, 1, 1033, 1, utf16be(u"One")}, {3, 1, 1033, 2, utf16be(u"Bold")}}),
+                                       tinyFont({{1, 0, 0, 2, ascii("Italic")}, {1, 0, 0, 1, Bytes{}, 0}})});
+  for (size_t n = 0; n <= small.size(); ++n) {
+    std::unique_ptr<uint8_t[]> copy(new uint8_t[n > 0 ? n : 1]);
+    std::copy(small.begin(), small.begin() + static_cast<std::ptrdiff_t>(n), copy.get());
+    for (uint32_t face = 0; face < 3; ++face) {
+      const IFontInfo info(copy.get(), static_cast<uint32_t>(n), face);
+      (void)info.SearchFontString(1);
+      (void)info.SearchFontString(2);
+    }
+    const int bold = GetFaceIdx(copy.get(), static_cast<int>(n), "Bold");
+    EXPECT_TRUE(bold == -1 || bold == 0) << n;  // face 0 once its tables are whole
+  }
+  EXPECT_EQ(GetFaceIdx(small.data(), static_cast<int>(small.size()), "Italic"), 1);
+
   // Whole, the collection's faces read as themselves.
   EXPECT_STREQ(infoOf(ttc, 0).GetStyle().Get(), "Plain");
   EXPECT_EQ(GetFaceIdx(ttc.data(), static_cast<int>(ttc.size()), "Bold"), 1);
