@@ -489,11 +489,11 @@ const char* const kPrivateCursors[] = {"busyButClickableCursor",
                                        "_helpCursor"};
 
 NSCursor* namedCursor(const std::string& name) {
-  static std::vector<NSCursor*> cursors;  // kept for the process's life, as the system's are
-  for (NSCursor* c : cursors)
-    if (c->name() == name) return c;
-  cursors.push_back(new NSCursor(name, {0, 0}));
-  return cursors.back();
+  static std::vector<NSPtr<NSCursor>> cursors;  // kept for the process's life, as the system's are
+  for (const NSPtr<NSCursor>& c : cursors)
+    if (c->name() == name) return c.get();
+  cursors.push_back(NSPtr<NSCursor>::adopt(new NSCursor(name, {0, 0})));
+  return cursors.back().get();
 }
 
 }  // namespace

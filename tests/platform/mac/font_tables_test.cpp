@@ -124,6 +124,17 @@ TEST(FontTables, MissingOrShortTablesMakeTheFontInvalid) {
   lying[5] = 0xFF;
   const IFontInfo l = infoOf(lying);
   EXPECT_TRUE(l.IsValid());  // the three tables come first and are whole
+  // Name records whose strings lie past the end of the bytes read as empty.
+  Bytes farNames = nameTable({{3, 1, 1033, 1, utf16be(u"Far")}, {1, 0, 0, 2, ascii("Away")}});
+  farNames[6 + 10] = 0x7F;       // the first record's string offset: 0x7F00 and more
+  farNames[6 + 12 + 10] = 0x7F;  // the second's
+  const Bytes far = buildFont({{"head", headTable(1000, 0)}, {"hhea", hheaTable(1, -1)}, {"name", farNames}});
+  std::unique_ptr<uint8_t[]> exact(new uint8_t[far.size()]);
+  std::copy(far.begin(), far.end(), exact.get());
+  const IFontInfo farInfo(exact.get(), static_cast<uint32_t>(far.size()), 0);
+  EXPECT_TRUE(farInfo.IsValid());
+  EXPECT_STREQ(farInfo.GetFamily().Get(), "");
+  EXPECT_STREQ(farInfo.GetStyle().Get(), "");
   // A name table whose record count runs past its end reads only whole records.
   Bytes names = nameTable({{3, 1, 1033, 1, utf16be(u"Fine")}});
   names[2] = 0x7F;
