@@ -35,8 +35,8 @@ public:
 
 private:
   NSWindow* mWindow;
+  std::vector<std::string> mFailures;  // before the script, whose handler writes here
   uiscript::Script mScript;
-  std::vector<std::string> mFailures;
 };
 
 }  // namespace testhost
