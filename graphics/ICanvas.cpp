@@ -164,8 +164,9 @@ bool ICanvas::forAllControlsWhileAlive(const ControlFunc& func) {
   };
   for (int i = 0; i < NControls(); ++i)
     if (!visit(mControls[static_cast<size_t>(i)])) return false;
-  for (IControl* const* slot : {&mFPSDisplay, &mCornerResizer, &mTextEntryControl, &mPopupControl})
-    if (*slot != nullptr && !visit(*slot)) return false;
+  for (IControl* special : {static_cast<IControl*>(mFPSDisplay), mCornerResizer,
+                            static_cast<IControl*>(mTextEntryControl), static_cast<IControl*>(mPopupControl)})
+    if (special != nullptr && !visit(special)) return false;
   for (size_t i = 0; i < mBubbleControls.size(); ++i)
     if (!visit(mBubbleControls[i])) return false;
   return true;
@@ -251,10 +252,127 @@ void ICanvas::SetControlBounds(IControl* control, const IRECT& r) {
   if (!control->IsHidden()) SetAllControlsDirty();
 }
 
-void ICanvas::ShowBubbleControl(IControl*, float, float, const char*, EDirection, IRECT) {
-  // Bubble controls come with the stock control library; with none attached (this
-  // product's case) there is nothing to show.
-  if (mBubbleControls.empty()) return;
+// ---------------------------------------------------------------------------------------
+// Special controls
+
+template <class Slot>
+void ICanvas::deleteSpecial(Slot*& slot) {
+  IControl* c = slot;
+  if (c == nullptr) return;
+  slot = nullptr;
+  // It may be removed from its own handler while it holds the pointer.
+  if (ControlIsCaptured(c)) releaseCaptures(true);
+  forgetControl(c);
+  delete c;
+}
+
+void ICanvas::initSpecial(IControl* control) {
+  attachCommon(control);
+  control->OnInit();
+  control->OnResize();
+  control->OnRescale();
+}
+
+void ICanvas::AttachCornerResizer(IControl* control, EUIResizerMode mode, bool layoutOnResize) {
+  if (control == nullptr) return;
+  if (mCornerResizer != nullptr) {
+    delete control;
+    return;
+  }
+  mCornerResizer = control;
+  mResizerMode = mode;
+  mLayoutOnResize = layoutOnResize;
+  initSpecial(control);
+}
+
+void ICanvas::AttachBubbleControl(IBubbleControlBase* control) {
+  if (control == nullptr) return;
+  initSpecial(control);
+  mBubbleControls.push_back(control);
+}
+
+IBubbleControlBase* ICanvas::GetBubbleControl(int idx) const {
+  return idx >= 0 && idx < NBubbleControls() ? mBubbleControls[static_cast<size_t>(idx)] : nullptr;
+}
+
+void ICanvas::AttachPopupMenuControl(IPopupMenuControlBase* control) {
+  if (control == nullptr) return;
+  if (mPopupControl != nullptr) {
+    delete control;
+    return;
+  }
+  mPopupControl = control;
+  initSpecial(control);
+}
+
+void ICanvas::RemovePopupMenuControl() {
+  if (mPopupControl == nullptr) return;
+  // A menu still shown goes with the control: its requester hears it was dismissed.
+  const bool pending = mPopupControl->IsExpanded() && mInPopupMenu != nullptr;
+  deleteSpecial(mPopupControl);
+  if (pending) SetControlValueAfterPopupMenu(nullptr);
+}
+
+void ICanvas::AttachTextEntryControl(ITextEntryControlBase* control) {
+  if (control == nullptr) return;
+  if (mTextEntryControl != nullptr) {
+    delete control;
+    return;
+  }
+  mTextEntryControl = control;
+  initSpecial(control);
+}
+
+void ICanvas::RemoveTextEntryControl() {
+  if (mTextEntryControl == nullptr) return;
+  // A box still open closes uncommitted: its requester is forgotten.
+  const bool open = mTextEntryControl->IsEditing();
+  deleteSpecial(mTextEntryControl);
+  if (open) ClearInTextEntryControl();
+}
+
+void ICanvas::AttachFPSDisplay(IFPSDisplayControlBase* control) {
+  if (control == nullptr) return;
+  if (mFPSDisplay != nullptr) {
+    delete control;
+  } else {
+    mFPSDisplay = control;
+    mPrevTimestampKnown = false;  // the first frame after this has no previous one
+    initSpecial(control);
+  }
+  SetAllControlsDirty();
+}
+
+void ICanvas::RemoveFPSDisplay() {
+  if (mFPSDisplay != nullptr) {
+    deleteSpecial(mFPSDisplay);
+    mMouseOver = nullptr;
+    mMouseOverIdx = -1;
+  }
+  SetAllControlsDirty();
+}
+
+void ICanvas::ShowBubbleControl(IControl* caller, float x, float y, const char* str, EDirection dir,
+                                IRECT minimumContentBounds) {
+  if (mBubbleControls.empty() || caller == nullptr) return;
+  if (!mEnableMultiTouch) {
+    mBubbleControls[0]->ShowBubble(caller, x, y, str, dir, minimumContentBounds, 0);
+    return;
+  }
+  // One bubble per touch: the caller's single captured touch picks it.
+  std::vector<uint64_t> touches;
+  for (const auto& [id, c] : mCapturedMap)
+    if (c == caller) touches.push_back(id);
+  if (touches.size() != 1) return;
+  for (IBubbleControlBase* bubble : mBubbleControls) {
+    if (bubble->GetTouchID() == touches[0]) {
+      bubble->ShowBubble(caller, x, y, str, dir, minimumContentBounds, touches[0]);
+      return;
+    }
+  }
+  static size_t sNextBubble = 0;  // taken in turn, process-wide
+  IBubbleControlBase* bubble = mBubbleControls[sNextBubble++ % mBubbleControls.size()];
+  bubble->ShowBubble(caller, x, y, str, dir, minimumContentBounds, touches[0]);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -268,6 +386,9 @@ void ICanvas::forgetControl(IControl* control) {
   if (mInTextEntry == control) {
     mInTextEntry = nullptr;
     ++mTextEntryGeneration;  // a queued commit of this control's box delivers nothing
+    // A drawn box open for it closes uncommitted.
+    if (mTextEntryControl != nullptr && mTextEntryControl != control && mTextEntryControl->IsEditing())
+      mTextEntryControl->DismissEdit();
   }
   if (mInColorPrompt == control) {
     mInColorPrompt = nullptr;
@@ -276,7 +397,11 @@ void ICanvas::forgetControl(IControl* control) {
   if (mInPopupMenu == control) {
     mInPopupMenu = nullptr;
     ++mPopupGeneration;  // a queued menu of this control answers no one
+    // A drawn menu showing its request (whose menu it may own) closes with it, silently.
+    if (mPopupControl != nullptr && mPopupControl != control && mPopupControl->IsBusy()) mPopupControl->CloseNow();
   }
+  for (IBubbleControlBase* bubble : mBubbleControls)
+    if (bubble != control) bubble->ForgetCaller(control);
   if (mDragDispatch == control) mDragDispatch = nullptr;
   for (std::vector<IControl*>* list : {&mDelivering, &mReportedInScan, &mMarkedInScan})
     std::replace(list->begin(), list->end(), control, static_cast<IControl*>(nullptr));
@@ -329,13 +454,6 @@ void ICanvas::RemoveControlWithTag(int tag) {
   SetAllControlsDirty();
 }
 
-void ICanvas::deleteSpecial(IControl*& slot) {
-  IControl* c = slot;
-  if (c == nullptr) return;
-  slot = nullptr;
-  forgetControl(c);
-  delete c;
-}
 
 void ICanvas::RemoveAllControls() {
   releaseCaptures(true);

@@ -29,6 +29,7 @@
 #include "graphics/Layer.h"
 #include "graphics/PlatformTypes.h"
 #include "graphics/Resources.h"
+#include "graphics/SpecialControls.h"
 #include "graphics/StaticStorage.h"
 #include "graphics/Style.h"
 #include "graphics/VectorStyle.h"
@@ -154,17 +155,37 @@ public:
   void RemoveControlWithTag(int tag);
   void RemoveAllControls();
 
-  // Shows the value bubble for the caller. Nothing while no bubble control is attached.
+  // Shows the value bubble for the caller: without multi-touch the first bubble, with it
+  // the bubble of the caller's one captured touch (none for no touch or several). Nothing
+  // while no bubble control is attached.
   void ShowBubbleControl(IControl* caller, float x, float y, const char* str, EDirection dir,
                          IRECT minimumContentBounds = IRECT());
 
   // Special controls (drawn menu, drawn text entry, corner resizer, frame-rate display,
-  // bubbles) live in slots of their own; none is attached in this product.
+  // bubbles) live in slots of their own and are owned there; none is attached in this
+  // product. Each attach takes ownership: a control the slot already holds one of is
+  // deleted at once (bubbles are a list). Each gets its back-pointers, OnInit, OnResize and
+  // OnRescale.
+  // The corner resizer; mode and flag become the resize mode and layout-on-resize.
+  void AttachCornerResizer(IControl* control, EUIResizerMode mode, bool layoutOnResize);
+  void AttachBubbleControl(IBubbleControlBase* control);
+  // From here on menus are drawn by this control instead of the platform.
+  void AttachPopupMenuControl(IPopupMenuControlBase* control);
+  // A menu it shows goes with it, answered as dismissed.
+  void RemovePopupMenuControl();
+  // From here on text boxes are drawn by this control instead of the platform.
+  void AttachTextEntryControl(ITextEntryControlBase* control);
+  // A text box it shows closes with it, uncommitted.
+  void RemoveTextEntryControl();
+  // The frame-rate display; BeginFrame feeds it the time between frames.
+  void AttachFPSDisplay(IFPSDisplayControlBase* control);
+  void RemoveFPSDisplay();
   IControl* GetCornerResizer() const { return mCornerResizer; }
-  IControl* GetPopupMenuControl() const { return mPopupControl; }
-  IControl* GetTextEntryControl() const { return mTextEntryControl; }
-  IControl* GetFPSDisplay() const { return mFPSDisplay; }
+  IPopupMenuControlBase* GetPopupMenuControl() const { return mPopupControl; }
+  ITextEntryControlBase* GetTextEntryControl() const { return mTextEntryControl; }
+  IFPSDisplayControlBase* GetFPSDisplay() const { return mFPSDisplay; }
   int NBubbleControls() const { return static_cast<int>(mBubbleControls.size()); }
+  IBubbleControlBase* GetBubbleControl(int idx) const;
 
   // ---------------------------------------------------------------------------------
   // Pointer captures and host edit gestures
@@ -418,6 +439,10 @@ public:
 
   // Text entry points: nothing for a null or empty string.
   virtual float MeasureText(const IText& text, const char* str, IRECT& bounds) const;
+  // How far the pen moves over the string (a caret steps by this; a space has an
+  // advance though it has no ink): DoMeasureText's width here, the glyph advances in a
+  // backend that has them. 0 for a null or empty string.
+  virtual float MeasureTextAdvance(const IText& text, const char* str) const;
   void DrawText(const IText& text, const char* str, const IRECT& bounds, const IBlend* blend = nullptr);
   void DrawText(const IText& text, const char* str, float x, float y, const IBlend* blend = nullptr);
   // Backend without multi-line text: draws "Unsupported".
@@ -600,6 +625,8 @@ public:
   virtual ECursor SetMouseCursor(ECursor cursor = ECursor::Arrow);
   virtual bool InitiateExternalFileDragDrop(const char* path, const IRECT& iconBounds) { return false; }
   virtual const char* GetPlatformAPIStr() { return ""; }
+  // The drawing backend's name, as the frame-rate display shows it.
+  virtual const char* GetDrawingAPIStr() { return ""; }
   virtual const char* GetBundleID() const { return ""; }
   virtual const char* GetAppGroupID() const { return ""; }
   virtual void AttachPlatformView(const IRECT& r, void* view) {}
@@ -688,7 +715,13 @@ private:
   bool registerFont(const char* fontID, const PlatformFontPtr& font);
   void removeAt(int idx);
   void forgetControl(IControl* control);
-  void deleteSpecial(IControl*& slot);
+  template <class Slot>
+  void deleteSpecial(Slot*& slot);
+  // Gives a special control its back-pointers, OnInit, OnResize and OnRescale.
+  void initSpecial(IControl* control);
+  // A prompt answered at once as dismissed (null menu, context choice -1), inside its own
+  // gestures, with the gestures the requester's press opened ended after it.
+  void answerMenuDismissed(IControl& control, int valIdx, bool isContext);
   void endGestures(const std::function<bool(const OpenGesture&)>& which);
   enum class Delivery { ControlPresent, ControlRemoved, ContextGone };
   // Runs a prompt answer's callback on control, counted and inside its own gestures.
@@ -698,10 +731,10 @@ private:
   std::vector<IControl*> mControls;
   std::unordered_map<int, IControl*> mTagMap;
   IControl* mCornerResizer = nullptr;
-  std::vector<IControl*> mBubbleControls;
-  IControl* mPopupControl = nullptr;
-  IControl* mFPSDisplay = nullptr;
-  IControl* mTextEntryControl = nullptr;
+  std::vector<IBubbleControlBase*> mBubbleControls;
+  IPopupMenuControlBase* mPopupControl = nullptr;
+  IFPSDisplayControlBase* mFPSDisplay = nullptr;
+  ITextEntryControlBase* mTextEntryControl = nullptr;
   IPopupMenu mPromptPopupMenu;
   std::string mSharedResourcesSubPath;
 
@@ -726,6 +759,7 @@ private:
   bool mEnableMultiTouch = false;
   EUIResizerMode mResizerMode = EUIResizerMode::Scale;
   double mPrevTimestamp = 0.0;
+  bool mPrevTimestampKnown = false;  // a frame was begun since the display was attached
   KeyHandlerFunc mKeyHandlerFunc;
   std::function<void()> mDisplayTickFunc;
   std::function<void(EUIAppearance)> mAppearanceChangedFunc;

@@ -440,6 +440,12 @@ float ICanvas::MeasureText(const IText& text, const char* str, IRECT& bounds) co
   return DoMeasureText(text, str, bounds);
 }
 
+float ICanvas::MeasureTextAdvance(const IText& text, const char* str) const {
+  if (str == nullptr || str[0] == '\0') return 0.f;
+  IRECT bounds;
+  return DoMeasureText(text, str, bounds);
+}
+
 void ICanvas::DrawText(const IText& text, const char* str, const IRECT& bounds, const IBlend* blend) {
   if (str == nullptr || str[0] == '\0') return;
   DoDrawText(text, str, bounds, blend);

@@ -34,7 +34,12 @@ IControl* ICanvas::GetMouseControl(float x, float y, bool capture, bool mouseOve
 
   IControl* control = nullptr;
   int idx = -1;
-  if (mCornerResizer != nullptr && mCornerResizer->GetRECT().ContainsPoint(x, y)) {
+  // An expanded drawn menu, else an open drawn text box, takes every event.
+  if (mPopupControl != nullptr && mPopupControl->IsExpanded()) {
+    control = mPopupControl;
+  } else if (mTextEntryControl != nullptr && mTextEntryControl->IsEditing()) {
+    control = mTextEntryControl;
+  } else if (mCornerResizer != nullptr && mCornerResizer->GetRECT().ContainsPoint(x, y)) {
     control = mCornerResizer;
   } else if (mFPSDisplay != nullptr && mFPSDisplay->GetRECT().ContainsPoint(x, y)) {
     control = mFPSDisplay;

@@ -45,7 +45,10 @@ void ICanvas::CreateTextEntry(IControl& control, const IText& text, const IRECT&
   mTextEntryValIdx = valIdx;
   ++mTextEntryGeneration;
   const int paramIdx = valIdx >= 0 ? control.GetParamIdx(valIdx) : kNoLinkedParam;
-  CreatePlatformTextEntry(paramIdx, text, bounds, control.GetTextEntryLength(), str != nullptr ? str : "");
+  if (mTextEntryControl != nullptr)
+    mTextEntryControl->CreateTextEntry(paramIdx, text, bounds, control.GetTextEntryLength(), str != nullptr ? str : "");
+  else
+    CreatePlatformTextEntry(paramIdx, text, bounds, control.GetTextEntryLength(), str != nullptr ? str : "");
   if (mInTextEntry != nullptr) mInTextEntry->SetDirty(false);
 }
 
@@ -55,6 +58,18 @@ void ICanvas::CreatePopupMenu(IControl& control, IPopupMenu& menu, const IRECT& 
 
 void ICanvas::DoCreatePopupMenu(IControl& control, IPopupMenu& menu, const IRECT& bounds, int valIdx,
                                 bool isContext) {
+  // The drawn menu shows one menu at a time, and whether it can take this one is decided
+  // before anything of the pending request changes: an expanded menu keeps its requester,
+  // and the newcomer is answered at once as dismissed; one still fading out after its
+  // choice is closed now and shows the new menu.
+  if (mPopupControl != nullptr) {
+    if (mPopupControl->IsExpanded()) {
+      answerMenuDismissed(control, valIdx, isContext);
+      return;
+    }
+    if (mPopupControl->IsBusy()) mPopupControl->CloseNow();
+  }
+
   // The menu takes the pointer; gestures opened by the press stay open until the answer.
   releaseCaptures(false);
   // A different control's pending menu is overtaken and will get no answer: the gestures
@@ -70,9 +85,25 @@ void ICanvas::DoCreatePopupMenu(IControl& control, IPopupMenu& menu, const IRECT
     if (alive.expired() || mInPopupMenu != &control) return;
   }
 
+  if (mPopupControl != nullptr) {
+    // It answers through SetControlValueAfterPopupMenu when a choice closes it.
+    mPopupControl->CreatePopupMenu(menu, bounds);
+    return;
+  }
   bool isAsync = false;
   IPopupMenu* chosen = CreatePlatformPopupMenu(menu, bounds, isAsync);
   if (!isAsync && mInPopupMenu != nullptr) SetControlValueAfterPopupMenu(chosen);
+}
+
+void ICanvas::answerMenuDismissed(IControl& control, int valIdx, bool isContext) {
+  IControl* c = &control;
+  const Delivery outcome = deliverPrompt(c, [&] {
+    if (isContext)
+      c->OnContextSelection(-1);
+    else
+      c->OnPopupMenuSelection(nullptr, valIdx);
+  });
+  if (outcome == Delivery::ControlPresent) EndParamGesturesOf(c);
 }
 
 void ICanvas::SetControlValueAfterPopupMenu(IPopupMenu* menu) {

@@ -122,10 +122,13 @@ void ICanvas::PrepareRegion(const IRECT& r) {
 
 void ICanvas::BeginFrame() {
   // Frame times are measured only for the frame-rate display, which this product never
-  // attaches.
+  // attaches. The first frame after it was attached has no previous frame to measure from.
   if (mFPSDisplay == nullptr) return;
   static const double start = NowMs();
-  mPrevTimestamp = (NowMs() - start) / 1000.0;
+  const double now = (NowMs() - start) / 1000.0;
+  if (mPrevTimestampKnown) mFPSDisplay->Update(static_cast<float>(now - mPrevTimestamp));
+  mPrevTimestamp = now;
+  mPrevTimestampKnown = true;
 }
 
 }  // namespace plugkit::canvas

@@ -141,6 +141,9 @@ public:
 
   // ---- Text and fonts ----
   float DoMeasureText(const IText& text, const char* str, IRECT& bounds) const override;
+  // The pen's advance over the string from the glyph positions (a space advances though it
+  // has no ink); 0 for an unknown face.
+  float MeasureTextAdvance(const IText& text, const char* str) const override;
   void DoDrawText(const IText& text, const char* str, const IRECT& bounds, const IBlend* blend) override;
   // Rows broken at the width of bounds, placed by the text's alignment.
   void DrawMultiLineText(const IText& text, const char* str, const IRECT& bounds,

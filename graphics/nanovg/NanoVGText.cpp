@@ -73,6 +73,15 @@ float ICanvasNanoVG::DoMeasureText(const IText& text, const char* str, IRECT& bo
   return bounds.Width();
 }
 
+float ICanvasNanoVG::MeasureTextAdvance(const IText& text, const char* str) const {
+  if (mVG == nullptr || str == nullptr || str[0] == '\0') return 0.f;
+  nvgFontBlur(mVG, 0.f);
+  nvgFontSize(mVG, text.size);
+  nvgFontFace(mVG, text.font);
+  nvgTextAlign(mVG, NVG_ALIGN_LEFT | NVG_ALIGN_BASELINE);
+  return nvgTextBounds(mVG, 0.f, 0.f, str, nullptr, nullptr);
+}
+
 void ICanvasNanoVG::DoDrawText(const IText& text, const char* str, const IRECT& bounds, const IBlend* blend) {
   if (mVG == nullptr || str == nullptr) return;
   IRECT measured = bounds;

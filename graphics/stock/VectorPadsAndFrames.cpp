@@ -100,8 +100,15 @@ IVPlotControl::IVPlotControl(const IRECT& bounds, const std::vector<Plot>& plots
 
 void IVPlotControl::AddPlotFunc(const IColor& color, std::function<double(double)> func) {
   mPlots.push_back({color, std::move(func)});
+  invalidateLayer();
   SetDirty(false);
 }
+
+void IVPlotControl::invalidateLayer() {
+  if (mLayer) mLayer->Invalidate();
+}
+
+void IVPlotControl::OnAppearanceChanged() { invalidateLayer(); }
 
 void IVPlotControl::OnResize() {
   SetTargetRECT(MakeRects(mRECT, false));
@@ -112,14 +119,30 @@ void IVPlotControl::OnResize() {
 void IVPlotControl::Draw(ICanvas& g) {
   DrawBackground(g, mRECT);
   DrawLabel(g);
-  drawBody(g);
+  // The layer holds the body with what its strokes spill over the widget's edges.
+  const IRECT layerBounds = mWidgetBounds.GetPadded(std::max(mStyle.frameThickness, mTrackSize));
+  if (!mUseLayer || !(mWidgetBounds.Width() > 0.f && mWidgetBounds.Height() > 0.f)) {
+    drawBody(g, &mBlend);
+    return;
+  }
+  if (!g.CheckLayer(mLayer)) {
+    g.StartLayer(this, layerBounds);
+    drawBody(g, nullptr);
+    mLayer = g.EndLayer();
+    // A backend that could make no layer bitmap: the body is drawn directly.
+    if (!mLayer || mLayer->GetAPIBitmap() == nullptr) {
+      drawBody(g, &mBlend);
+      return;
+    }
+  }
+  g.DrawLayer(mLayer, &mBlend);
 }
 
-void IVPlotControl::drawBody(ICanvas& g) {
+void IVPlotControl::drawBody(ICanvas& g, const IBlend* blend) {
   const IRECT& w = mWidgetBounds;
   const float xStep = w.Width() / static_cast<float>(mHorizontalDivisions);
   const float yStep = w.Height() / static_cast<float>(mVerticalDivisions + 2);
-  g.DrawGrid(GetColor(kShadow), w, xStep, yStep, &mBlend, 1.f);
+  g.DrawGrid(GetColor(kShadow), w, xStep, yStep, blend, 1.f);
 
   const IRECT area = w.GetReducedFromTop(yStep).GetReducedFromBottom(yStep);
   const int n = NPoints();
@@ -130,9 +153,9 @@ void IVPlotControl::drawBody(ICanvas& g) {
       const double y = plot.func ? plot.func(x) : 0.0;
       mPoints[static_cast<size_t>(j)] = range != 0.0 ? static_cast<float>((y - mMin) / range) : 0.5f;
     }
-    g.DrawData(plot.color, area, mPoints.data(), n, nullptr, &mBlend, mTrackSize);
+    g.DrawData(plot.color, area, mPoints.data(), n, nullptr, blend, mTrackSize);
   }
-  if (mStyle.drawFrame) g.DrawRect(GetColor(kFrame), w, &mBlend, mStyle.frameThickness);
+  if (mStyle.drawFrame) g.DrawRect(GetColor(kFrame), w, blend, mStyle.frameThickness);
 }
 
 // ---------------------------------------------------------------------------------------

@@ -16,6 +16,7 @@
 
 #include "graphics/IContainerBase.h"
 #include "graphics/IVectorBase.h"
+#include "graphics/Layer.h"
 
 namespace plugkit::canvas {
 
@@ -61,25 +62,27 @@ public:
   // Each function is sampled at numPoints evenly spaced x in 0..1 (at least 2) and drawn
   // with min..max mapped onto the curve area; min = max draws at mid-height.
   //
-  // useLayer asks for the drawn body to be cached in an offscreen layer and redrawn from
-  // there. The graphics context has no layers yet: the flag is kept, and every frame draws
-  // the body (follow-up: cache it once layers exist, invalidated by AddPlotFunc and by a
-  // draw-scale change).
+  // useLayer caches the drawn body (grid, curves, frame) in an offscreen layer: later
+  // frames draw the layer and call no function, until a function is added, the style or
+  // the control's rectangle changes, or the draw or screen scale does.
   IVPlotControl(const IRECT& bounds, const std::vector<Plot>& plots = {}, int numPoints = 100, const char* label = "",
                 const IVStyle& style = DEFAULT_STYLE, float min = -1.f, float max = 1.f, bool useLayer = false);
 
   void AddPlotFunc(const IColor& color, std::function<double(double)> func);
   void Draw(ICanvas& g) override;
   void OnResize() override;
+  void OnAppearanceChanged() override;
 
   int NPlots() const { return static_cast<int>(mPlots.size()); }
   int NPoints() const { return static_cast<int>(mPoints.size()); }
   bool GetUseLayer() const { return mUseLayer; }
 
 private:
-  void drawBody(ICanvas& g);
+  void drawBody(ICanvas& g, const IBlend* blend);
+  void invalidateLayer();
 
   std::vector<Plot> mPlots;
+  OwnedLayer mLayer;
   float mMin;
   float mMax;
   bool mUseLayer;

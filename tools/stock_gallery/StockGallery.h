@@ -1,9 +1,9 @@
 #pragma once
-// The stock gallery: one of every stock control, laid out on a grid over a graphics
-// context, each under a tag of its own. The product's panel places none of them; the
-// suites of the stock controls drive them here, and a picture of the gallery can be drawn
-// once a drawing backend exists. Main thread only; attaching fails only as attaching any
-// control does (a tag already taken leaves that control out).
+// The stock gallery: one of every stock control, laid out on two pages (each a grid over a
+// graphics context), each under a tag of its own. The product's panel places none of
+// them; the suites of the stock controls drive them here, and a picture of the gallery can
+// be drawn once a drawing backend exists. Main thread only; attaching fails only as
+// attaching any control does (a tag already taken leaves that control out).
 #include "graphics/ICanvas.h"
 
 namespace stock_gallery {
@@ -47,5 +47,40 @@ inline constexpr const char* kGroupName = "stock-gallery";
 
 // A 4 x 6 grid over the context's bounds; the group frame is attached last.
 void attach(plugkit::canvas::ICanvas& g, const Params& params);
+
+// The second page: the controls that draw images, the directory browser, and the special
+// controls (drawn menu and text entry, value bubble, corner resizer, frame-rate display),
+// which it attaches to the context. Its bitmaps come from the caller (an empty one leaves
+// its control empty, drawing nothing); its SVG images are made here.
+struct ImageParams {
+  plugkit::canvas::IBitmap frames;  // three frames stacked (knob, switch, meter, plain bitmap)
+  plugkit::canvas::IBitmap handle;  // one frame (slider handle, button, rotating knob)
+  plugkit::canvas::IBitmap font;    // a bitmap font, characters from code 32 up
+  const char* folder = "";          // the folder the file menu lists (".txt" files)
+  int level = plugkit::canvas::kNoLinkedParam;   // a continuous parameter (knobs, sliders, caption)
+  int toggle = plugkit::canvas::kNoLinkedParam;  // a bool parameter (toggle, switches)
+};
+
+enum ImageTag : int {
+  kFileMenu = 2000,
+  kValueCaption,
+  kSVGButton,
+  kSVGToggle,
+  kSVGKnob,
+  kSVGSwitch,
+  kSVGSlider,
+  kBitmap,
+  kBitmapMeter,
+  kBitmapButton,
+  kBitmapSwitch,
+  kBitmapSlider,
+  kBitmapKnob,
+  kBitmapRotater,
+  kBitmapText,
+  kEndImageTag,
+};
+
+// A 4 x 4 grid over the context's bounds; the frame-rate display takes the last cell.
+void attachImagesAndOverlays(plugkit::canvas::ICanvas& g, const ImageParams& params);
 
 }  // namespace stock_gallery

@@ -202,6 +202,24 @@ TEST(Text, AnUnknownFaceMeasuresNothingAndDrawsNothing) {
   EXPECT_TRUE(inkOf(e).empty());
 }
 
+TEST(Text, AdvancesStepOverSpacesThatHaveNoInk) {
+  Editor e(100, 20, 1.f, 1.f, loadRoboto);
+  const IText t = style(ETextHAlign::Left, ETextVAlign::Top);
+  float space = 0.f, a = 0.f, aSpaceA = 0.f, spaceInk = 0.f, unknown = -1.f;
+  e.draw([&](ICanvas& g) {
+    space = g.MeasureTextAdvance(t, " ");
+    a = g.MeasureTextAdvance(t, "a");
+    aSpaceA = g.MeasureTextAdvance(t, "a a");
+    IRECT box;
+    spaceInk = g.MeasureText(t, " ", box);
+    unknown = g.MeasureTextAdvance(style(ETextHAlign::Left, ETextVAlign::Top, "NoSuchFont"), "a a");
+  });
+  EXPECT_GT(space, 2.f) << "a space at 14 advances by about a quarter em";
+  EXPECT_LT(spaceInk, space) << "its ink box is narrower than its advance";
+  EXPECT_NEAR(aSpaceA, 2 * a + space, 1.f) << "advances add up along the string";
+  EXPECT_EQ(unknown, 0.f);
+}
+
 TEST(MultiLineText, BottomAlignmentPutsTheFirstRowThreeLinesAboveTheBottom) {
   Editor e(100, 100, 1.f, 1.f, loadRoboto);
   e.draw([](ICanvas& g) {

@@ -1,11 +1,18 @@
-// The stock gallery: every stock control attached on one layout, drawn, and clicked once
-// through the dispatch, with every host edit balanced.
+// The stock gallery: every stock control attached on its two pages, drawn, and clicked once
+// through the dispatch, with every host edit balanced; the second page's prompts drawn by
+// the drawn menu and text entry, and its slider's bubble.
 #include <cmath>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "graphics/stock/DirBrowseControlBase.h"
+#include "graphics/stock/OverlayControls.h"
+#include "graphics/stock/PopupMenuControl.h"
+#include "graphics/stock/TextEntryControl.h"
 #include "tests/graphics/stock/stock_fixture.h"
+#include "tests/support/canvas/image_fixture.h"
+#include "tests/support/temp_dir.h"
 #include "tools/stock_gallery/StockGallery.h"
 
 using namespace stocktest;
@@ -88,4 +95,115 @@ TEST_F(StockGalleryTest, AClickOnEachControlKeepsEveryHostEditBalanced) {
   EXPECT_EQ(platform.openedURLs.size(), 1u);
   EXPECT_EQ(dlg.GetParam(kLetter)->Value(), 3.0) << "the menu button's choice came last";
   EXPECT_TRUE(platform.scriptEmpty());
+}
+
+// ---------------------------------------------------------------------------------------
+// The second page: image controls, the file menu and the special controls
+
+namespace {
+
+class StockImageGalleryTest : public StockTest {
+protected:
+  void SetUp() override {
+    StockTest::SetUp();
+    if (HasFatalFailure()) return;
+    using sp::test::RGBAImage;
+    auto load = [this](const char* name, const RGBAImage& image, int frames) {
+      const std::string png = sp::test::encodePNG(image);
+      return g->LoadBitmap(name, png.data(), static_cast<int>(png.size()), frames, false, 1);
+    };
+    ASSERT_TRUE(sp::test::writeFile(folder / "beta.txt", "b"));
+    ASSERT_TRUE(sp::test::writeFile(folder / "alpha.txt", "a"));
+    ASSERT_TRUE(sp::test::writeFile(folder / "skip.wav", "w"));
+    params.frames = load("gallery-frames.png", RGBAImage::gradient(30, 90), 3);
+    params.handle = load("gallery-handle.png", RGBAImage::solid(12, 20, 40, 40, 200), 1);
+    params.font = load("gallery-font.png", RGBAImage::gradient(6, 12 * 96), 96);
+    ASSERT_TRUE(params.frames.IsValid() && params.handle.IsValid() && params.font.IsValid());
+    folderPath = folder.path().string();
+    params.folder = folderPath.c_str();
+    params.level = kLevel;
+    params.toggle = kPower;
+    stock_gallery::attachImagesAndOverlays(*g, params);
+  }
+  IRECT rectOf(int tag) { return g->GetControlWithTag(tag)->GetRECT(); }
+  void clickAt(int tag) {
+    const IRECT& r = g->GetControlWithTag(tag)->GetTargetRECT();
+    mouse->click(r.CentreX(), r.CentreY());
+  }
+
+  sp::test::TempDir folder;
+  std::string folderPath;
+  stock_gallery::ImageParams params;
+};
+
+}  // namespace
+
+TEST_F(StockImageGalleryTest, EveryControlIsPlacedAndTheSpecialSlotsAreFilled) {
+  for (int tag = stock_gallery::kFileMenu; tag < stock_gallery::kEndImageTag; ++tag) {
+    IControl* c = g->GetControlWithTag(tag);
+    ASSERT_NE(c, nullptr) << "tag " << tag;
+    EXPECT_TRUE(g->GetBounds().Contains(c->GetRECT())) << "tag " << tag;
+  }
+  EXPECT_NE(g->GetPopupMenuControl(), nullptr);
+  EXPECT_NE(g->GetTextEntryControl(), nullptr);
+  EXPECT_EQ(g->NBubbleControls(), 1);
+  EXPECT_NE(g->GetCornerResizer(), nullptr);
+  ASSERT_NE(g->GetFPSDisplay(), nullptr);
+  EXPECT_FALSE(g->GetFPSDisplay()->GetRECT().Intersects(g->GetCornerResizer()->GetRECT()));
+
+  g->clearDrawOps();
+  ASSERT_TRUE(g->tick());
+  EXPECT_GE(g->count(sp::test::DrawOp::DrawBitmap), 8);
+  EXPECT_GT(g->count(sp::test::DrawOp::PathFill), 10);
+  for (const sp::test::DrawOp& op : g->drawOps())
+    for (float a : op.args) ASSERT_TRUE(std::isfinite(a)) << sp::test::describe(op);
+}
+
+TEST_F(StockImageGalleryTest, ClicksKeepEveryHostEditBalancedAndPromptsAreDrawn) {
+  dlg.log.clear();
+  for (int tag = stock_gallery::kSVGButton; tag < stock_gallery::kEndImageTag; ++tag) {
+    clickAt(tag);
+    after(17);
+  }
+  after(200);
+  expectBalancedEdits(dlg.log);
+  EXPECT_EQ(g->NOpenGestures(), 0);
+
+  // The file menu opens in the drawn menu, sorted, without the other files.
+  auto* menu = static_cast<IPopupMenuControl*>(g->GetPopupMenuControl());
+  clickAt(stock_gallery::kFileMenu);
+  ASSERT_TRUE(menu->IsExpanded());
+  ASSERT_EQ(menu->GetPanel(0)->NCells(), 2);
+  after(101);
+  const IRECT* first = menu->GetPanel(0)->GetCell(0);
+  mouse->click(first->CentreX(), first->CentreY());
+  StringBuf chosen;
+  static_cast<IDirBrowseControlBase*>(g->GetControlWithTag(stock_gallery::kFileMenu))->GetSelectedFile(chosen);
+  EXPECT_EQ(std::string(chosen.Get()), (folder / "alpha.txt").string());
+
+  // The caption's value is typed into the drawn text entry.
+  dlg.log.clear();
+  clickAt(stock_gallery::kValueCaption);
+  auto* entry = static_cast<ITextEntryControl*>(g->GetTextEntryControl());
+  ASSERT_TRUE(entry->IsEditing());
+  for (const char* key : {"0", ".", "2", "5"}) mouse->keyDown(key[0] == '.' ? 0 : key[0], key);
+  mouse->keyDown(kVK_RETURN, "\r");
+  // The click's own edit, then the typed value's.
+  EXPECT_EQ(dlg.log, (Log{"Begin 3", "End 3", "Begin 3", "Send 3 0.25", "End 3"}));
+  EXPECT_NEAR(dlg.GetParam(kLevel)->Value(), 0.25, 1e-9);
+}
+
+TEST_F(StockImageGalleryTest, DraggingTheBitmapSliderShowsItsValueInTheBubble) {
+  const IRECT r = g->GetControlWithTag(stock_gallery::kBitmapSlider)->GetRECT();
+  mouse->press(r.CentreX(), r.CentreY());
+  mouse->dragTo(r.CentreX() + 10.f, r.CentreY());
+  auto* bubble = static_cast<IBubbleControl*>(g->GetBubbleControl(0));
+  EXPECT_FALSE(bubble->IsHidden());
+  EXPECT_EQ(bubble->GetCaller(), g->GetControlWithTag(stock_gallery::kBitmapSlider));
+  StringBuf shown;
+  dlg.GetParam(kLevel)->GetDisplay(shown);
+  EXPECT_STREQ(bubble->GetStr(), shown.Get());
+  mouse->release();
+  for (int i = 0; i < 80; ++i) after(20);
+  EXPECT_TRUE(bubble->IsHidden());
 }

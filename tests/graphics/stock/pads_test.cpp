@@ -164,6 +164,60 @@ TEST_F(StockPadsTest, PlotWithOnePointOrAnEmptyRangeStaysFinite) {
   EXPECT_NE(std::find(paths.begin(), paths.end(), "L 100 60"), paths.end());
 }
 
+TEST_F(StockPadsTest, APlotWithALayerCallsItsFunctionsOnlyWhenTheLayerIsRedrawn) {
+  int calls[3] = {0, 0, 0};
+  const std::vector<IVPlotControl::Plot> plots = {
+      {COLOR_RED, [&calls](double x) { ++calls[0]; return x; }},
+      {COLOR_BLUE, [&calls](double x) { ++calls[1]; return 1.0 - x; }},
+  };
+  auto* plot = attach(new IVPlotControl(IRECT(0, 0, 100, 120), plots, 10, "", bareStyle(), 0.f, 1.f, true));
+  auto frame = [&] {
+    drawOnly(*plot);
+    return std::vector<int>{calls[0], calls[1], calls[2]};
+  };
+  EXPECT_EQ(frame(), (std::vector<int>{10, 10, 0}));
+  // The cached frame: the layer drawn with the control's blend, no function called.
+  EXPECT_EQ(frame(), (std::vector<int>{10, 10, 0}));
+  const auto drawn = g->opsOf({sp::test::DrawOp::DrawBitmap});
+  ASSERT_EQ(drawn.size(), 1u);
+  EXPECT_TRUE(drawn[0].hasBlend);
+  EXPECT_EQ(g->count(sp::test::DrawOp::PathStroke), 0);
+
+  plot->AddPlotFunc(COLOR_GREEN, [&calls](double) { ++calls[2]; return 0.5; });
+  EXPECT_EQ(frame(), (std::vector<int>{20, 20, 10}));
+  EXPECT_EQ(frame(), (std::vector<int>{20, 20, 10}));
+  g->Resize(640, 400, 2.f);
+  EXPECT_EQ(frame(), (std::vector<int>{30, 30, 20}));
+  g->SetScreenScale(2.f);
+  EXPECT_EQ(frame(), (std::vector<int>{40, 40, 30}));
+  plot->SetColor(kFrame, COLOR_RED);
+  EXPECT_EQ(frame(), (std::vector<int>{50, 50, 40}));
+  g->SetControlBounds(plot, IRECT(10, 10, 110, 130));
+  EXPECT_EQ(frame(), (std::vector<int>{60, 60, 50}));
+  EXPECT_EQ(frame(), (std::vector<int>{60, 60, 50}));
+}
+
+TEST_F(StockPadsTest, APlotWithoutALayerCallsItsFunctionsEveryFrame) {
+  int calls = 0;
+  auto* plot = attach(new IVPlotControl(IRECT(0, 0, 100, 120), {{COLOR_RED, [&calls](double x) {
+                                                                   ++calls;
+                                                                   return x;
+                                                                 }}},
+                                        10, "", bareStyle()));
+  drawOnly(*plot);
+  drawOnly(*plot);
+  EXPECT_EQ(calls, 20);
+  EXPECT_EQ(g->count(sp::test::DrawOp::DrawBitmap), 0);
+}
+
+TEST_F(StockPadsTest, APlotWhoseLayerCannotBeMadeDrawsItsBodyDirectly) {
+  platform.failBitmapCreation = true;
+  auto* plot = attach(new IVPlotControl(IRECT(0, 0, 100, 120), {{COLOR_RED, [](double x) { return x; }}}, 10, "",
+                                        bareStyle(), -1.f, 1.f, true));
+  drawOnly(*plot);
+  EXPECT_GT(g->count(sp::test::DrawOp::PathStroke), 0);
+}
+
 // ---------------------------------------------------------------------------------------
 // Group frame
 

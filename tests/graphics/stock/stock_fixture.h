@@ -111,7 +111,7 @@ struct Fill {
 };
 
 // The fills recorded, each with the bounding box of the path it filled (arcs count as
-// their whole circle), in UI units.
+// their whole circle, curves as their points), in UI units.
 inline std::vector<Fill> fills(const sp::test::TestCanvas& g) {
   std::vector<Fill> out;
   bool any = false;
@@ -132,6 +132,10 @@ inline std::vector<Fill> fills(const sp::test::TestCanvas& g) {
       case sp::test::DrawOp::PathClear: any = false; break;
       case sp::test::DrawOp::PathMoveTo:
       case sp::test::DrawOp::PathLineTo: add(op.matrix, a[0], a[1]); break;
+      case sp::test::DrawOp::PathQuadraticBezierTo:
+      case sp::test::DrawOp::PathCubicBezierTo:
+        for (size_t i = 0; i + 1 < a.size(); i += 2) add(op.matrix, a[i], a[i + 1]);
+        break;
       case sp::test::DrawOp::PathArc:
         add(op.matrix, a[0] - a[2], a[1] - a[2]);
         add(op.matrix, a[0] + a[2], a[1] + a[2]);

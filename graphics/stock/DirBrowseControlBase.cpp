@@ -1,0 +1,215 @@
+#include "graphics/stock/DirBrowseControlBase.h"
+
+#include <strings.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+
+namespace plugkit::canvas {
+
+namespace {
+
+// The canonical form of a path (links resolved), or empty when it does not resolve.
+std::string resolved(const std::string& path) {
+  char buf[PATH_MAX];
+  return ::realpath(path.c_str(), buf) != nullptr ? std::string(buf) : std::string();
+}
+
+// Whether ancestor is path itself or one of its parent folders, case aside.
+bool isSelfOrAncestor(const std::string& ancestor, const std::string& path) {
+  if (ancestor.empty() || ancestor.size() > path.size()) return false;
+  if (::strncasecmp(ancestor.c_str(), path.c_str(), ancestor.size()) != 0) return false;
+  return ancestor.size() == path.size() || path[ancestor.size()] == '/' || ancestor == "/";
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+// DirScan
+
+DirScan::~DirScan() { close(); }
+
+void DirScan::close() {
+  if (mDir != nullptr) ::closedir(mDir);
+  mDir = nullptr;
+  mEntry = nullptr;
+}
+
+int DirScan::First(const char* dir) {
+  if (dir == nullptr || dir[0] == '\0') return -1;
+  close();
+  mPath = dir;
+  while (!mPath.empty() && (mPath.back() == '/' || mPath.back() == '\\')) mPath.pop_back();
+  if (mPath.empty()) mPath = "/";
+  mDir = ::opendir(mPath.c_str());
+  if (mDir == nullptr) return 1;
+  return Next() ? 0 : 1;
+}
+
+bool DirScan::Next() {
+  mEntry = mDir != nullptr ? ::readdir(mDir) : nullptr;
+  return mEntry != nullptr;
+}
+
+const char* DirScan::GetCurrentName() const { return mEntry != nullptr ? mEntry->d_name : ""; }
+
+void DirScan::GetCurrentFullFN(StringBuf& out) const {
+  out.Set(mPath.c_str());
+  if (mPath != "/") out.Append("/");
+  out.Append(GetCurrentName());
+}
+
+int DirScan::GetCurrentIsDirectory() const {
+  if (mEntry == nullptr) return 0;
+  StringBuf full;
+  GetCurrentFullFN(full);
+  struct stat st;
+  switch (mEntry->d_type) {
+    case DT_DIR: return 1;
+    case DT_LNK: {
+      if (::stat(full.Get(), &st) != 0 || !S_ISDIR(st.st_mode)) return 0;
+      return isSelfOrAncestor(resolved(full.Get()), resolved(mPath)) ? 4 : 2;
+    }
+    case DT_UNKNOWN: {
+      // The file system did not say: ask it about the entry itself, then its target.
+      if (::lstat(full.Get(), &st) != 0) return 0;
+      if (S_ISDIR(st.st_mode)) return 1;
+      if (!S_ISLNK(st.st_mode) || ::stat(full.Get(), &st) != 0 || !S_ISDIR(st.st_mode)) return 0;
+      return isSelfOrAncestor(resolved(full.Get()), resolved(mPath)) ? 4 : 2;
+    }
+    default: return 0;
+  }
+}
+
+// ---------------------------------------------------------------------------------------
+// The browser base
+
+IDirBrowseControlBase::IDirBrowseControlBase(const IRECT& bounds, const char* extension, bool showFileExtensions,
+                                             bool scanRecursively, bool showEmptySubmenus)
+    : IContainerBase(bounds),
+      mScanRecursively(scanRecursively),
+      mShowFileExtensions(showFileExtensions),
+      mShowEmptySubmenus(showEmptySubmenus),
+      mExtension(extension != nullptr ? extension : "") {}
+
+void IDirBrowseControlBase::AddPath(const char* path, const char* label) {
+  mPaths.emplace_back(path != nullptr ? path : "");
+  mPathLabels.emplace_back(label != nullptr ? label : "");
+}
+
+void IDirBrowseControlBase::ClearPathList() {
+  mPaths.clear();
+  mPathLabels.clear();
+  mFiles.clear();
+  mItems.clear();
+  mSelectedItemIndex = -1;
+}
+
+IPopupMenu::Item* IDirBrowseControlBase::GetItem(int idx) const {
+  return idx >= 0 && idx < NItems() ? mItems[static_cast<size_t>(idx)] : nullptr;
+}
+
+const char* IDirBrowseControlBase::GetFile(int idx) const {
+  return idx >= 0 && idx < NFiles() ? mFiles[static_cast<size_t>(idx)].c_str() : "";
+}
+
+void IDirBrowseControlBase::SetupMenu() {
+  mFiles.clear();
+  mItems.clear();
+  mMainMenu.RemoveAllItems();
+  mMainMenu.SetChosenItemIdx(-1);
+  mSelectedItemIndex = -1;
+  if (mPaths.size() == 1) {
+    ScanDirectory(mPaths[0].c_str(), mMainMenu);
+  } else {
+    for (size_t i = 0; i < mPaths.size(); ++i) {
+      auto* submenu = new IPopupMenu();
+      mMainMenu.AddItem(mPathLabels[i].c_str(), static_cast<int>(i), submenu);
+      ScanDirectory(mPaths[i].c_str(), *submenu);
+    }
+  }
+  CollectSortedItems(&mMainMenu);
+}
+
+void IDirBrowseControlBase::ScanDirectory(const char* path, IPopupMenu& menu) {
+  std::vector<FolderId> descent;
+  scanDirectory(path != nullptr ? path : "", menu, descent);
+}
+
+void IDirBrowseControlBase::scanDirectory(const std::string& path, IPopupMenu& menu, std::vector<FolderId>& descent) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return;
+  descent.emplace_back(st.st_dev, st.st_ino);
+
+  DirScan scan;
+  if (scan.First(path.c_str()) == 0) {
+    do {
+      const std::string name = scan.GetCurrentName();
+      if (name.empty() || name[0] == '.') continue;
+      StringBuf full;
+      scan.GetCurrentFullFN(full);
+
+      const int folder = scan.GetCurrentIsDirectory();
+      if (mScanRecursively && folder != 0) {
+        // A link back to the scanned folder or above it, and a folder already being
+        // scanned further up (a cycle of links), are not entered again.
+        struct stat sub;
+        if (folder == 4 || ::stat(full.Get(), &sub) != 0) continue;
+        if (std::find(descent.begin(), descent.end(), FolderId(sub.st_dev, sub.st_ino)) != descent.end()) continue;
+        auto* submenu = new IPopupMenu();
+        menu.AddItem(name.c_str(), -2, submenu);
+        scanDirectory(full.Get(), *submenu, descent);
+        continue;
+      }
+
+      if (mExtension.empty()) continue;
+      const size_t at = name.rfind(mExtension);
+      if (at == std::string::npos || at == 0 || at + mExtension.size() != name.size()) continue;
+      // Regular files and links to them only: not a folder, a pipe or a device so named.
+      struct stat file;
+      if (::stat(full.Get(), &file) != 0 || !S_ISREG(file.st_mode)) continue;
+      const std::string text = mShowFileExtensions ? name : name.substr(0, at);
+      menu.AddItem(new IPopupMenu::Item(text.c_str(), IPopupMenu::Item::kNoFlags, NFiles()), -2);
+      mFiles.emplace_back(full.Get());
+    } while (scan.Next());
+  }
+  if (!mShowEmptySubmenus) menu.RemoveEmptySubmenus();
+  descent.pop_back();
+}
+
+void IDirBrowseControlBase::CollectSortedItems(IPopupMenu* menu) {
+  if (menu == nullptr) return;
+  for (int i = 0; i < menu->NItems(); ++i) {
+    IPopupMenu::Item* item = menu->GetItem(i);
+    if (item->GetSubmenu() != nullptr)
+      CollectSortedItems(item->GetSubmenu());
+    else
+      mItems.push_back(item);
+  }
+}
+
+int IDirBrowseControlBase::SetSelectedFile(const char* path) {
+  mSelectedItemIndex = -1;
+  if (path == nullptr) return -1;
+  for (int i = 0; i < NItems(); ++i) {
+    const int tag = mItems[static_cast<size_t>(i)]->GetTag();
+    if (tag >= 0 && tag < NFiles() && mFiles[static_cast<size_t>(tag)] == path) {
+      mSelectedItemIndex = i;
+      break;
+    }
+  }
+  return mSelectedItemIndex;
+}
+
+void IDirBrowseControlBase::GetSelectedFile(StringBuf& path) const {
+  const IPopupMenu::Item* item = GetItem(mSelectedItemIndex);
+  path.Set(item != nullptr ? GetFile(item->GetTag()) : "");
+}
+
+void IDirBrowseControlBase::CheckSelectedItem() {
+  if (const IPopupMenu::Item* item = GetItem(mSelectedItemIndex)) mMainMenu.CheckItemAlone(item);
+}
+
+}  // namespace plugkit::canvas
