@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "graphics/SpecialControls.h"
 #include "platform/mac/ICanvasView.h"
 #include "platform/mac/ViewRules.h"
 #include "shims/apple/corefoundation/Dispatch.h"
@@ -75,6 +76,8 @@ void ICanvasMac::UpdateTooltips() {
   if (mView == nullptr || !TooltipsEnabled()) return;
   NSAutoreleasePool pool;
   mView->removeAllToolTips();
+  // No tooltip rectangles while a drawn menu is shown or closing.
+  if (const IPopupMenuControlBase* menu = GetPopupMenuControl(); menu != nullptr && menu->IsBusy()) return;
   ForStandardControlsFunc([this](IControl* control) {
     if (!control->IsHidden() && !control->GetTargetRECT().IsEmpty()) mView->registerToolTip(control->GetTargetRECT());
   });

@@ -6,6 +6,7 @@
 // with and without the private cursors, the appearance.
 #include <cmath>
 
+#include "graphics/SpecialControls.h"
 #include "tests/platform/mac/mac_editor.h"
 
 namespace {
@@ -143,6 +144,48 @@ TEST_F(FrameAndCursor, CursorsWithAndWithoutThePrivateOnes) {
   g->SetMouseCursor(static_cast<ECursor>(42));
   EXPECT_EQ(NSApp->currentCursor, "arrowCursor");
   EXPECT_EQ(g->GetCursorKind(), static_cast<ECursor>(42));
+}
+
+class BusyMenu : public IPopupMenuControlBase {
+public:
+  BusyMenu() : IPopupMenuControlBase(IRECT()) {}
+  void Draw(ICanvas&) override {}
+  bool IsExpanded() const override { return busy; }
+  bool IsBusy() const override { return busy; }
+  void CreatePopupMenu(IPopupMenu&, const IRECT&) override {}
+  void CloseNow() override { busy = false; }
+  bool busy = false;
+};
+
+TEST_F(FrameAndCursor, TooltipsCoverTheVisibleControlsWhileNoDrawnMenuIsShown) {
+  open();
+  g->EnableTooltips(true);
+  left->SetTooltip("Left");
+  right->Hide(true);
+  g->UpdateTooltips();
+  ASSERT_EQ(view->toolTips().size(), 1u);
+  EXPECT_EQ(view->toolTips()[0].rect, NSMakeRect(0, 0, 320, 400));
+  EventScript e = events();
+  g->EnableMouseOver(true);
+  auto* probe = new Recorder(IRECT(400, 0, 500, 100));
+  probe->SetTooltip("Probe");
+  g->AttachControl(probe);
+  e.move({450, 50});
+  g->UpdateTooltips();
+  EXPECT_EQ(view->toolTipAt({450, 50}), "Probe");  // the control under the pointer answers
+
+  auto* menu = new BusyMenu();
+  g->AttachPopupMenuControl(menu);
+  menu->busy = true;
+  g->UpdateTooltips();
+  EXPECT_TRUE(view->toolTips().empty());
+  // With tooltips off, earlier rectangles stay.
+  menu->busy = false;
+  g->UpdateTooltips();
+  const size_t shown = view->toolTips().size();
+  g->EnableTooltips(false);
+  g->UpdateTooltips();
+  EXPECT_EQ(view->toolTips().size(), shown);
 }
 
 TEST_F(FrameAndCursor, AppearanceAndWindowlessAnswers) {
