@@ -349,6 +349,13 @@ TEST_P(PanelPixels, SpectrumCurvesSitAtTheirLevels) {
     EXPECT_NEAR(y, 204.f - static_cast<float>(v.response[static_cast<std::size_t>(k)]) * 8.f, 1.5f)
         << "correction at band " << k;
   }
+  // The slow area's top edge at the slow input's level (band 15, 60 Hz: inside the target
+  // band, the fast line 4 dB below it): the area (drawn after the band) over the band just
+  // below, the band alone above.
+  const IColor bandOverPanel = over(kPalette.accent.WithAlpha(71), IColor(255, 15, 15, 15));
+  const float ySlow = yOfLevel(v.input[15]);
+  EXPECT_TRUE(colourNear(p.at(xOfBand(15), ySlow + 2.f), over(IColor(46, 250, 250, 250), bandOverPanel), 4));
+  EXPECT_TRUE(colourNear(p.at(xOfBand(15), ySlow - 4.f), bandOverPanel, 4));
   // The slow area reaches the bottom edge; above the curves (and between the grid lines at
   // 24 and 18 dB, y 109 and 127) the panel shows bare.
   const IColor panelFill(255, 15, 15, 15);
@@ -361,7 +368,7 @@ TEST_P(PanelPixels, SpectrumCurvesSitAtTheirLevels) {
   const double top = std::max(v.inputFast[k], v.input[k]);
   ASSERT_GT(upper - top, 1.5) << "the probe needs room between the curves";
   const Rgba band = p.at(xOfBand(120), (yOfLevel(upper) + yOfLevel(top)) / 2.f);
-  EXPECT_TRUE(colourNear(band, over(kPalette.accent.WithAlpha(71), panelFill), 4));
+  EXPECT_TRUE(colourNear(band, bandOverPanel, 4));
 }
 
 TEST_P(PanelPixels, SpectrumWithoutSignalShowsTheFrozenCorrectionAndHandles) {
