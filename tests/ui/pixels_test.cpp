@@ -4,8 +4,9 @@
 // near the target, a correction that cuts the lows and lifts the highs). Each test writes
 // the PNGs of the controls it checks (SP_RENDER_PNG_DIR, else a temporary folder) and
 // probes pixels at panel positions (x2 at scale 2): colours, heights and extents that a
-// wrong binding, a wrong colour or a misplaced part would change. A last test compares
-// the scale 2 picture, averaged down, with the scale 1 picture control by control.
+// wrong binding, a wrong colour or a misplaced part would change. The last tests compare
+// the scale 2 picture with the scale 1 picture control by control (the ink and where it
+// lies), and a window drawn twice as large on a screen of scale 1 with screen scale 2.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -114,8 +115,9 @@ SpectrumView musicSnapshot() {
 // places in the panel, fed from the members below; the fake plug-in holds the parameters.
 class PanelEditor {
 public:
-  explicit PanelEditor(float screenScale) : scale(screenScale) {
-    plug.SetMakeGraphicsFunc(NanoVGTestCanvas::factory(plug, 640, 400, 1.f, screenScale));
+  // Pixels per panel unit: the window's draw scale times the screen's.
+  explicit PanelEditor(float screenScale, float drawScale = 1.f) : scale(screenScale * drawScale) {
+    plug.SetMakeGraphicsFunc(NanoVGTestCanvas::factory(plug, 640, 400, drawScale, screenScale));
     plug.SetLayoutFunc([this](ICanvas* c) { layout(*c); });
     plug.OpenWindow(nullptr);
     g = static_cast<NanoVGTestCanvas*>(plug.GetGraphics());
@@ -646,4 +648,29 @@ TEST(PanelPixelsAcrossScales, ScaleTwoHoldsTheSameInkInTheSamePlaces) {
     EXPECT_NEAR(b.x, a.x, 2.0) << part.name;
     EXPECT_NEAR(b.y, a.y, 1.0) << part.name;
   }
+}
+
+// A window drawn twice as large on a screen of scale 1 ("Window 2x") shows the same pixels
+// as the panel at its size on a screen of scale 2.
+TEST(PanelPixelsAcrossScales, TwiceTheWindowOnScaleOneMatchesScreenScaleTwo) {
+  PanelEditor screen(2.f), window(1.f, 2.f);
+  ASSERT_NE(screen.g, nullptr);
+  ASSERT_NE(window.g, nullptr);
+  for (PanelEditor* p : {&screen, &window}) {
+    p->plug.setParam(kCorrect, 1.0);
+    p->reading.shortTerm = -12.5;
+    p->draw();
+  }
+  ASSERT_EQ(window.w, screen.w);
+  ASSERT_EQ(window.h, screen.h);
+  window.save("panel_window_twice", IRECT(0, 0, 640, 400));
+  double sum = 0.0;
+  int worst = 0;
+  for (std::size_t i = 0; i < screen.pixels.size(); ++i) {
+    const int d = std::abs(static_cast<int>(screen.pixels[i]) - static_cast<int>(window.pixels[i]));
+    sum += d;
+    worst = std::max(worst, d);
+  }
+  std::printf("mean difference %.4f, largest %d\n", sum / screen.pixels.size(), worst);
+  EXPECT_LT(sum / screen.pixels.size(), 0.05);
 }
