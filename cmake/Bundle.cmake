@@ -1,12 +1,12 @@
-# The composition root: the one place where the plug-in, the panel and (once it is built)
-# the platform layer meet.
+# The composition root: the one place where the plug-in, the panel and the platform layer
+# meet.
 #
 # sp_product is the product as the module composes it (plugin_entry.cpp: the factory's
 # MakePlug and module information), as object files, so a program that links it directly
 # always carries MakePlug. The bundle links it; so does the run command, which hosts the
 # same product in-process.
 add_library(sp_product OBJECT ${CMAKE_SOURCE_DIR}/plugin/plugin_entry.cpp)
-target_link_libraries(sp_product PUBLIC sp_plugin sp_ui sp_graphics_stock sp_framework_entry)
+target_link_libraries(sp_product PUBLIC sp_plugin sp_ui sp_graphics_stock sp_platform_mac sp_framework_entry)
 
 # SpectraPoise.vst3/Contents/x86_64-linux/SpectraPoise.so, exporting only the module
 # entries; every other symbol stays inside (two plug-ins in one host never share globals).

@@ -1,9 +1,10 @@
 // What this module's factory registers and creates: the composition of the product. The
-// plug-in gets the panel's layout here; the platform's graphics maker joins it when the
-// platform layer is part of the build (until then every editor type is declined).
+// plug-in gets the panel's layout and the platform's graphics maker here (the Mac graphics
+// class, which opens the "NSView" editor).
 #include <memory>
 
 #include "framework/vst3/PluginEntry.h"
+#include "platform/mac/ICanvasMac.h"
 #include "plugin/SpectraPoise.h"
 
 namespace plugkit {
@@ -28,6 +29,10 @@ IPluginVST3* MakePlug(const InstanceInfo& info) {
   auto plug = std::make_unique<SpectraPoise>(info);
   SpectraPoise* product = plug.get();
   plug->SetLayoutFunc([product](canvas::ICanvas* graphics) { product->layout(graphics); });
+  plug->setGraphicsMaker([product](canvas::ICanvasEditorDelegate& dlg, int w, int h, int fps, float scale) {
+    return canvas::MakeGraphics(dlg, w, h, fps, scale, product->GetBundleID(), product->GetAppGroupID(),
+                                "SpectraPoise");
+  });
   return plug.release();
 }
 

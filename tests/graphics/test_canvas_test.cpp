@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/graphics/fake_delegate.h"
+#include "tests/support/canvas/event_driver.h"
 #include "tests/support/canvas/test_canvas.h"
 #include "tests/support/canvas/test_clock.h"
 
@@ -139,6 +140,23 @@ TEST_F(TestCanvasTest, TextEntryKeepsItsLengthAndCharacterLimits) {
   EXPECT_EQ(platform.textEntries.size(), 3u);
   platform.queue.drain();
   EXPECT_EQ(g->GetControlInTextEntry(), nullptr);
+}
+
+TEST_F(TestCanvasTest, AClickOutsideAnOpenTextEntryCommitsItBeforeTheClick) {
+  auto* field = new Probe(IRECT(0, 0, 50, 20));
+  auto* other = new Probe(IRECT(100, 0, 150, 20));
+  g->AttachControl(field);
+  g->AttachControl(other);
+  sp::test::EventDriver mouse(*g);
+  platform.leaveTextOpen();
+  g->CreateTextEntry(*field, field->GetText(), field->GetRECT(), "typed", kEveryValIdx);
+  mouse.click(10, 10);  // inside the field: it keeps the focus
+  EXPECT_TRUE(g->textEntryOpen());
+  mouse.click(120, 10);
+  EXPECT_FALSE(g->textEntryOpen());
+  EXPECT_TRUE(field->called("OnTextEntryCompletion typed"));
+  EXPECT_TRUE(other->called("OnMouseDown"));
+  EXPECT_EQ(platform.textEntries[0].delivered, "typed");
 }
 
 TEST_F(TestCanvasTest, FilePromptsAnswerLikeTheirPlatformCounterparts) {

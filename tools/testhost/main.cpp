@@ -11,7 +11,9 @@
 //       --reaper           offer REAPER's host-function interface
 //       --state-in FILE    restore this state before processing
 //       --state-out FILE   save the state after processing
-//       --editor           attach the editor view to a stand-in parent with a fake frame
+//       --editor [FILE.png]  attach the editor view to a window of the headless desktop
+//                          (its frame's run loop fired every 20 ms of audio); with a file
+//                          ending in ".png", write the editor's picture there
 #include <cstdio>
 #include <cstdlib>
 #include <new>
@@ -86,6 +88,8 @@ int runCommand(int argc, char** argv) {
       o.stateOut = argv[++i];
     } else if (arg == "--editor") {
       o.editor = true;
+      const std::string next = hasValue ? argv[i + 1] : "";
+      if (next.size() > 4 && next.compare(next.size() - 4, 4, ".png") == 0) o.editorPng = argv[++i];
     } else {
       std::fprintf(stderr, "testhost: unknown or incomplete option %s\n", arg.c_str());
       return 2;

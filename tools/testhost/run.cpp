@@ -10,6 +10,7 @@
 
 #include "framework/FileWrite.h"
 #include "tools/testhost/audio_files.h"
+#include "tools/testhost/editor.h"
 #include "tools/testhost/host_objects.h"
 #include "tools/testhost/module.h"
 #include "tools/testhost/plugin_host.h"
@@ -114,12 +115,22 @@ bool runStreaming(const RunOptions& o, std::string& error, std::string& report) 
         } else {
           IPlugView* view = nullptr;
           PlugFrame* frame = nullptr;
+          RunLoop* loop = nullptr;
+          std::unique_ptr<EditorWindow> window;
+          bool attached = false;
           if (o.editor && (view = plugin->createView()) != nullptr) {
-            frame = new PlugFrame();
+            ViewRect size;
+            if (view->getSize(&size) != kResultOk || size.getWidth() <= 0 || size.getHeight() <= 0)
+              size = ViewRect(0, 0, 640, 400);
+            window = std::make_unique<EditorWindow>(size.getWidth(), size.getHeight(), 2.0);
+            loop = new RunLoop();
+            frame = new PlugFrame(nullptr, loop);
             view->setFrame(frame);
-            static int parent = 0;
-            report += view->attached(&parent, "NSView") == kResultOk ? "editor attached\n" : "editor not attached\n";
+            attached = view->attached(window->parent(), "NSView") == kResultOk;
+            report += attached ? "editor attached\n" : "editor not attached\n";
           }
+          const int64_t framesPerTick = std::max(1, in.sampleRate() / 50);
+          int64_t nextTick = framesPerTick;
           plugin->start();
           AudioBlock block(channels, channels, o.maxBlock, sampleSize);
           ParameterChanges changes(256);
@@ -151,8 +162,16 @@ bool runStreaming(const RunOptions& o, std::string& error, std::string& report) 
             outOk = out.write(output.data(), n);
             pos += n;
             ++blocks;
+            // The host's loop turns about every 20 ms of audio: idle work, the editor's frames.
+            for (; loop != nullptr && pos >= nextTick; nextTick += framesPerTick) loop->fire();
           }
           plugin->stop();
+          std::string editorError;
+          if (loop != nullptr) loop->fire(2);
+          if (attached && !o.editorPng.empty() && !window->writePng(o.editorPng, editorError))
+            report += "editor picture: " + editorError + "\n";
+          else if (attached && !o.editorPng.empty())
+            report += "editor picture written to " + o.editorPng + "\n";
           report += "processed " + std::to_string(pos) + " frames in " + std::to_string(blocks) + " blocks\n";
           if (view != nullptr) {
             view->removed();
@@ -160,9 +179,15 @@ bool runStreaming(const RunOptions& o, std::string& error, std::string& report) 
             view->release();
           }
           if (frame != nullptr) frame->release();
+          if (loop != nullptr) loop->release();
+          if (window && !window->failures().empty() && editorError.empty())
+            editorError = "the editor showed a prompt nobody answered: " + window->failures().front();
+          window.reset();
 
           if (!outOk) {
             error = "cannot write " + o.output;
+          } else if (!editorError.empty()) {
+            error = editorError;
           } else if (!o.stateOut.empty() && !saveState(*plugin, o.stateOut)) {
             error = "cannot save the state to " + o.stateOut;
           } else if (!out.commit()) {

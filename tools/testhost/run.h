@@ -27,7 +27,11 @@ struct RunOptions {
   std::vector<ParamChange> changes;
   std::string stateIn;   // state bytes restored before processing
   std::string stateOut;  // state bytes saved after processing (before the output is renamed into place)
-  bool editor = false;   // attach the editor view to a stand-in parent with a fake frame
+  // Attach the editor view to a window of the headless desktop (backing scale 2) whose
+  // frame offers a run loop, fired about every 20 ms of audio; with editorPng, the window's
+  // picture is written there after the run.
+  bool editor = false;
+  std::string editorPng;
 };
 
 // Runs the options; false with an error text on failure ("out of memory" when an allocation

@@ -52,6 +52,12 @@ protected:
 // Offers (loop not null) or withdraws (null) a host run loop for a source. Withdrawing
 // the loop in use unregisters the timer from it before the reference is released.
 void CFRunLoopTimerSetHostRunLoop(CFRunLoopTimerRef timer, int source, CFHostLoop* loop);
+// A timer of the main run loop as a whole (a view's frame timer) rather than of one
+// plug-in instance: while no loop is offered for the timer itself, it is driven by the
+// best loop offered to any timer of this module (lowest source, then the timer armed
+// first), and it moves with that loop; it leaves a loop before the loop is let go.
+// Off by default.
+void CFRunLoopTimerSetFollowsMainLoop(CFRunLoopTimerRef timer, Boolean follows);
 // True while a host run loop drives the timer.
 Boolean CFRunLoopTimerHasHostRunLoop(CFRunLoopTimerRef timer);
 // True while anything drives the timer: a host run loop, or a test loop (CFRunLoopTesting.h).

@@ -1,5 +1,6 @@
 // Run-loop timers on Linux: driven by the host's run loop (a CFHostLoop) or by a test's
-// hand-stepped loop; never by a thread of ours.
+// hand-stepped loop; never by a thread of ours. The main dispatch queue drains at each
+// turn of either.
 #include "shims/apple/corefoundation/CoreFoundation.h"
 
 #include <time.h>
@@ -13,15 +14,8 @@
 
 #include "shims/apple/corefoundation/CFHostRunLoop.h"
 #include "shims/apple/corefoundation/CFRunLoopTesting.h"
-
-namespace {
-
-struct CFObject {
-  std::atomic<int> refs{1};
-  virtual ~CFObject() = default;
-};
-
-}  // namespace
+#include "shims/apple/corefoundation/CFRuntime.h"
+#include "shims/apple/corefoundation/Dispatch.h"
 
 struct __CFAllocator {};
 struct __CFString {
@@ -31,7 +25,7 @@ struct __CFRunLoop {};
 
 // A host loop calls the timer itself back (hostLoopFired); it stops doing so when the
 // timer leaves it, which invalidation does before the timer can go.
-struct __CFRunLoopTimer : CFObject, CFHostLoopClient {
+struct __CFRunLoopTimer : __CFRuntimeBase, CFHostLoopClient {
   CFAbsoluteTime fireDate = 0.0;
   CFAbsoluteTime firstFireDate = 0.0;
   int64_t fires = 0;  // fire dates are first + fires * interval (no drift from sums)
@@ -40,6 +34,7 @@ struct __CFRunLoopTimer : CFObject, CFHostLoopClient {
   void* info = nullptr;
   bool valid = true;
   bool armed = false;  // added to the main loop
+  bool followsMainLoop = false;
   CFHostLoop* offered[kCFHostRunLoopSourceCount] = {};
   CFHostLoop* registeredWith = nullptr;
 
@@ -71,9 +66,14 @@ constexpr double kClockSlack = 1e-6;
 double gVirtualNow = std::nan("");
 bool gManualLoopInstalled = false;
 
-void retainTimer(__CFRunLoopTimer* timer) { timer->refs.fetch_add(1, std::memory_order_relaxed); }
+void retainTimer(__CFRunLoopTimer* timer) { timer->cfRefs.fetch_add(1, std::memory_order_relaxed); }
 void releaseTimer(__CFRunLoopTimer* timer) {
-  if (timer->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) delete timer;
+  if (timer->cfRefs.fetch_sub(1, std::memory_order_acq_rel) == 1) delete timer;
+}
+
+cfshim::JobQueue& mainQueue() {
+  static cfshim::JobQueue queue;
+  return queue;
 }
 
 // Calls the timer's callout once, keeping the timer alive through the call.
@@ -89,16 +89,26 @@ uint64_t intervalMs(const __CFRunLoopTimer* timer) {
   return ms < 1.0 ? 1 : static_cast<uint64_t>(ms);
 }
 
+CFHostLoop* bestOffered(const __CFRunLoopTimer* timer) {
+  for (CFHostLoop* loop : timer->offered)
+    if (loop != nullptr) return loop;
+  return nullptr;
+}
+
+// The main run loop's host loop: the best loop offered to a live timer of this module.
+CFHostLoop* mainHostLoop() {
+  for (int source = 0; source < kCFHostRunLoopSourceCount; ++source)
+    for (const __CFRunLoopTimer* timer : armedTimers())
+      if (timer->valid && timer->offered[source] != nullptr) return timer->offered[source];
+  return nullptr;
+}
+
 // Registers the timer with the best offered loop, moving it when the best one changed.
 void updateRegistration(__CFRunLoopTimer* timer) {
   CFHostLoop* best = nullptr;
   if (timer->valid && timer->armed) {
-    for (CFHostLoop* loop : timer->offered) {
-      if (loop != nullptr) {
-        best = loop;
-        break;
-      }
-    }
+    best = bestOffered(timer);
+    if (best == nullptr && timer->followsMainLoop) best = mainHostLoop();
   }
   if (best == timer->registeredWith) return;
   if (timer->registeredWith != nullptr) {
@@ -106,6 +116,12 @@ void updateRegistration(__CFRunLoopTimer* timer) {
     timer->registeredWith = nullptr;
   }
   if (best != nullptr && best->addTimer(timer, intervalMs(timer))) timer->registeredWith = best;
+}
+
+// Moves every armed timer to its best loop (followers follow an offer made elsewhere).
+void updateAllRegistrations() {
+  const std::vector<__CFRunLoopTimer*> timers = armedTimers();
+  for (__CFRunLoopTimer* timer : timers) updateRegistration(timer);
 }
 
 double realNow() {
@@ -116,7 +132,13 @@ double realNow() {
 
 }  // namespace
 
-void __CFRunLoopTimer::hostLoopFired() { fireTimer(this); }
+// A turn of the host's loop is a turn of the main run loop: the main queue goes first.
+void __CFRunLoopTimer::hostLoopFired() {
+  retainTimer(this);
+  mainQueue().drain();
+  fireTimer(this);
+  releaseTimer(this);
+}
 
 const CFAllocatorRef kCFAllocatorDefault = &gDefaultAllocator;
 const CFStringRef kCFRunLoopCommonModes = &gCommonModes;
@@ -153,7 +175,7 @@ void CFRunLoopAddTimer(CFRunLoopRef loop, CFRunLoopTimerRef timer, CFStringRef) 
   }
   retainTimer(timer);
   timer->armed = true;
-  updateRegistration(timer);
+  updateAllRegistrations();
 }
 
 void CFRunLoopTimerInvalidate(CFRunLoopTimerRef timer) {
@@ -161,7 +183,9 @@ void CFRunLoopTimerInvalidate(CFRunLoopTimerRef timer) {
   std::lock_guard<std::recursive_mutex> lock(registryMutex());
   if (!timer->valid) return;
   timer->valid = false;
-  updateRegistration(timer);  // leaves the host loop: no call reaches the timer after this
+  // Leaves the host loop (no call reaches the timer after this); followers leave the
+  // loops this timer offered before they are let go.
+  updateAllRegistrations();
   for (CFHostLoop*& loop : timer->offered) {
     if (loop != nullptr) {
       loop->release();
@@ -186,15 +210,20 @@ CFAbsoluteTime CFRunLoopTimerGetNextFireDate(CFRunLoopTimerRef timer) {
   return timer != nullptr ? timer->fireDate : 0.0;
 }
 
+// Every CF object derives from __CFRuntimeBase first: the pointer is the base's.
 CFTypeRef CFRetain(CFTypeRef object) {
-  if (object != nullptr) static_cast<CFObject*>(const_cast<void*>(object))->refs.fetch_add(1);
+  if (object != nullptr) static_cast<__CFRuntimeBase*>(const_cast<void*>(object))->cfRefs.fetch_add(1);
   return object;
 }
 
 void CFRelease(CFTypeRef object) {
   if (object == nullptr) return;
-  auto* cf = static_cast<CFObject*>(const_cast<void*>(object));
-  if (cf->refs.fetch_sub(1, std::memory_order_acq_rel) == 1) delete cf;
+  auto* cf = static_cast<__CFRuntimeBase*>(const_cast<void*>(object));
+  if (cf->cfRefs.fetch_sub(1, std::memory_order_acq_rel) == 1) delete cf;
+}
+
+int CFGetRetainCount(const void* object) {
+  return object != nullptr ? static_cast<const __CFRuntimeBase*>(object)->cfRefs.load() : 0;
 }
 
 void CFRunLoopTimerSetHostRunLoop(CFRunLoopTimerRef timer, int source, CFHostLoop* loop) {
@@ -206,8 +235,15 @@ void CFRunLoopTimerSetHostRunLoop(CFRunLoopTimerRef timer, int source, CFHostLoo
   CFHostLoop* previous = slot;
   if (loop != nullptr) loop->retain();
   slot = loop;
-  updateRegistration(timer);  // leaves the previous loop before it is released
+  updateAllRegistrations();  // every timer leaves the previous loop before it is released
   if (previous != nullptr) previous->release();
+}
+
+void CFRunLoopTimerSetFollowsMainLoop(CFRunLoopTimerRef timer, Boolean follows) {
+  if (timer == nullptr) return;
+  std::lock_guard<std::recursive_mutex> lock(registryMutex());
+  timer->followsMainLoop = follows != 0;
+  updateRegistration(timer);
 }
 
 Boolean CFRunLoopTimerHasHostRunLoop(CFRunLoopTimerRef timer) {
@@ -263,14 +299,33 @@ int ManualRunLoop::advance(double ms) {
       next->fireDate = oneShot ? HUGE_VAL : next->firstFireDate + static_cast<double>(++next->fires) * next->interval;
       retainTimer(next);
     }
+    mainQueue().drain();
     fireTimer(next);
     ++fired;
     if (oneShot) CFRunLoopTimerInvalidate(next);
     releaseTimer(next);
   }
-  std::lock_guard<std::recursive_mutex> lock(registryMutex());
-  gVirtualNow = std::max(gVirtualNow, end);
+  {
+    std::lock_guard<std::recursive_mutex> lock(registryMutex());
+    gVirtualNow = std::max(gVirtualNow, end);
+  }
+  mainQueue().drain();
   return fired;
 }
 
+int DrainMainQueue() { return mainQueue().drain(); }
+int MainQueuePending() { return mainQueue().pending(); }
+
 }  // namespace cfshim
+
+struct dispatch_queue_s {};
+
+dispatch_queue_t dispatch_get_main_queue() {
+  static dispatch_queue_s main;
+  return &main;
+}
+
+void dispatch_async(dispatch_queue_t queue, std::function<void()> block) {
+  if (queue != dispatch_get_main_queue() || !block) return;
+  mainQueue().post(std::move(block));
+}

@@ -36,6 +36,10 @@ void EventDriver::moveTo(float x, float y, Mods mods) {
 }
 
 void EventDriver::pressButton(float x, float y, bool left, Mods mods, int clickCount) {
+  // A click outside an open text box takes the focus from it: it commits first.
+  const std::weak_ptr<const int> alive = mCanvas.GetLivenessToken();
+  mCanvas.commitTextEntryOnClickAt(x, y);
+  if (alive.expired()) return;  // the commit closed the editor
   mX = x;
   mY = y;
   mCanvas.platform().mouseX = x;

@@ -2,9 +2,10 @@
 // A scripted pointer and keyboard, delivering events to a graphics context the way the
 // platform view does: logical coordinates (points / draw scale), movement since the
 // previous event, odd click counts as presses and even ones as double clicks, Command
-// adding the right button to a left click, drags dropped while a platform text box is
-// open, the exit from the view during a drag delayed to the release, a wheel turn first
-// closing an open text box, keys at the last pointer position.
+// adding the right button to a left click, a click outside an open platform text box
+// committing it first, drags dropped while a platform text box is open, the exit from the
+// view during a drag delayed to the release, a wheel turn first closing an open text box,
+// keys at the last pointer position.
 //
 //   sp::test::EventDriver mouse(*canvas);
 //   mouse.press(100, 50);        // or mouse.click(100, 50)

@@ -54,19 +54,6 @@ MenuSnapshot snapshot(const IPopupMenu& menu) {
   return s;
 }
 
-// The buttons of a message box type, with their results.
-std::vector<std::pair<std::string, EMsgBoxResult>> buttonsOf(EMsgBoxType type) {
-  switch (type) {
-    case EMsgBoxType::OK: return {{"OK", EMsgBoxResult::OK}};
-    case EMsgBoxType::OKCancel: return {{"OK", EMsgBoxResult::OK}, {"Cancel", EMsgBoxResult::Cancel}};
-    case EMsgBoxType::YesNoCancel:
-      return {{"Yes", EMsgBoxResult::Yes}, {"No", EMsgBoxResult::No}, {"Cancel", EMsgBoxResult::Cancel}};
-    case EMsgBoxType::YesNo: return {{"Yes", EMsgBoxResult::Yes}, {"No", EMsgBoxResult::No}};
-    case EMsgBoxType::RetryCancel: return {{"Retry", EMsgBoxResult::Retry}, {"Cancel", EMsgBoxResult::Cancel}};
-    default: return {{"OK", EMsgBoxResult::Cancel}};  // no buttons of its own: the default button
-  }
-}
-
 std::string folderOf(const std::string& fullPath) {
   return std::filesystem::path(fullPath).parent_path().string() + "/";
 }
@@ -76,11 +63,8 @@ std::string folderOf(const std::string& fullPath) {
 // ---------------------------------------------------------------------------------------
 // TestPlatform
 
-TestPlatform::~TestPlatform() {
-  if (!scriptEmpty())
-    ADD_FAILURE() << "scripted answers never used: " << mBoxes.size() << " message box(es), " << mFiles.size()
-                  << " file prompt(s), " << mDirectories.size() << " folder prompt(s), " << mMenus.size()
-                  << " menu(s), " << mTexts.size() << " text entr(ies), " << mColors.size() << " colour(s)";
+TestPlatform::TestPlatform() {
+  setFailureHandler([](const std::string& message) { ADD_FAILURE() << message; });
 }
 
 ICanvasEditorDelegate::MakeGraphicsFunc TestPlatform::graphicsFactory(ICanvasEditorDelegate& dlg, int w, int h,
@@ -88,34 +72,6 @@ ICanvasEditorDelegate::MakeGraphicsFunc TestPlatform::graphicsFactory(ICanvasEdi
   return [this, &dlg, w, h, fps, scale]() -> plugkit::canvas::ICanvas* {
     return new TestCanvas(*this, dlg, w, h, fps, scale);
   };
-}
-
-void TestPlatform::answerMessageBox(const std::string& button, std::function<void()> whileOpen) {
-  mBoxes.push_back({button, std::move(whileOpen)});
-}
-void TestPlatform::chooseFile(const std::string& fullPath) { mFiles.push_back({false, fullPath}); }
-void TestPlatform::cancelFilePrompt() { mFiles.push_back({true, ""}); }
-void TestPlatform::chooseDirectory(const std::string& dir) { mDirectories.push_back({false, dir}); }
-void TestPlatform::cancelDirectoryPrompt() { mDirectories.push_back({true, ""}); }
-void TestPlatform::chooseMenuItem(std::vector<int> path) { mMenus.push_back({false, std::move(path)}); }
-void TestPlatform::dismissMenu() { mMenus.push_back({true, {}}); }
-void TestPlatform::commitText(const std::string& text) { mTexts.push_back({TextAnswer::Commit, text}); }
-void TestPlatform::dismissText() { mTexts.push_back({TextAnswer::Dismiss, ""}); }
-void TestPlatform::leaveTextOpen() { mTexts.push_back({TextAnswer::LeaveOpen, ""}); }
-void TestPlatform::pickColor(const IColor& color) { mColors.push_back(color); }
-
-void TestPlatform::clearScript() {
-  mBoxes.clear();
-  mFiles.clear();
-  mDirectories.clear();
-  mMenus.clear();
-  mTexts.clear();
-  mColors.clear();
-}
-
-bool TestPlatform::scriptEmpty() const {
-  return mBoxes.empty() && mFiles.empty() && mDirectories.empty() && mMenus.empty() && mTexts.empty() &&
-         mColors.empty();
 }
 
 // ---------------------------------------------------------------------------------------
@@ -482,25 +438,23 @@ void TestCanvas::MoveMouseCursor(float x, float y) {
 EMsgBoxResult TestCanvas::ShowMessageBox(const char* str, const char* caption, EMsgBoxType type,
                                          MsgBoxCompletion completion) {
   ReleaseMouseCapture();
-  const auto buttons = buttonsOf(type);
+  const auto buttons = uiscript::ButtonsOf(type);
   EMsgBoxResult result = buttons.back().second;
   std::function<void()> whileOpen;
-  if (mPlatform.mBoxes.empty()) {
-    ADD_FAILURE() << "unscripted message box \"" << (caption ? caption : "") << "\": " << (str ? str : "");
-  } else {
-    TestPlatform::BoxAnswer answer = std::move(mPlatform.mBoxes.front());
-    mPlatform.mBoxes.pop_front();
+  if (auto answer = mPlatform.takeMessageBox()) {
     bool found = false;
     for (const auto& [label, value] : buttons) {
-      if (label == answer.button) {
+      if (label == answer->button) {
         result = value;
         found = true;
       }
     }
     if (!found)
-      ADD_FAILURE() << "message box of type " << static_cast<int>(type) << " has no button \"" << answer.button
-                    << "\"";
-    whileOpen = std::move(answer.whileOpen);
+      mPlatform.fail("message box of type " + std::to_string(static_cast<int>(type)) + " has no button \"" +
+                     answer->button + "\"");
+    whileOpen = std::move(answer->whileOpen);
+  } else {
+    mPlatform.fail(std::string("unscripted message box \"") + (caption ? caption : "") + "\": " + (str ? str : ""));
   }
   mPlatform.messageBoxes.push_back({str != nullptr ? str : "", caption != nullptr ? caption : "", type, result});
   // Timers keep firing inside the modal loop: the test's code runs while the box is open
@@ -523,13 +477,11 @@ void TestCanvas::PromptForFile(StringBuf& fileName, StringBuf& path, EFileAction
       {action, ext != nullptr ? ext : "", fileName.Get(), path.Get(), static_cast<bool>(completion)});
   fileName.Set("");
 
-  TestPlatform::PathAnswer answer{true, ""};
-  if (mPlatform.mFiles.empty()) {
-    ADD_FAILURE() << "unscripted file prompt (extensions \"" << (ext ? ext : "") << "\")";
-  } else {
-    answer = mPlatform.mFiles.front();
-    mPlatform.mFiles.pop_front();
-  }
+  TestPlatform::PathAnswer answer;
+  if (auto scripted = mPlatform.takeFile())
+    answer = *scripted;
+  else
+    mPlatform.fail(std::string("unscripted file prompt (extensions \"") + (ext ? ext : "") + "\")");
 
   if (completion) {
     // A sheet: the prompt returns at once and the answer comes on a later turn.
@@ -552,13 +504,11 @@ void TestCanvas::PromptForFile(StringBuf& fileName, StringBuf& path, EFileAction
 void TestCanvas::PromptForDirectory(StringBuf& dir, FileCompletion completion) {
   if (dir.Empty()) dir.Set("~/Desktop");
   mPlatform.directoryPrompts.push_back({dir.Get(), static_cast<bool>(completion)});
-  TestPlatform::PathAnswer answer{true, ""};
-  if (mPlatform.mDirectories.empty()) {
-    ADD_FAILURE() << "unscripted folder prompt";
-  } else {
-    answer = mPlatform.mDirectories.front();
-    mPlatform.mDirectories.pop_front();
-  }
+  TestPlatform::PathAnswer answer;
+  if (auto scripted = mPlatform.takeDirectory())
+    answer = *scripted;
+  else
+    mPlatform.fail("unscripted folder prompt");
   const std::string chosen = answer.cancel ? "" : answer.path + "/";
   if (completion) {
     const std::weak_ptr<const int> alive = GetLivenessToken();
@@ -572,12 +522,12 @@ void TestCanvas::PromptForDirectory(StringBuf& dir, FileCompletion completion) {
 
 bool TestCanvas::PromptForColor(IColor& color, const char*, ColorCompletion completion) {
   if (mView == nullptr) return false;
-  if (mPlatform.mColors.empty()) {
-    ADD_FAILURE() << "unscripted colour prompt";
+  const std::optional<IColor> scripted = mPlatform.takeColor();
+  if (!scripted) {
+    mPlatform.fail("unscripted colour prompt");
     return true;
   }
-  const IColor picked = mPlatform.mColors.front();
-  mPlatform.mColors.pop_front();
+  const IColor picked = *scripted;
   if (completion) {
     const std::weak_ptr<const int> alive = GetLivenessToken();
     mPlatform.queue.post([alive, picked, completion] {
@@ -627,12 +577,12 @@ void TestCanvas::CreatePlatformTextEntry(int paramIdx, const IText& text, const 
   mEntryLength = length;
   mPlatform.textEntries.push_back({paramIdx, text, bounds, length, str != nullptr ? str : "", false, ""});
 
-  if (mPlatform.mTexts.empty()) {
-    ADD_FAILURE() << "unscripted text entry (initial text \"" << (str ? str : "") << "\")";
+  const std::optional<TestPlatform::TextAnswer> scripted = mPlatform.takeText();
+  if (!scripted) {
+    mPlatform.fail(std::string("unscripted text entry (initial text \"") + (str ? str : "") + "\")");
     return;
   }
-  const TestPlatform::TextAnswer answer = mPlatform.mTexts.front();
-  mPlatform.mTexts.pop_front();
+  const TestPlatform::TextAnswer answer = *scripted;
   if (answer.kind == TestPlatform::TextAnswer::LeaveOpen) return;
 
   const std::weak_ptr<const int> alive = GetLivenessToken();
@@ -682,7 +632,17 @@ std::string TestCanvas::typeInto(const std::string& typed) const {
 
 void TestCanvas::commitTextEntry(const char* text) {
   if (!mEntryOpen) return;
-  const std::string delivered = typeInto(text != nullptr ? text : "");
+  deliverTextEntry(typeInto(text != nullptr ? text : ""));
+}
+
+void TestCanvas::commitTextEntryOnClickAt(float x, float y) {
+  if (!mEntryOpen || mPlatform.textEntries.empty()) return;
+  const ShownTextEntry& entry = mPlatform.textEntries.back();
+  if (entry.bounds.ContainsPoint(x, y)) return;
+  deliverTextEntry(entry.initial);
+}
+
+void TestCanvas::deliverTextEntry(const std::string& delivered) {
   mEntryOpen = false;
   // A field whose request the graphics context no longer holds delivers nothing.
   if (!IsTextEntryLive(mEntryGeneration)) return;
@@ -728,30 +688,29 @@ void TestCanvas::showMenu(IPopupMenu* menu, const IRECT& bounds) {
   mPlatform.menus.push_back({snapshot(*menu), bounds});
 
   IPopupMenu* chosen = nullptr;
-  if (mPlatform.mMenus.empty()) {
-    ADD_FAILURE() << "unscripted popup menu \"" << menu->GetRootTitle() << "\"";
+  if (const std::optional<TestPlatform::MenuAnswer> scripted = mPlatform.takeMenu(); !scripted) {
+    mPlatform.fail(std::string("unscripted popup menu \"") + menu->GetRootTitle() + "\"");
   } else {
-    const TestPlatform::MenuAnswer answer = mPlatform.mMenus.front();
-    mPlatform.mMenus.pop_front();
+    const TestPlatform::MenuAnswer& answer = *scripted;
     if (!answer.dismiss) {
       IPopupMenu* current = menu;
       for (size_t k = 0; k < answer.path.size() && current != nullptr; ++k) {
         IPopupMenu::Item* item = current->GetItem(answer.path[k]);
         if (item == nullptr) {
-          ADD_FAILURE() << "menu path step " << k << ": no item " << answer.path[k];
+          mPlatform.fail("menu path step " + std::to_string(k) + ": no item " + std::to_string(answer.path[k]));
           current = nullptr;
         } else if (k + 1 < answer.path.size()) {
           current = item->GetSubmenu();
-          if (current == nullptr) ADD_FAILURE() << "menu path step " << k << ": item has no submenu";
+          if (current == nullptr) mPlatform.fail("menu path step " + std::to_string(k) + ": item has no submenu");
         } else if (item->GetSubmenu() != nullptr || item->GetIsSeparator() || !item->GetEnabled()) {
-          ADD_FAILURE() << "menu path ends on an item that cannot be chosen: \"" << item->GetText() << "\"";
+          mPlatform.fail(std::string("menu path ends on an item that cannot be chosen: \"") + item->GetText() + "\"");
           current = nullptr;
         } else {
           current->SetChosenItemIdx(answer.path[k]);
           chosen = current;
         }
       }
-      if (answer.path.empty()) ADD_FAILURE() << "empty menu path";
+      if (answer.path.empty()) mPlatform.fail("empty menu path");
     }
   }
 

@@ -33,6 +33,7 @@
 
 #include "framework/ICanvasEditorDelegate.h"
 #include "graphics/ICanvas.h"
+#include "shims/apple/appkit/UIScript.h"
 #include "tests/support/canvas/main_queue.h"
 
 namespace sp::test {
@@ -109,57 +110,16 @@ struct DrawOp {
   std::string text;
 };
 
-// A snapshot of a menu as it was shown (the menu object itself may be reused later).
-struct MenuSnapshot {
-  struct Item {
-    std::string text;
-    int flags = 0;
-    int tag = -1;
-    std::vector<Item> submenu;
-    bool hasSubmenu = false;
-  };
-  std::string title;
-  int prefix = 0;
-  int chosenIndex = -1;
-  std::vector<Item> items;
-};
+// The script and the records of what was shown: the one vocabulary of the scripted
+// platforms (shims/apple/appkit/UIScript.h).
+using uiscript::MenuSnapshot;
+using uiscript::ShownDirectoryPrompt;
+using uiscript::ShownFilePrompt;
+using uiscript::ShownMenu;
+using uiscript::ShownMessageBox;
+using uiscript::ShownTextEntry;
 
-struct ShownMessageBox {
-  std::string text;
-  std::string caption;
-  EMsgBoxType type;
-  EMsgBoxResult result;
-};
-
-struct ShownFilePrompt {
-  EFileAction action;
-  std::string extensions;
-  std::string initialFileName;
-  std::string initialPath;
-  bool withCompletion;
-};
-
-struct ShownDirectoryPrompt {
-  std::string initialDir;
-  bool withCompletion;
-};
-
-struct ShownMenu {
-  MenuSnapshot menu;
-  IRECT bounds;
-};
-
-struct ShownTextEntry {
-  int paramIdx;
-  IText text;
-  IRECT bounds;
-  int length;
-  std::string initial;
-  bool committed = false;
-  std::string delivered;  // the text handed to the graphics context on commit
-};
-
-class TestPlatform {
+class TestPlatform : public uiscript::Script {
 public:
   // Fonts the platform finds: by file name, and by family name and style (a family
   // listed in systemFonts is found in every style). Memory fonts are found whenever they
@@ -181,9 +141,8 @@ public:
   // "release <id>" when the platform font object is deleted.
   std::vector<std::string> fontLog;
 
-  TestPlatform() = default;
-  // Fails the test when scripted answers were never used.
-  ~TestPlatform();
+  // Unscripted prompts, answers that do not fit and answers never used fail the test.
+  TestPlatform();
   TestPlatform(const TestPlatform&) = delete;
   TestPlatform& operator=(const TestPlatform&) = delete;
 
@@ -193,36 +152,9 @@ public:
   // The live canvas made last (null once it is deleted).
   TestCanvas* canvas() const { return mCanvas; }
 
-  // Script, answered in order per kind.
-  // A message box answered by the button with that label ("OK", "Cancel", "Yes", "No",
-  // "Retry"); whileOpen runs before the answer, as timers run inside a modal loop.
-  void answerMessageBox(const std::string& button, std::function<void()> whileOpen = nullptr);
-  void chooseFile(const std::string& fullPath);
-  void cancelFilePrompt();
-  void chooseDirectory(const std::string& dir);
-  void cancelDirectoryPrompt();
-  // The item at that path: indices from the top menu down through submenus.
-  void chooseMenuItem(std::vector<int> path);
-  void dismissMenu();
-  // The text typed (keystroke by keystroke, through the entry's limits) and committed on the
-  // next turn of the main queue.
-  void commitText(const std::string& text);
-  // The entry closed without a commit on the next turn of the main queue.
-  void dismissText();
-  // The entry opens and stays open until the test commits or dismisses it on the canvas.
-  void leaveTextOpen();
-  void pickColor(const IColor& color);
-  // Forgets every unused answer.
-  void clearScript();
-  bool scriptEmpty() const;
-
-  // What was shown, in order.
-  std::vector<ShownMessageBox> messageBoxes;
-  std::vector<ShownFilePrompt> filePrompts;
-  std::vector<ShownDirectoryPrompt> directoryPrompts;
-  std::vector<ShownMenu> menus;
-  std::vector<ShownTextEntry> textEntries;
-  std::vector<std::string> openedURLs;
+  // The script (answerMessageBox, chooseFile, chooseMenuItem, commitText, pickColor, ...)
+  // and the records (messageBoxes, filePrompts, directoryPrompts, menus, textEntries,
+  // openedURLs) are uiscript::Script's.
 
   MainQueue queue;
   // The backing scale of the screen, applied when a window opens.
@@ -235,29 +167,6 @@ public:
 private:
   friend class TestCanvas;
 
-  struct BoxAnswer {
-    std::string button;
-    std::function<void()> whileOpen;
-  };
-  struct PathAnswer {
-    bool cancel;
-    std::string path;
-  };
-  struct MenuAnswer {
-    bool dismiss;
-    std::vector<int> path;
-  };
-  struct TextAnswer {
-    enum Kind { Commit, Dismiss, LeaveOpen } kind;
-    std::string text;
-  };
-
-  std::deque<BoxAnswer> mBoxes;
-  std::deque<PathAnswer> mFiles;
-  std::deque<PathAnswer> mDirectories;
-  std::deque<MenuAnswer> mMenus;
-  std::deque<TextAnswer> mTexts;
-  std::deque<IColor> mColors;
   TestCanvas* mCanvas = nullptr;
 };
 
@@ -300,6 +209,9 @@ public:
   void commitTextEntry(const char* text);
   // Closes the open entry without a commit.
   void dismissTextEntry();
+  // A click outside the open entry: the field loses the focus and commits the text it
+  // holds (its initial text; nothing was typed) before the click is dispatched.
+  void commitTextEntryOnClickAt(float x, float y);
 
   // ICanvasDrawingAPI: recorded; text measured as described above; fonts taken unless
   // the platform rejects them.
@@ -390,6 +302,8 @@ private:
   DrawOp& record(DrawOp::Kind kind);
   void showMenu(plugkit::canvas::IPopupMenu* menu, const IRECT& bounds);
   std::string typeInto(const std::string& typed) const;
+  // Closes the open entry and hands the text to the graphics context.
+  void deliverTextEntry(const std::string& delivered);
 
   TestPlatform& mPlatform;
   std::vector<DrawOp> mOps;

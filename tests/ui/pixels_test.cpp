@@ -1,0 +1,676 @@
+// The panel's own controls through the NanoVG drawing class on the software GPU, at screen
+// scale 1 and 2: every control at its place on the panel's dark background, with the
+// panel's fonts, fed a realistic snapshot (a tilted target, boomy and dull input, an output
+// near the target, a correction that cuts the lows and lifts the highs). Each test writes
+// the PNGs of the controls it checks (SP_RENDER_PNG_DIR, else a temporary folder) and
+// probes pixels at panel positions (x2 at scale 2): colours, heights and extents that a
+// wrong binding, a wrong colour or a misplaced part would change. The last tests compare
+// the scale 2 picture with the scale 1 picture control by control (the ink and where it
+// lies), and a window drawn twice as large on a screen of scale 1 with screen scale 2.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "graphics/IPanelControl.h"
+#include "graphics/ITextControl.h"
+#include "graphics/VectorStyle.h"
+#include "tests/render/metal/MetalTarget.h"
+#include "tests/support/nanovg/nanovg_canvas.h"
+#include "tests/ui/panel_fixture.h"
+#include "ui/chips.h"
+#include "ui/loudness_control.h"
+#include "ui/panel_text.h"
+#include "ui/parameter_controls.h"
+#include "ui/readouts_control.h"
+#include "ui/spectrum_control.h"
+
+using namespace uitest;
+using balance_panel::AmountCaptionControl;
+using balance_panel::ChipControl;
+using balance_panel::LegendControl;
+using balance_panel::LoudnessControl;
+using balance_panel::LoudnessReading;
+using balance_panel::PillToggleControl;
+using balance_panel::ReadoutsControl;
+using balance_panel::RingKnobControl;
+using balance_panel::SpectrumControl;
+using sp::test::NanoVGTestCanvas;
+using sp::test::Rgba;
+using spectrapoise::dsp::Readouts;
+using spectrapoise::dsp::SpectrumView;
+
+namespace {
+
+const Palette kPalette = testPalette();
+const IColor kWindow(255, 10, 10, 10);
+const IColor kMainPanel(255, 20, 20, 20);
+const std::string kMiddleDot = "\xC2\xB7";
+
+// The catalogue's rectangles.
+const IRECT kTargetChipRect(72, 81, 250, 103);
+const IRECT kLegendRect(256, 80, 478, 104);
+const IRECT kSpectrumRect(22, 108, 478, 252);
+const IRECT kReadoutsRect(110, 260, 482, 306);
+const IRECT kCorrectPillRect(20, 256, 112, 278);
+const IRECT kFreezePillRect(20, 282, 112, 304);
+const IRECT kMeterRect(498, 82, 620, 354);
+const IRECT kLoudnessChipRect(509, 230, 609, 252);
+const IRECT kBypassPillRect(534, 41, 620, 65);
+struct KnobColumn {
+  int param;
+  float x;
+  const char* prefix;
+  int gain;  // index of the gain the caption's suffix shows, -1 for none
+};
+const KnobColumn kKnobColumns[6] = {{kCorrectSpeed, 66, "Speed ", -1}, {kCorrectTilt, 149, "", 0},
+                                    {kCorrectLow, 223, "", 1},        {kCorrectLoMid, 297, "", 2},
+                                    {kCorrectHiMid, 371, "", 3},      {kCorrectHigh, 445, "", 4}};
+IRECT knobRect(float x) { return IRECT(x - 16, 310, x + 16, 342); }
+IRECT captionRect(float x) { return IRECT(x - 37, 344, x + 37, 358); }
+const IRECT kKnobRowRect(20, 308, 482, 360);
+
+// The layout's knob style: no label, value, frame or shadows; the widget 0.92 of the box.
+IVStyle knobStyle() {
+  IVStyle s = DEFAULT_STYLE;
+  s.hideCursor = s.showLabel = s.showValue = s.drawFrame = s.drawShadows = false;
+  s.widgetFrac = 0.92f;
+  s.colorSpec.SetColor(kBackground, IColor(0, 0, 0, 0));
+  s.colorSpec.SetColor(kForeground, IColor(255, 19, 19, 19));
+  s.colorSpec.SetColor(kPressed, IColor(255, 34, 34, 34));
+  s.colorSpec.SetColor(kFrame, IColor(255, 250, 250, 250));
+  s.colorSpec.SetColor(kExtra1, kPalette.accent);
+  return s;
+}
+
+// Band k's centre in octaves from 1 kHz.
+double octave(int k) { return std::log2(20.0 * std::pow(1000.0, k / 179.0) / 1000.0); }
+
+// A track that is boomy around 125 Hz and dull above 4 kHz against a target that falls
+// 2.2 dB per octave, measured live, with a correction that pulls it towards the target.
+SpectrumView musicSnapshot() {
+  SpectrumView v;
+  for (int k = 0; k < 180; ++k) {
+    const std::size_t i = static_cast<std::size_t>(k);
+    const double o = octave(k);
+    const double boom = 6.0 * std::exp(-(o + 3.0) * (o + 3.0) / 1.5);
+    const double dull = -5.0 * std::clamp((o - 1.5) / 2.5, 0.0, 1.0);
+    v.target[i] = -2.2 * o - 1.0;
+    v.spread[i] = 3.0 + 0.3 * std::fabs(o);
+    v.input[i] = v.target[i] + boom + dull;
+    v.inputFast[i] = v.input[i] + 1.2 * std::sin(k * 0.35) + 0.6 * std::sin(k * 1.1);
+    v.output[i] = v.target[i] + 0.3 * (boom + dull) + 0.8 * std::sin(k * 0.5);
+    v.response[i] = -0.6 * (boom + dull);
+    v.valid[i] = true;
+  }
+  v.inputLive = v.outputLive = v.correctionWanted = true;
+  return v;
+}
+
+// A 640 x 400 editor on the NanoVG drawing class holding the panel's own controls at their
+// places in the panel, fed from the members below; the fake plug-in holds the parameters.
+class PanelEditor {
+public:
+  // Pixels per panel unit: the window's draw scale times the screen's.
+  explicit PanelEditor(float screenScale, float drawScale = 1.f) : scale(screenScale * drawScale) {
+    plug.SetMakeGraphicsFunc(NanoVGTestCanvas::factory(plug, 640, 400, drawScale, screenScale));
+    plug.SetLayoutFunc([this](ICanvas* c) { layout(*c); });
+    plug.OpenWindow(nullptr);
+    g = static_cast<NanoVGTestCanvas*>(plug.GetGraphics());
+  }
+  ~PanelEditor() {
+    if (plug.GetGraphics() != nullptr) plug.CloseWindow();
+  }
+  PanelEditor(const PanelEditor&) = delete;
+  PanelEditor& operator=(const PanelEditor&) = delete;
+
+  // Shows every parameter's value to its controls, redraws everything, reads the frame.
+  void draw() {
+    for (int p = 0; p < kParamCount; ++p) plug.SendParameterValueFromDelegate(p, plug.value(p), false);
+    g->redrawAll();
+    pixels = g->mainPixels(&w, &h);
+  }
+  // The pixel at panel position (x, y): (x, y) at scale 1, (2x, 2y) at scale 2.
+  Rgba at(float x, float y) const {
+    return sp::test::pixelAt(pixels, w, static_cast<int>(x * scale), static_cast<int>(y * scale));
+  }
+  // The part of the frame under r (panel units), a margin of 3 units around it.
+  void save(const std::string& name, const IRECT& r) const {
+    const int l = std::max(0, static_cast<int>((r.L - 3.f) * scale)), t = std::max(0, static_cast<int>((r.T - 3.f) * scale));
+    const int rr = std::min(w, static_cast<int>(std::ceil((r.R + 3.f) * scale)));
+    const int b = std::min(h, static_cast<int>(std::ceil((r.B + 3.f) * scale)));
+    std::vector<uint8_t> crop;
+    for (int y = t; y < b; ++y)
+      crop.insert(crop.end(), pixels.begin() + (static_cast<std::ptrdiff_t>(y) * w + l) * 4,
+                  pixels.begin() + (static_cast<std::ptrdiff_t>(y) * w + rr) * 4);
+    const std::string file = name + (scale > 1.f ? "_2x" : "_1x");
+    std::printf("picture: %s\n", sp::test::savePng(file, rr - l, b - t, crop).c_str());
+  }
+
+  FakePlug plug;
+  float scale;
+  NanoVGTestCanvas* g = nullptr;
+  std::vector<uint8_t> pixels;
+  int w = 0, h = 0;
+
+  // What the controls show.
+  SpectrumView view = musicSnapshot();
+  LoudnessReading reading;
+  Readouts readouts;
+  std::string targetLabel = "Pop " + kMiddleDot + " Modern Master";
+  std::string loudnessLabel = "\xE2\x88\x92" "14 LUFS";
+  double gains[5] = {0.36, 1.24, -0.8, 2.05, -3.5};  // tilt (dB/oct), low, lo-mid, hi-mid, high (dB)
+
+  SpectrumControl* spectrum = nullptr;
+  std::vector<AmountCaptionControl*> captions;
+
+private:
+  void layout(ICanvas& c) {
+    c.LoadFont("Roboto-Regular", "Roboto-Regular.ttf");
+    c.LoadFont("RobotoCondensed-Bold", "RobotoCondensed-Bold.ttf");
+    c.AttachPanelBackground(IPattern(kWindow));
+    c.AttachControl(new IPanelControl(IRECT(10, 74, 630, 360), kMainPanel));
+    c.AttachControl(new ITextControl(IRECT(22, 80, 72, 104), "TARGET",
+                                     style("Roboto-Regular", 10, kPalette.textMuted, ETextHAlign::Left)));
+    const IText chipText = entryStyle(style("Roboto-Regular", 11.5f, kPalette.text, ETextHAlign::Left));
+    c.AttachControl(new ChipControl(kTargetChipRect, chipText, kPalette, [this] { return targetLabel; },
+                                    [](IPopupMenu&) {}, nullptr, nullptr),
+                    7);
+    auto* legend = new LegendControl(kLegendRect);
+    legend->text = style("Roboto-Regular", 9, kPalette.textMuted, ETextHAlign::Left);
+    legend->accent = kPalette.accent;
+    legend->extraItems = [this] { return view.correctionWanted; };
+    c.AttachControl(legend, 3);
+
+    spectrum = new SpectrumControl(kSpectrumRect, kLowCrossover, kMidCrossover, kHighCrossover, kPalette,
+                                   style("Roboto-Regular", 9, kPalette.text),
+                                   [this]() -> const SpectrumView& { return view; });
+    c.AttachControl(spectrum, 2);
+    auto* row = new ReadoutsControl(kReadoutsRect);
+    row->columnCentres = {149.f, 223.f, 297.f, 371.f, 445.f};
+    row->palette = kPalette;
+    row->labelText = style("Roboto-Regular", 11.5f, kPalette.text);
+    row->valueText = style("Roboto-Regular", 15, kPalette.text);
+    row->unitText = style("Roboto-Regular", 10, kPalette.textMuted);
+    row->readouts = [this] { return readouts; };
+    c.AttachControl(row, 4);
+
+    const IText pillText = style("Roboto-Regular", 10, kPalette.text);
+    c.AttachControl(new PillToggleControl(kCorrectPillRect, kCorrect, "CORRECT", "CORRECT", pillText, 1.f,
+                                          kPalette.accent, false));
+    c.AttachControl(
+        new PillToggleControl(kFreezePillRect, kFreeze, "FREEZE", "FROZEN", pillText, 1.f, kPalette.accent, false));
+
+    const IText captionText = style("Roboto-Regular", 9.5f, kPalette.textMuted);
+    const IText captionEntry = entryStyle(style("Roboto-Regular", 9.5f, kPalette.text));
+    for (const KnobColumn& col : kKnobColumns) {
+      auto* knob = new RingKnobControl(knobRect(col.x), col.param, "", knobStyle(), false, false, -135.f, 135.f,
+                                       -135.f, EDirection::Vertical, 4.0, 2.0f);
+      knob->ringColour = IColor(36, 250, 250, 250);
+      c.AttachControl(knob);
+      auto* caption = new AmountCaptionControl(captionRect(col.x), col.param);
+      caption->captionText = captionText;
+      caption->entryText = captionEntry;
+      caption->prefix = col.prefix;
+      if (col.gain >= 0)
+        caption->suffix = [this, col]() -> std::string {
+          if (plug.value(kCorrect) < 0.5) return "";
+          return " " + kMiddleDot + " " + balance_panel::decibels(gains[col.gain], true, false, -149.0) +
+                 (col.gain == 0 ? "/oct" : " dB");
+        };
+      c.AttachControl(caption);
+      captions.push_back(caption);
+    }
+    c.AttachControl(new IPanelControl(IRECT(490, 82, 491, 352), kPalette.hairline));
+
+    c.AttachControl(new LoudnessControl(kMeterRect, kPalette, style("Roboto-Regular", 10, kPalette.textMuted),
+                                        style("RobotoCondensed-Bold", 40, kPalette.text),
+                                        style("Roboto-Regular", 11, kPalette.textMuted),
+                                        style("Roboto-Regular", 9, kPalette.textFaint), [this] { return reading; },
+                                        nullptr, nullptr),
+                    5);
+    c.AttachControl(new ChipControl(kLoudnessChipRect, chipText, kPalette, [this] { return loudnessLabel; },
+                                    [](IPopupMenu&) {}, nullptr, nullptr),
+                    6);
+    c.AttachControl(
+        new PillToggleControl(kBypassPillRect, kBypass, "ACTIVE", "BYPASSED", pillText, 1.f, kPalette.accent, true));
+  }
+};
+
+// ---------------------------------------------------------------------------------------
+// Reading pixels
+
+int brightness(const Rgba& p) { return std::min({p[0], p[1], p[2]}); }
+bool whiteish(const Rgba& p, int floor) { return brightness(p) >= floor; }
+bool accentLike(const Rgba& p) { return p[1] >= 140 && p[1] - p[0] >= 100; }
+
+::testing::AssertionResult colourNear(const Rgba& got, const IColor& want, int tolerance) {
+  const int d = std::max({std::abs(got[0] - want.R), std::abs(got[1] - want.G), std::abs(got[2] - want.B)});
+  if (d <= tolerance) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "(" << got[0] << ", " << got[1] << ", " << got[2] << ") is not within "
+                                       << tolerance << " of (" << want.R << ", " << want.G << ", " << want.B << ")";
+}
+
+// An opaque colour over an opaque background at the colour's alpha.
+IColor over(const IColor& c, const IColor& background) {
+  auto mix = [&](int a, int b) { return static_cast<int>(std::lround(b + (a - b) * c.A / 255.0)); };
+  return IColor(255, mix(c.R, background.R), mix(c.G, background.G), mix(c.B, background.B));
+}
+
+// Frame pixels inside r (panel units) for which the test holds.
+template <class Pred>
+int countIn(const PanelEditor& e, const IRECT& r, Pred pred) {
+  int n = 0;
+  for (int y = static_cast<int>(r.T * e.scale); y < static_cast<int>(r.B * e.scale); ++y)
+    for (int x = static_cast<int>(r.L * e.scale); x < static_cast<int>(r.R * e.scale); ++x)
+      n += pred(sp::test::pixelAt(e.pixels, e.w, x, y)) ? 1 : 0;
+  return n;
+}
+
+// The mean y (panel units) of the pixels of the column at panel x, between y0 and y1, for
+// which the test holds; NaN when none does.
+template <class Pred>
+float columnCentre(const PanelEditor& e, float x, float y0, float y1, Pred pred) {
+  double sum = 0.0;
+  int n = 0;
+  const int px = static_cast<int>(x * e.scale);
+  for (int y = static_cast<int>(y0 * e.scale); y < static_cast<int>(y1 * e.scale); ++y)
+    if (pred(sp::test::pixelAt(e.pixels, e.w, px, y))) {
+      sum += (y + 0.5) / e.scale;
+      ++n;
+    }
+  return n > 0 ? static_cast<float>(sum / n) : NAN;
+}
+
+// The horizontal extent (panel units) of the pixels inside r for which the test holds:
+// {left edge, right edge}; {NaN, NaN} when none does.
+template <class Pred>
+std::pair<float, float> inkSpan(const PanelEditor& e, const IRECT& r, Pred pred) {
+  int lo = -1, hi = -1;
+  for (int y = static_cast<int>(r.T * e.scale); y < static_cast<int>(r.B * e.scale); ++y)
+    for (int x = static_cast<int>(r.L * e.scale); x < static_cast<int>(r.R * e.scale); ++x)
+      if (pred(sp::test::pixelAt(e.pixels, e.w, x, y))) {
+        lo = lo < 0 ? x : std::min(lo, x);
+        hi = std::max(hi, x);
+      }
+  if (lo < 0) return {NAN, NAN};
+  return {lo / e.scale, (hi + 1) / e.scale};
+}
+
+// Text ink on the main panel: clearly lighter than the panel.
+bool ink(const Rgba& p) { return brightness(p) > kMainPanel.R + 30; }
+
+class PanelPixels : public ::testing::TestWithParam<float> {
+protected:
+  void SetUp() override {
+    e = std::make_unique<PanelEditor>(GetParam());
+    ASSERT_NE(e->g, nullptr);
+  }
+  PanelEditor& panel() { return *e; }
+  // The level's y on the spectrum's window (the window top as the last draw left it).
+  float yOfLevel(double level) const {
+    return static_cast<float>(kSpectrumRect.T + (e->spectrum->windowTop() - level) / 48.0 * kSpectrumRect.H());
+  }
+  static float xOfBand(int k) { return kSpectrumRect.L + kSpectrumRect.W() * static_cast<float>(k / 179.0); }
+
+  std::unique_ptr<PanelEditor> e;
+};
+
+std::string scaleName(const ::testing::TestParamInfo<float>& info) { return info.param > 1.f ? "Scale2" : "Scale1"; }
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+// Spectrum
+
+TEST_P(PanelPixels, SpectrumCurvesSitAtTheirLevels) {
+  PanelEditor& p = panel();
+  p.plug.setParam(kCorrect, 1.0);
+  p.draw();
+  p.save("panel_live", IRECT(0, 0, 640, 400));
+  p.save("spectrum_live", kSpectrumRect);
+  const SpectrumView& v = p.view;
+
+  // The fast input line (near white) at its level, looked for within 5 units: in columns
+  // away from the handles where it runs inside the target band and the dashed output
+  // (greyer, but not by much where it is fully covered) lies 3 dB or more away.
+  for (const int k : {24, 141, 155}) {
+    const std::size_t i = static_cast<std::size_t>(k);
+    ASSERT_GT(std::fabs(v.output[i] - v.inputFast[i]), 3.0) << "the probe needs the output away, band " << k;
+    const float want = yOfLevel(v.inputFast[i]);
+    const float y = columnCentre(p, xOfBand(k), want - 5.f, want + 5.f, [](const Rgba& c) { return whiteish(c, 200); });
+    EXPECT_NEAR(y, want, 1.5f) << "fast input at band " << k;
+  }
+  // The correction line (accent) around the zero line at y 204, 8 units per dB.
+  for (const int k : {30, 90, 165}) {
+    const float y = columnCentre(p, xOfBand(k), kSpectrumRect.T + 15.f, kSpectrumRect.B, accentLike);
+    EXPECT_NEAR(y, 204.f - static_cast<float>(v.response[static_cast<std::size_t>(k)]) * 8.f, 1.5f)
+        << "correction at band " << k;
+  }
+  // The slow area's top edge at the slow input's level (band 15, 60 Hz: inside the target
+  // band, the fast line 4 dB below it): the area (drawn after the band) over the band just
+  // below, the band alone above.
+  const IColor bandOverPanel = over(kPalette.accent.WithAlpha(71), IColor(255, 15, 15, 15));
+  const float ySlow = yOfLevel(v.input[15]);
+  EXPECT_TRUE(colourNear(p.at(xOfBand(15), ySlow + 2.f), over(IColor(46, 250, 250, 250), bandOverPanel), 4));
+  EXPECT_TRUE(colourNear(p.at(xOfBand(15), ySlow - 4.f), bandOverPanel, 4));
+  // The slow area reaches the bottom edge; above the curves (and between the grid lines at
+  // 24 and 18 dB, y 109 and 127) the panel shows bare.
+  const IColor panelFill(255, 15, 15, 15);
+  EXPECT_TRUE(colourNear(p.at(xOfBand(90), 249.f), over(IColor(46, 250, 250, 250), panelFill), 4));
+  EXPECT_TRUE(colourNear(p.at(xOfBand(90), 118.f), panelFill, 3));
+  // The target band (accent at alpha 71) between its edges where nothing else lies, at
+  // band 120 (2.2 kHz, right of the mid handle): between the fast line and the upper edge.
+  const std::size_t k = 120;
+  const double upper = v.target[k] + std::max(v.spread[k], 3.0);
+  const double top = std::max(v.inputFast[k], v.input[k]);
+  ASSERT_GT(upper - top, 1.5) << "the probe needs room between the curves";
+  const Rgba band = p.at(xOfBand(120), (yOfLevel(upper) + yOfLevel(top)) / 2.f);
+  EXPECT_TRUE(colourNear(band, bandOverPanel, 4));
+}
+
+TEST_P(PanelPixels, SpectrumWithoutSignalShowsTheFrozenCorrectionAndHandles) {
+  PanelEditor& p = panel();
+  p.view.inputLive = false;
+  p.view.frozen = true;
+  p.plug.setParam(kCorrect, 1.0);
+  p.plug.setParam(kFreeze, 1.0);
+  p.draw();
+  p.save("spectrum_no_signal_frozen", kSpectrumRect);
+  // "NO SIGNAL" in the centre, muted; no input line anywhere.
+  const IRECT centre(190, 173, 310, 187);
+  EXPECT_GT(countIn(p, centre, [](const Rgba& c) { return brightness(c) > 60; }), 40);
+  EXPECT_EQ(countIn(p, IRECT(22, 123, 478, 238), [](const Rgba& c) { return whiteish(c, 150); }), 0);
+  // The "FROZEN" tag: an accent pill at the right end of the zero line with dark text.
+  EXPECT_TRUE(colourNear(p.at(472.f, 204.f), kPalette.accent, 3));
+  EXPECT_GT(countIn(p, IRECT(430, 199, 472, 209), [](const Rgba& c) { return brightness(c) < 60 && c[1] < 100; }), 20);
+  // The correction line still drawn; the three handle pills at the top (200 Hz, 2k, 6k).
+  EXPECT_FALSE(std::isnan(columnCentre(p, xOfBand(30), 123.f, 252.f, accentLike)));
+  for (const float x : {174.f, 326.f, 398.5f}) EXPECT_TRUE(colourNear(p.at(x - 6.f, 115.f), IColor(255, 42, 42, 42), 3)) << x;
+}
+
+// ---------------------------------------------------------------------------------------
+// Loudness meter
+
+TEST_P(PanelPixels, MeterBarTakesTheAccentNearTheTarget) {
+  PanelEditor& p = panel();
+  p.reading.shortTerm = -12.5;
+  p.reading.truePeakRecent = -3.2;
+  p.draw();
+  p.save("meter_on_target", kMeterRect);
+  // Track y 162..168 from x 504 to 614; -12.5 LUFS ends the bar at 584.2.
+  EXPECT_TRUE(colourNear(p.at(530.f, 165.f), kPalette.accent, 3));
+  EXPECT_TRUE(colourNear(p.at(582.f, 165.f), kPalette.accent, 3));
+  EXPECT_TRUE(colourNear(p.at(600.f, 165.f), over(kPalette.hairline, kMainPanel), 3));
+  // The target marker (-14 at 577.33) reaches 4 units above the track, in the text colour.
+  EXPECT_TRUE(colourNear(p.at(577.f, 159.f), kPalette.text, 25));
+  // The number in the text colour: its lightest ink is near white.
+  EXPECT_GT(countIn(p, IRECT(498, 98, 620, 140), [](const Rgba& c) { return whiteish(c, 235); }), 40);
+}
+
+TEST_P(PanelPixels, MeterFarFromTheTargetWarnsAndAPeakOverMinusOneIsDanger) {
+  PanelEditor& p = panel();
+  p.reading.integratedMode = true;
+  p.reading.integrated = -11.9;
+  p.reading.integratedSeconds = 3725;
+  p.reading.truePeakSinceReset = -0.9;
+  p.draw();
+  p.save("meter_warning", kMeterRect);
+  EXPECT_TRUE(colourNear(p.at(530.f, 165.f), kPalette.warning, 3));
+  // Number, status and true peak ink in their colours, and no white ink in the number.
+  auto near = [](const IColor& want) {
+    return [want](const Rgba& c) { return std::abs(c[0] - want.R) + std::abs(c[1] - want.G) + std::abs(c[2] - want.B) < 30; };
+  };
+  EXPECT_GT(countIn(p, IRECT(498, 98, 620, 140), near(kPalette.warning)), 40);
+  EXPECT_EQ(countIn(p, IRECT(498, 98, 620, 140), [](const Rgba& c) { return whiteish(c, 200); }), 0);
+  EXPECT_GT(countIn(p, IRECT(498, 292, 620, 322), near(kPalette.danger)), 30);
+  EXPECT_GT(countIn(p, IRECT(498, 326, 620, 340), [](const Rgba& c) { return c[0] > 110 && c[0] - c[1] > 40; }), 10);
+}
+
+// ---------------------------------------------------------------------------------------
+// Readouts
+
+TEST_P(PanelPixels, ReadoutBarsSpanTheirValues) {
+  PanelEditor& p = panel();
+  p.readouts.active = true;
+  p.readouts.tilt = 0.45;
+  p.readouts.low = 4.5;    // warning, bar 223..244
+  p.readouts.loMid = -2.0; // text colour, bar 287.67..297
+  p.readouts.hiMid = 1.1;
+  p.readouts.high = -7.0;  // warning, full bar 417..445
+  p.readouts.hold = {1.0, 1.0, 0.3, 1.0};  // hi-mid held
+  p.draw();
+  p.save("readouts_active", kReadoutsRect);
+  // Bars on y 299..303.
+  EXPECT_TRUE(colourNear(p.at(240.f, 301.f), kPalette.warning, 3));
+  EXPECT_TRUE(colourNear(p.at(247.f, 301.f), over(kPalette.hairline, kMainPanel), 3));
+  EXPECT_TRUE(colourNear(p.at(206.f, 301.f), over(kPalette.hairline, kMainPanel), 3));
+  EXPECT_TRUE(colourNear(p.at(290.f, 301.f), kPalette.text, 3));
+  EXPECT_TRUE(colourNear(p.at(285.f, 301.f), over(kPalette.hairline, kMainPanel), 3));
+  EXPECT_TRUE(colourNear(p.at(418.f, 301.f), kPalette.warning, 3));
+  // The held column: a badge and no track beside it.
+  EXPECT_TRUE(colourNear(p.at(371.f - 27.f, 301.f), kMainPanel, 2));
+  EXPECT_GT(countIn(p, IRECT(356, 295, 386, 307), ink), 10);
+  // The tilt's number and unit sit centred on its column.
+  const auto [l, r] = inkSpan(p, IRECT(113, 278, 185, 296), ink);
+  EXPECT_NEAR((l + r) / 2.f, 149.f, 1.5f);
+}
+
+TEST_P(PanelPixels, InactiveReadoutsShowDashesTracksAndTicks) {
+  PanelEditor& p = panel();
+  p.draw();
+  p.save("readouts_inactive", kReadoutsRect);
+  for (const float x : {149.f, 223.f, 297.f, 371.f, 445.f}) {
+    EXPECT_TRUE(colourNear(p.at(x - 20.f, 301.f), over(kPalette.hairline, kMainPanel), 3)) << x;
+    // The tick, 1 unit wide on x - 0.5 .. x + 0.5 (two half-covered pixels at scale 1).
+    EXPECT_GT(std::max(brightness(p.at(x - 0.5f, 297.f)), brightness(p.at(x, 297.f))), kMainPanel.R + 40) << x;
+    EXPECT_TRUE(colourNear(p.at(x + 2.f, 297.f), kMainPanel, 2)) << x;
+    const auto [l, r] = inkSpan(p, IRECT(x - 30, 278, x + 30, 296), ink);  // the dash
+    EXPECT_NEAR((l + r) / 2.f, x, 1.f) << x;
+    EXPECT_LT(r - l, 12.f) << x;
+  }
+}
+
+// ---------------------------------------------------------------------------------------
+// Chips and legend
+
+TEST_P(PanelPixels, ChipsKeepTheirLabelsInsideTheTextArea) {
+  PanelEditor& p = panel();
+  p.draw();
+  p.save("target_chip", kTargetChipRect);
+  p.save("loudness_chip", kLoudnessChipRect);
+  // The chevron in textMuted, the outline in textFaint.
+  EXPECT_TRUE(colourNear(p.at(238.f, 92.f), over(kPalette.textMuted, kMainPanel), 4));
+  EXPECT_TRUE(colourNear(p.at(597.f, 241.f), over(kPalette.textMuted, kMainPanel), 4));
+  EXPECT_GT(brightness(p.at(160.f, 81.f)), kMainPanel.R + 20);
+  // The label starts 10 units in and leaves the chevron alone.
+  const auto [l, r] = inkSpan(p, IRECT(78, 86, 233, 100), ink);
+  EXPECT_NEAR(l, 82.5f, 1.5f);
+  EXPECT_LT(r, 228.5f);
+
+  p.targetLabel = "A very long learned target name " + kMiddleDot + " \xC3\x84\xC3\x84\xC3\x84\xC3\x84";
+  p.draw();
+  p.save("target_chip_cut", kTargetChipRect);
+  const auto [lc, rc] = inkSpan(p, IRECT(78, 86, 233, 100), ink);
+  EXPECT_NEAR(lc, 82.5f, 1.5f);
+  EXPECT_LE(rc, 228.5f);
+  EXPECT_GT(rc, 215.f);  // cut close to the end of the area, with the ellipsis
+}
+
+TEST_P(PanelPixels, LegendRowEndsAtTheRightEdgeAndFitsWithFourItems) {
+  PanelEditor& p = panel();
+  p.draw();
+  p.save("legend_four_items", kLegendRect);
+  const auto [l4, r4] = inkSpan(p, IRECT(250, 84, 484, 100), ink);
+  EXPECT_NEAR(l4, 256.f, 1.f);
+  EXPECT_LE(r4, 478.5f);
+  EXPECT_GT(r4, 470.f);
+  // The correction swatch in the accent colour, the target swatch in its alpha.
+  EXPECT_GT(countIn(p, IRECT(256, 90, 478, 94), accentLike), 6);
+
+  p.view.correctionWanted = false;
+  p.draw();
+  p.save("legend_two_items", kLegendRect);
+  const auto [l2, r2] = inkSpan(p, IRECT(250, 84, 484, 100), ink);
+  EXPECT_GT(l2, 370.f);
+  EXPECT_LE(r2, 478.5f);
+  EXPECT_GT(r2, 470.f);
+}
+
+// ---------------------------------------------------------------------------------------
+// Pills, knobs, captions
+
+TEST_P(PanelPixels, PillDotsAreLitInTheAccent) {
+  PanelEditor& p = panel();
+  p.plug.setParam(kCorrect, 1.0);
+  p.draw();
+  p.save("pills_correct_on", IRECT(20, 256, 112, 304));
+  p.save("bypass_pill_active", kBypassPillRect);
+  EXPECT_TRUE(colourNear(p.at(29.f, 267.f), kPalette.accent, 3));
+  EXPECT_TRUE(colourNear(p.at(29.f, 293.f), IColor(255, 70, 70, 70), 3));   // FREEZE off
+  EXPECT_TRUE(colourNear(p.at(543.f, 53.f), kPalette.accent, 3));           // ACTIVE: lit while off
+  EXPECT_GT(countIn(p, IRECT(34, 260, 106, 274), ink), 30);                 // "CORRECT"
+
+  p.plug.setParam(kCorrect, 0.0);
+  p.plug.setParam(kFreeze, 1.0);
+  p.plug.setParam(kBypass, 1.0);
+  p.draw();
+  p.save("pills_correct_off", IRECT(20, 256, 112, 304));
+  p.save("bypass_pill_bypassed", kBypassPillRect);
+  EXPECT_TRUE(colourNear(p.at(29.f, 267.f), IColor(255, 70, 70, 70), 3));
+  EXPECT_TRUE(colourNear(p.at(29.f, 293.f), kPalette.accent, 3));            // FROZEN
+  EXPECT_TRUE(colourNear(p.at(543.f, 53.f), IColor(255, 70, 70, 70), 3));    // BYPASSED
+}
+
+TEST_P(PanelPixels, KnobArcsShowTheirValuesOverTheRing) {
+  PanelEditor& p = panel();
+  p.plug.setParam(kCorrect, 1.0);
+  p.plug.setParam(kCorrectHigh, 100.0);
+  p.plug.setParam(kCorrectLoMid, 0.0);
+  p.draw();
+  p.save("knob_row", kKnobRowRect);
+  // Low at 50 %: the arc from the start up to 12 o'clock passes 9 o'clock (209, 326); past
+  // it, at 3 o'clock, only the ring.
+  EXPECT_TRUE(colourNear(p.at(209.f, 326.f), kPalette.accent, 3));
+  EXPECT_TRUE(colourNear(p.at(236.f, 326.f), over(IColor(36, 250, 250, 250), kMainPanel), 4));
+  // High at 100 %: 3 o'clock lit; Lo-Mid at 0 %: 9 o'clock only the ring.
+  EXPECT_TRUE(colourNear(p.at(458.f, 326.f), kPalette.accent, 3));
+  EXPECT_TRUE(colourNear(p.at(283.f, 326.f), over(IColor(36, 250, 250, 250), kMainPanel), 4));
+}
+
+TEST_P(PanelPixels, CaptionsAreCentredUnderTheirKnobsAndFit) {
+  PanelEditor& p = panel();
+  p.plug.setParam(kCorrect, 1.0);
+  p.plug.setParam(kCorrectSpeed, 12.3);
+  p.draw();
+  p.save("captions_with_gains", IRECT(20, 342, 482, 360));
+  for (const KnobColumn& col : kKnobColumns) {
+    const auto [l, r] = inkSpan(p, IRECT(col.x - 40, 344, col.x + 40, 358), ink);
+    EXPECT_NEAR((l + r) / 2.f, col.x, 1.5f) << col.x;
+    EXPECT_GE(l, col.x - 37.f) << col.x;
+    EXPECT_LE(r, col.x + 37.f) << col.x;
+  }
+  // "50 % · +1.2 dB" is far wider than "50 %" with Correct off.
+  const auto [l, r] = inkSpan(p, captionRect(223), ink);
+  p.plug.setParam(kCorrect, 0.0);
+  p.draw();
+  p.save("captions_plain", IRECT(20, 342, 482, 360));
+  const auto [l0, r0] = inkSpan(p, captionRect(223), ink);
+  EXPECT_GT(r - l, 2.f * (r0 - l0));
+  EXPECT_NEAR((l0 + r0) / 2.f, 223.f, 1.5f);
+}
+
+INSTANTIATE_TEST_SUITE_P(Scales, PanelPixels, ::testing::Values(1.f, 2.f), scaleName);
+
+// ---------------------------------------------------------------------------------------
+// Scale 2 against scale 1
+
+namespace {
+
+// What a part of the frame holds, in panel units: the ink (each pixel's summed channel
+// distance from the main panel, per square unit) and its centre.
+struct Ink {
+  double mass = 0.0, x = 0.0, y = 0.0;
+};
+Ink inkOf(const PanelEditor& e, const IRECT& r) {
+  Ink ink;
+  for (int y = static_cast<int>(r.T * e.scale); y < static_cast<int>(r.B * e.scale); ++y)
+    for (int x = static_cast<int>(r.L * e.scale); x < static_cast<int>(r.R * e.scale); ++x) {
+      const Rgba p = sp::test::pixelAt(e.pixels, e.w, x, y);
+      const double m = std::abs(p[0] - kMainPanel.R) + std::abs(p[1] - kMainPanel.G) + std::abs(p[2] - kMainPanel.B);
+      ink.mass += m;
+      ink.x += m * (x + 0.5) / e.scale;
+      ink.y += m * (y + 0.5) / e.scale;
+    }
+  if (ink.mass > 0.0) {
+    ink.x /= ink.mass;
+    ink.y /= ink.mass;
+  }
+  ink.mass /= e.scale * e.scale;
+  return ink;
+}
+
+}  // namespace
+
+TEST(PanelPixelsAcrossScales, ScaleTwoHoldsTheSameInkInTheSamePlaces) {
+  PanelEditor one(1.f), two(2.f);
+  ASSERT_NE(one.g, nullptr);
+  ASSERT_NE(two.g, nullptr);
+  for (PanelEditor* p : {&one, &two}) {
+    p->plug.setParam(kCorrect, 1.0);
+    p->reading.shortTerm = -12.5;
+    p->readouts.active = true;
+    p->readouts.low = 4.5;
+    p->readouts.hiMid = -2.0;
+    p->draw();
+  }
+  ASSERT_EQ(two.w, 2 * one.w);
+  struct Part {
+    const char* name;
+    IRECT r;
+  };
+  const Part parts[] = {{"spectrum", kSpectrumRect},     {"meter", kMeterRect},
+                        {"readouts", kReadoutsRect},     {"target chip", kTargetChipRect},
+                        {"legend", kLegendRect},         {"pills", IRECT(20, 256, 112, 304)},
+                        {"knobs", IRECT(20, 308, 482, 343)}, {"captions", IRECT(20, 343, 482, 360)},
+                        {"bypass", kBypassPillRect},     {"loudness chip", kLoudnessChipRect}};
+  for (const Part& part : parts) {
+    const Ink a = inkOf(one, part.r), b = inkOf(two, part.r);
+    std::printf("%-14s mass %10.0f %10.0f (%+.2f %%)  centre (%.2f, %.2f) (%.2f, %.2f)\n", part.name, a.mass, b.mass,
+                100.0 * (b.mass / a.mass - 1.0), a.x, a.y, b.x, b.y);
+    // Small text comes out a little lighter at scale 1 (glyphs of 6 or 7 pixels), which
+    // moves the centre of a text-heavy part by up to about 1.5 units.
+    EXPECT_NEAR(b.mass / a.mass, 1.0, 0.08) << part.name;
+    EXPECT_NEAR(b.x, a.x, 2.0) << part.name;
+    EXPECT_NEAR(b.y, a.y, 1.0) << part.name;
+  }
+}
+
+// A window drawn twice as large on a screen of scale 1 ("Window 2x") shows the same pixels
+// as the panel at its size on a screen of scale 2.
+TEST(PanelPixelsAcrossScales, TwiceTheWindowOnScaleOneMatchesScreenScaleTwo) {
+  PanelEditor screen(2.f), window(1.f, 2.f);
+  ASSERT_NE(screen.g, nullptr);
+  ASSERT_NE(window.g, nullptr);
+  for (PanelEditor* p : {&screen, &window}) {
+    p->plug.setParam(kCorrect, 1.0);
+    p->reading.shortTerm = -12.5;
+    p->draw();
+  }
+  ASSERT_EQ(window.w, screen.w);
+  ASSERT_EQ(window.h, screen.h);
+  window.save("panel_window_twice", IRECT(0, 0, 640, 400));
+  double sum = 0.0;
+  int worst = 0;
+  for (std::size_t i = 0; i < screen.pixels.size(); ++i) {
+    const int d = std::abs(static_cast<int>(screen.pixels[i]) - static_cast<int>(window.pixels[i]));
+    sum += d;
+    worst = std::max(worst, d);
+  }
+  std::printf("mean difference %.4f, largest %d\n", sum / screen.pixels.size(), worst);
+  EXPECT_LT(sum / screen.pixels.size(), 0.05);
+}
