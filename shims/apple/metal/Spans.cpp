@@ -1,0 +1,685 @@
+// Span shading of the software GPU (Raster.h): each run of covered pixels goes through the
+// fragment function, the stencil test and blending in pixel order. The exact path does this
+// pixel by pixel with the scan converter's interpolation; the fast paths below write a run's
+// bytes directly where the draw's state proves what the exact path would write:
+//
+// - Stencil only (no fragment function): only the stencil operation, in one loop.
+// - Constant source: the renderer's shader with a solid paint (type 0, inner colour equal to
+//   outer colour, moderate finite paint numbers, so the gradient position is finite and drops
+//   out), a stroke mask constant over the triangle (texture coordinates equal at its three
+//   vertices) and a scissor mask that is the same everywhere (no scissor) or proven to be 1
+//   over the part of the run (below). Every fragment then has the same colour and the same
+//   discard decision; the pixels get the stencil test and a blend of that colour, written as
+//   constant bytes where the blend does not depend on the destination, else through a table
+//   per channel built with the exact blend.
+// - Texel copy: the image shader (type 1, straight texType 0, inner colour 1, stroke and
+//   scissor masks exactly 1) when every pixel centre of the run maps to within 2^-12 of a
+//   texel centre. The bilinear result then differs from that texel by under 2^-11 per
+//   channel, which stays under a quarter of a byte after blending when the destination pixel
+//   is zero, the blend ignores the destination, or the texel is opaque under source-over; other
+//   pixels take the exact path.
+//
+// Proofs over a run use an affine model of each value along the run (its values at the run's
+// two ends, in double) and a bound on how far the computed float value can lie from it: the
+// float rounding of every operation, counted as exact where an operand is zero or a power of
+// two. A condition that holds at both ends with that margin holds over the whole run, because
+// |affine| is convex. Signed zeros may differ from the exact path only where no byte can
+// (they never reach a division or a comparison that tells them apart).
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "shims/apple/metal/Raster.h"
+
+namespace mtl::raster {
+namespace {
+
+namespace sh = gpu::shading;
+
+constexpr int kChunk = 64;             // pixels whose varyings are interpolated at once
+constexpr double kModerate = 1e18;     // larger varyings or paint numbers take the exact path
+constexpr double kTexelSlack = 1.0 / 4096;  // distance from a texel centre the texel copy accepts
+constexpr double kTiny = 1e-36;        // absolute rounding below the normal range
+constexpr int64_t kLutAfter = 1024;    // pixels of one colour drawn exactly before a table pays off
+
+inline uint8_t toUnorm(float v) {
+  if (!(v > 0.f)) return 0;  // also NaN
+  if (v >= 1.f) return 255;
+  return static_cast<uint8_t>(v * 255.f + 0.5f);
+}
+
+bool stencilCompare(CompareFunction f, uint32_t ref, uint32_t stored) {
+  switch (f) {
+    case CompareFunction::Never: return false;
+    case CompareFunction::Less: return ref < stored;
+    case CompareFunction::Equal: return ref == stored;
+    case CompareFunction::LessEqual: return ref <= stored;
+    case CompareFunction::Greater: return ref > stored;
+    case CompareFunction::NotEqual: return ref != stored;
+    case CompareFunction::GreaterEqual: return ref >= stored;
+    case CompareFunction::Always: return true;
+  }
+  return true;
+}
+
+uint8_t stencilApply(StencilOperation op, uint8_t s, uint32_t ref) {
+  switch (op) {
+    case StencilOperation::Keep: return s;
+    case StencilOperation::Zero: return 0;
+    case StencilOperation::Replace: return static_cast<uint8_t>(ref);
+    case StencilOperation::IncrementClamp: return s == 255 ? 255 : s + 1;
+    case StencilOperation::DecrementClamp: return s == 0 ? 0 : s - 1;
+    case StencilOperation::Invert: return static_cast<uint8_t>(~s);
+    case StencilOperation::IncrementWrap: return static_cast<uint8_t>(s + 1);
+    case StencilOperation::DecrementWrap: return static_cast<uint8_t>(s - 1);
+  }
+  return s;
+}
+
+// The stencil test and operation of a fragment that was not discarded; true when it passes.
+inline bool stencilTest(const StencilDescriptor& sd, uint8_t& s, uint32_t ref) {
+  const bool pass = stencilCompare(sd.stencilCompareFunction, ref & sd.readMask, s & sd.readMask);
+  const uint8_t next = stencilApply(pass ? sd.depthStencilPassOperation : sd.stencilFailureOperation, s, ref);
+  s = static_cast<uint8_t>((s & ~sd.writeMask) | (next & sd.writeMask));
+  return pass;
+}
+
+inline float blendFactor(BlendFactor f, const float* src, const float* dst, int c) {
+  const bool alpha = c == 3;
+  switch (f) {
+    case BlendFactor::Zero: return 0.f;
+    case BlendFactor::One: return 1.f;
+    case BlendFactor::SourceColor: return src[c];
+    case BlendFactor::OneMinusSourceColor: return 1.f - src[c];
+    case BlendFactor::SourceAlpha: return src[3];
+    case BlendFactor::OneMinusSourceAlpha: return 1.f - src[3];
+    case BlendFactor::DestinationColor: return dst[c];
+    case BlendFactor::OneMinusDestinationColor: return 1.f - dst[c];
+    case BlendFactor::DestinationAlpha: return dst[3];
+    case BlendFactor::OneMinusDestinationAlpha: return 1.f - dst[3];
+    case BlendFactor::SourceAlphaSaturated: return alpha ? 1.f : std::min(src[3], 1.f - dst[3]);
+  }
+  return 0.f;
+}
+
+// Blends the premultiplied colour over the pixel at p and stores it: NaN -> 0, clamp to
+// [0, 1], x 255, round half up; channels outside the write mask are kept.
+inline void storeFragment(const ColorLayout& l, const RenderPipelineColorAttachmentDescriptor& ca, uint8_t* p, const float* src) {
+  const int idx[4] = {l.r, l.g, l.b, l.a};
+  float out[4];
+  if (ca.blendingEnabled) {
+    float dst[4];
+    for (int c = 0; c < 4; ++c) dst[c] = idx[c] >= 0 ? p[idx[c]] * (1.f / 255.f) : (c == 3 ? 1.f : 0.f);
+    for (int c = 0; c < 3; ++c)
+      out[c] = src[c] * blendFactor(ca.sourceRGBBlendFactor, src, dst, c) + dst[c] * blendFactor(ca.destinationRGBBlendFactor, src, dst, c);
+    out[3] = src[3] * blendFactor(ca.sourceAlphaBlendFactor, src, dst, 3) + dst[3] * blendFactor(ca.destinationAlphaBlendFactor, src, dst, 3);
+  } else {
+    for (int c = 0; c < 4; ++c) out[c] = src[c];
+  }
+  const uint32_t mask = ca.writeMask;  // bits: red 8, green 4, blue 2, alpha 1
+  const uint32_t bit[4] = {8, 4, 2, 1};
+  for (int c = 0; c < 4; ++c)
+    if (idx[c] >= 0 && (mask & bit[c])) p[idx[c]] = toUnorm(out[c]);
+}
+
+bool dependsOnDestination(BlendFactor f) {
+  return f == BlendFactor::DestinationColor || f == BlendFactor::OneMinusDestinationColor || f == BlendFactor::DestinationAlpha ||
+         f == BlendFactor::OneMinusDestinationAlpha || f == BlendFactor::SourceAlphaSaturated;
+}
+bool readsDestinationAlpha(BlendFactor f) {
+  return f == BlendFactor::DestinationAlpha || f == BlendFactor::OneMinusDestinationAlpha || f == BlendFactor::SourceAlphaSaturated;
+}
+// True when the factor is exactly 0 for this source colour, whatever the destination.
+bool zeroFactor(BlendFactor f, const float* src, int c) {
+  switch (f) {
+    case BlendFactor::Zero: return true;
+    case BlendFactor::SourceColor: return src[c] == 0.f;
+    case BlendFactor::OneMinusSourceColor: return 1.f - src[c] == 0.f;
+    case BlendFactor::SourceAlpha: return src[3] == 0.f;
+    case BlendFactor::OneMinusSourceAlpha: return 1.f - src[3] == 0.f;
+    default: return false;
+  }
+}
+
+bool isPowerOfTwoOrZero(double m) {
+  if (m == 0) return true;
+  int e;
+  return std::fabs(std::frexp(m, &e)) == 0.5;
+}
+
+bool moderate(double v) { return std::fabs(v) <= kModerate; }  // false for NaN
+
+// A value along a range of a run: its model (exact arithmetic, affine along the run) has v0
+// and v1 at the range's first and last pixel; each computed value lies within err of the
+// model, and |model| <= maxAbs over the range. zero: the computed value is always zero.
+struct Lin {
+  double v0, v1, err, maxAbs;
+  bool zero;
+};
+
+Lin makeLin(double v0, double v1, double modelErr, double err, bool zero = false) {
+  const double maxAbs = std::max(std::fabs(v0), std::fabs(v1)) + modelErr;
+  return {v0, v1, err + modelErr, maxAbs, zero};
+}
+
+// m * x in float, as the shaders compute it.
+Lin scaleLin(double m, const Lin& x) {
+  if (m == 0) return {0, 0, 0, 0, true};
+  const double mag = std::fabs(m) * (x.maxAbs + x.err);
+  const double round = isPowerOfTwoOrZero(m) ? kTiny : std::ldexp(mag, -24) + kTiny;
+  return makeLin(m * x.v0, m * x.v1, std::ldexp(mag, -50), std::fabs(m) * x.err + round);
+}
+
+// a + b in float.
+Lin addLin(const Lin& a, const Lin& b) {
+  if (a.zero) return b;
+  if (b.zero) return a;
+  const double mag = a.maxAbs + a.err + b.maxAbs + b.err;
+  return makeLin(a.v0 + b.v0, a.v1 + b.v1, std::ldexp(mag, -50), a.err + b.err + std::ldexp(mag, -24) + kTiny);
+}
+
+Lin constLin(float c) { return {c, c, 0, std::fabs(double(c)), c == 0.f}; }
+
+// m[0] x + m[4] y + m[8] (or the second row with offset 1), as sh::transform computes it.
+Lin transformLin(const float* m, int row, const Lin& x, const Lin& y) {
+  return addLin(addLin(scaleLin(m[row], x), scaleLin(m[4 + row], y)), constLin(m[8 + row]));
+}
+
+// Pixels k of [0, n) where |v0 + (v1 - v0) k / (n - 1)| <= limit, as [lo, hi] (lo > hi: none);
+// only a guess for where to look, the caller proves the result.
+void insideRange(double v0, double v1, int64_t n, double limit, int64_t& lo, int64_t& hi) {
+  lo = 0;
+  hi = n - 1;
+  if (!(limit >= 0)) {
+    lo = 1;
+    hi = 0;
+    return;
+  }
+  if (n == 1 || v0 == v1) {
+    if (!(std::fabs(v0) <= limit)) lo = 1, hi = 0;
+    return;
+  }
+  const double slope = (v1 - v0) / double(n - 1);
+  double a = (-limit - v0) / slope, b = (limit - v0) / slope;
+  if (a > b) std::swap(a, b);
+  const double flo = std::ceil(a), fhi = std::floor(b);
+  if (!(flo <= fhi) || fhi < 0 || flo > double(n - 1)) {
+    lo = 1;
+    hi = 0;
+    return;
+  }
+  lo = std::max<int64_t>(0, static_cast<int64_t>(std::max(flo, 0.0)));
+  hi = std::min<int64_t>(n - 1, static_cast<int64_t>(std::min(fhi, double(n - 1))));
+}
+
+}  // namespace
+
+struct SpanShader::Impl {
+  enum class Shader { None, Plain, AntiAlias, Other };
+
+  // One colour for every fragment of a range, and how to store it.
+  struct ConstPlan {
+    enum class Kind { Bytes, Table, Exact } kind = Kind::Exact;
+    float src[4] = {0, 0, 0, 0};
+    uint8_t bytes[4] = {0, 0, 0, 0};  // Bytes: by byte index
+    bool write[4] = {false, false, false, false};
+    bool allWritten = false;
+    bool tableable = false;
+    int64_t exactPixels = 0;
+    uint8_t table[4][256];  // Table: result by byte index and destination byte
+  };
+
+  // ---- per draw ----
+  const DrawState* d = nullptr;
+  const Target* t = nullptr;
+  Shader shader = Shader::None;
+  bool uniformsOk = false;
+  gpu::Uniforms u{};
+  const Texture* tex = nullptr;
+  const SamplerDescriptor* smp = nullptr;
+  bool fourBytes = false;
+  bool fast = true;
+  bool solid = false;          // constant-source candidate
+  bool scissorOff = false;     // scissor matrix zero: the mask is one constant
+  bool scissorAffine = false;  // scissor numbers usable in proofs
+  float scissorConst = 0.f;
+  bool texelCopy = false;
+  int texelDst = 0;  // 0: only over a zero pixel; 1: also opaque texels; 2: any pixel
+  ConstPlan plan;
+  bool planValid = false;
+
+  // ---- per triangle ----
+  Interpolation tri{};
+  const StencilDescriptor* sd = nullptr;
+  bool discardAll = false;
+  bool constTc = false;
+  float strokeAlpha = 1.f;
+  bool moderateTri = false;
+
+  float vary[kChunk][kMaxVaryings];
+
+  bool beginDraw(const DrawState& draw);
+  void beginTriangle(const Interpolation& in);
+  template <class I>
+  void run(int64_t y, int64_t x0, int64_t n, const RunEdges<I>& e);
+
+  template <class I>
+  void exact(const RunEdges<I>& e, int64_t y, int64_t x0, int64_t k0, int64_t k1);
+  template <Shader K>
+  void shadeChunk(int64_t y, int64_t x, int m);
+  void stencilOnly(int64_t y, int64_t x0, int64_t n);
+  template <class I>
+  Lin varyingLin(int i, const RunEdges<I>& e, int64_t k0, int64_t k1) const;
+  template <class I>
+  bool scissorOne(const RunEdges<I>& e, int64_t k0, int64_t k1) const;
+  template <class I>
+  void scissorRange(const RunEdges<I>& e, int64_t n, int64_t& lo, int64_t& hi) const;
+  const ConstPlan& planFor(const float src[4]);
+  template <class I>
+  void constRun(const RunEdges<I>& e, int64_t y, int64_t x0, int64_t k0, int64_t k1, const float src[4]);
+  template <class I>
+  bool texelRun(const RunEdges<I>& e, int64_t y, int64_t x0, int64_t k0, int64_t k1);
+  template <class I>
+  void partitioned(const RunEdges<I>& e, int64_t y, int64_t x0, int64_t n, bool solidRange);
+};
+
+bool SpanShader::Impl::beginDraw(const DrawState& draw) {
+  d = &draw;
+  t = draw.target;
+  fast = draw.fastPaths;
+  planValid = false;
+  if (!draw.fragment) {
+    shader = Shader::None;
+  } else {
+    switch (gpu::fragmentKindOf(reinterpret_cast<const void*>(draw.fragment))) {
+      case gpu::FragmentKind::Plain: shader = Shader::Plain; break;
+      case gpu::FragmentKind::AntiAlias: shader = Shader::AntiAlias; break;
+      default: shader = Shader::Other;
+    }
+  }
+  const gpu::BufferView& ub = draw.in.buffers[0];
+  uniformsOk = ub.data && ub.size >= sizeof(gpu::Uniforms);
+  if (uniformsOk) std::memcpy(&u, ub.data, sizeof u);
+  tex = draw.in.textures[0];
+  smp = draw.in.samplers[0];
+  const ColorLayout& l = t->layout;
+  fourBytes = l.bpp == 4 && l.r >= 0 && l.g >= 0 && l.b >= 0 && l.a >= 0;
+  const bool shaderKnown = shader == Shader::Plain || shader == Shader::AntiAlias;
+
+  // Nothing can change: a stencil-only draw without stencil, or a shader that discards all.
+  if (!fast) return true;
+  if (shader == Shader::None && (!t->stencil || (!draw.stencil[0] && !draw.stencil[1]))) return false;
+  if (shaderKnown && (!uniformsOk || u.type < 0 || u.type > 2)) return false;
+
+  solid = scissorOff = scissorAffine = texelCopy = false;
+  if (!shaderKnown) return true;
+  const float* pm = u.paintMat;
+  const bool paintModerate = moderate(pm[0]) && moderate(pm[1]) && moderate(pm[4]) && moderate(pm[5]) && moderate(pm[8]) &&
+                             moderate(pm[9]) && moderate(u.extent[0]) && moderate(u.extent[1]) && moderate(u.radius);
+  solid = u.type == 0 && paintModerate && u.innerCol[0] == u.outerCol[0] && u.innerCol[1] == u.outerCol[1] &&
+          u.innerCol[2] == u.outerCol[2] && u.innerCol[3] == u.outerCol[3];
+  const float* sm = u.scissorMat;
+  scissorOff = sm[0] == 0.f && sm[1] == 0.f && sm[4] == 0.f && sm[5] == 0.f && sm[8] == 0.f && sm[9] == 0.f;
+  if (scissorOff) scissorConst = sh::scissorMask(u, 0.f, 0.f);
+  scissorAffine = !scissorOff && moderate(sm[0]) && moderate(sm[1]) && moderate(sm[4]) && moderate(sm[5]) && moderate(sm[8]) &&
+                  moderate(sm[9]) && moderate(u.scissorExt[0]) && moderate(u.scissorExt[1]) && u.scissorScale[0] > 0.f &&
+                  u.scissorScale[1] > 0.f && moderate(u.scissorScale[0]) && moderate(u.scissorScale[1]);
+
+  const auto& ca = *draw.color;
+  const bool texFormat = tex && (tex->pixelFormat() == PixelFormat::RGBA8Unorm || tex->pixelFormat() == PixelFormat::BGRA8Unorm);
+  const bool sourceAsIs = !ca.blendingEnabled ||
+                          (ca.sourceRGBBlendFactor == BlendFactor::One && ca.sourceAlphaBlendFactor == BlendFactor::One);
+  texelCopy = u.type == 1 && u.texType == 0 && u.innerCol[0] == 1.f && u.innerCol[1] == 1.f && u.innerCol[2] == 1.f &&
+              u.innerCol[3] == 1.f && texFormat && fourBytes && draw.writeColor && ca.writeMask == ColorWriteMaskAll &&
+              paintModerate && u.extent[0] != 0.f && u.extent[1] != 0.f && sourceAsIs;
+  const auto zeroOrOverOpaque = [](BlendFactor f) { return f == BlendFactor::Zero || f == BlendFactor::OneMinusSourceAlpha; };
+  if (!ca.blendingEnabled || (ca.destinationRGBBlendFactor == BlendFactor::Zero && ca.destinationAlphaBlendFactor == BlendFactor::Zero))
+    texelDst = 2;
+  else if (zeroOrOverOpaque(ca.destinationRGBBlendFactor) && zeroOrOverOpaque(ca.destinationAlphaBlendFactor))
+    texelDst = 1;
+  else
+    texelDst = 0;
+  return true;
+}
+
+void SpanShader::Impl::beginTriangle(const Interpolation& in) {
+  tri = in;
+  sd = t->stencil ? d->stencil[in.front ? 1 : 0] : nullptr;
+  moderateTri = true;
+  for (int i = 0; i < kMaxVaryings; ++i)
+    moderateTri = moderateTri && moderate(std::fabs(in.a[i]) + std::fabs(in.dB[i]) + std::fabs(in.dC[i]));
+  // A varying equal at the three vertices: dB and dC are (signed) zeros and beta, gamma >= +0,
+  // so every pixel interpolates (a + dB) + dC.
+  constTc = in.dB[2] == 0 && in.dC[2] == 0 && in.dB[3] == 0 && in.dC[3] == 0;
+  discardAll = false;
+  strokeAlpha = 1.f;
+  if (fast && shader == Shader::AntiAlias && constTc) {
+    const float tu = static_cast<float>(in.a[2] + in.dB[2] + in.dC[2]);
+    const float tv = static_cast<float>(in.a[3] + in.dB[3] + in.dC[3]);
+    strokeAlpha = sh::strokeMask(u, tu, tv);
+    discardAll = strokeAlpha < u.strokeThr;
+  }
+}
+
+// The scan converter's interpolation of pixels k0 .. k1 of the run, then their fragments.
+template <class I>
+void SpanShader::Impl::exact(const RunEdges<I>& e, int64_t y, int64_t x0, int64_t k0, int64_t k1) {
+  for (int64_t c0 = k0; c0 <= k1; c0 += kChunk) {
+    const int m = static_cast<int>(std::min<int64_t>(k1 - c0 + 1, kChunk));
+    for (int j = 0; j < m; ++j) {
+      const I k = I(c0 + j);
+      const double beta = static_cast<double>(e.e1 + k * e.s1) * tri.invArea;
+      const double gamma = static_cast<double>(e.e2 + k * e.s2) * tri.invArea;
+      for (int i = 0; i < kMaxVaryings; ++i) vary[j][i] = static_cast<float>(tri.a[i] + tri.dB[i] * beta + tri.dC[i] * gamma);
+    }
+    switch (fast ? shader : Shader::Other) {
+      case Shader::None: shadeChunk<Shader::None>(y, x0 + c0, m); break;
+      case Shader::Plain: shadeChunk<Shader::Plain>(y, x0 + c0, m); break;
+      case Shader::AntiAlias: shadeChunk<Shader::AntiAlias>(y, x0 + c0, m); break;
+      case Shader::Other: shadeChunk<Shader::Other>(y, x0 + c0, m); break;
+    }
+  }
+}
+
+// Fragment function, discard, stencil, blend: pixel by pixel, as the pipeline defines them.
+template <SpanShader::Impl::Shader K>
+void SpanShader::Impl::shadeChunk(int64_t y, int64_t x, int m) {
+  uint8_t* colorRow = t->color + static_cast<size_t>(y) * t->colorStride * t->layout.bpp;
+  uint8_t* stencilRow = t->stencil ? t->stencil + static_cast<size_t>(y) * t->stencilStride : nullptr;
+  gpu::FragmentIn in = d->in;
+  for (int j = 0; j < m; ++j) {
+    const size_t px = static_cast<size_t>(x + j);
+    float src[4] = {0, 0, 0, 0};
+    if constexpr (K == Shader::Plain) {
+      if (!sh::shade<false>(u, tex, smp, vary[j], src)) continue;
+    } else if constexpr (K == Shader::AntiAlias) {
+      if (!sh::shade<true>(u, tex, smp, vary[j], src)) continue;
+    } else if constexpr (K == Shader::Other) {
+      if (d->fragment) {
+        std::memcpy(in.varyings, vary[j], sizeof in.varyings);
+        if (!d->fragment(in, src)) continue;
+      }
+    }
+    if (sd && !stencilTest(*sd, stencilRow[px], d->stencilRef)) continue;
+    if (!d->writeColor) continue;
+    storeFragment(t->layout, *d->color, colorRow + px * t->layout.bpp, src);
+  }
+}
+
+void SpanShader::Impl::stencilOnly(int64_t y, int64_t x0, int64_t n) {
+  if (!sd) return;
+  uint8_t* s = t->stencil + static_cast<size_t>(y) * t->stencilStride + static_cast<size_t>(x0);
+  const uint32_t ref = d->stencilRef;
+  if (sd->stencilCompareFunction == CompareFunction::Always && (sd->writeMask & 0xFF) == 0xFF) {
+    switch (sd->depthStencilPassOperation) {
+      case StencilOperation::Keep: return;
+      case StencilOperation::Zero: std::memset(s, 0, static_cast<size_t>(n)); return;
+      case StencilOperation::Replace: std::memset(s, static_cast<uint8_t>(ref), static_cast<size_t>(n)); return;
+      case StencilOperation::IncrementWrap:
+        for (int64_t i = 0; i < n; ++i) s[i] = static_cast<uint8_t>(s[i] + 1);
+        return;
+      case StencilOperation::DecrementWrap:
+        for (int64_t i = 0; i < n; ++i) s[i] = static_cast<uint8_t>(s[i] - 1);
+        return;
+      default: break;
+    }
+  }
+  for (int64_t i = 0; i < n; ++i) stencilTest(*sd, s[i], ref);
+}
+
+template <class I>
+Lin SpanShader::Impl::varyingLin(int i, const RunEdges<I>& e, int64_t k0, int64_t k1) const {
+  const auto at = [&](int64_t k) {
+    const double beta = static_cast<double>(e.e1 + I(k) * e.s1) * tri.invArea;
+    const double gamma = static_cast<double>(e.e2 + I(k) * e.s2) * tri.invArea;
+    return tri.a[i] + tri.dB[i] * beta + tri.dC[i] * gamma;
+  };
+  // Barycentrics of covered pixels lie in [0, 1]: the double evaluations (here and in the
+  // exact path) are within a few units of 2^-53 of mag; the float result within 2^-24.
+  const double mag = std::fabs(tri.a[i]) + std::fabs(tri.dB[i]) + std::fabs(tri.dC[i]);
+  const double v0 = at(k0), v1 = at(k1);
+  const double modelErr = std::ldexp(mag, -48);
+  const double maxAbs = std::max(std::fabs(v0), std::fabs(v1)) + modelErr;
+  return makeLin(v0, v1, modelErr, std::ldexp(mag, -48) + std::ldexp(maxAbs, -24) + kTiny);
+}
+
+// True when the scissor mask is provably exactly 1 at pixels k0 .. k1 of the run.
+template <class I>
+bool SpanShader::Impl::scissorOne(const RunEdges<I>& e, int64_t k0, int64_t k1) const {
+  if (scissorOff) return scissorConst == 1.f;
+  if (!scissorAffine) return false;
+  const Lin fx = varyingLin(0, e, k0, k1), fy = varyingLin(1, e, k0, k1);
+  for (int row = 0; row < 2; ++row) {
+    const Lin s = transformLin(u.scissorMat, row, fx, fy);
+    const double ext = u.scissorExt[row], scale = u.scissorScale[row];
+    // Exact mask value >= 1 + slack at the worst end; slack covers the float evaluation.
+    const double slack = std::ldexp(1.0 + (s.maxAbs + s.err + std::fabs(ext)) * scale, -18);
+    const double worst = std::max(std::fabs(s.v0), std::fabs(s.v1)) + s.err;
+    if (!(0.5 - (worst - ext) * scale >= 1.0 + slack)) return false;
+  }
+  return true;
+}
+
+// A guess of the pixels of a run where the scissor mask is 1, shrunk by one where it is cut.
+template <class I>
+void SpanShader::Impl::scissorRange(const RunEdges<I>& e, int64_t n, int64_t& lo, int64_t& hi) const {
+  lo = 0;
+  hi = n - 1;
+  if (scissorOff) return;
+  const Lin fx = varyingLin(0, e, 0, n - 1), fy = varyingLin(1, e, 0, n - 1);
+  for (int row = 0; row < 2; ++row) {
+    const Lin s = transformLin(u.scissorMat, row, fx, fy);
+    const double ext = u.scissorExt[row], scale = u.scissorScale[row];
+    const double slack = std::ldexp(1.0 + (s.maxAbs + s.err + std::fabs(ext)) * scale, -18);
+    const double limit = ext - (0.5 + slack) / scale - s.err;
+    int64_t a, b;
+    insideRange(s.v0, s.v1, n, limit, a, b);
+    lo = std::max(lo, a);
+    hi = std::min(hi, b);
+  }
+  if (lo > 0) ++lo;
+  if (hi < n - 1) --hi;
+}
+
+const SpanShader::Impl::ConstPlan& SpanShader::Impl::planFor(const float src[4]) {
+  if (planValid && std::memcmp(plan.src, src, sizeof plan.src) == 0) return plan;
+  planValid = true;
+  ConstPlan& p = plan;
+  std::memcpy(p.src, src, sizeof p.src);
+  p.kind = ConstPlan::Kind::Exact;
+  p.exactPixels = 0;
+  p.tableable = false;
+  if (!fourBytes) return p;
+  const ColorLayout& l = t->layout;
+  const auto& ca = *d->color;
+  const int idx[4] = {l.r, l.g, l.b, l.a};
+  const uint32_t bit[4] = {8, 4, 2, 1};
+  p.allWritten = true;
+  for (int c = 0; c < 4; ++c) {
+    p.write[idx[c]] = (ca.writeMask & bit[c]) != 0;
+    p.allWritten = p.allWritten && p.write[idx[c]];
+  }
+  bool independent = !ca.blendingEnabled;
+  if (ca.blendingEnabled) {
+    independent = !dependsOnDestination(ca.sourceRGBBlendFactor) && !dependsOnDestination(ca.sourceAlphaBlendFactor);
+    for (int c = 0; c < 3; ++c) independent = independent && zeroFactor(ca.destinationRGBBlendFactor, src, c);
+    independent = independent && zeroFactor(ca.destinationAlphaBlendFactor, src, 3);
+  }
+  if (independent) {
+    // The destination is multiplied by an exact 0 (or not read): any pixel, zero included,
+    // gives the same bytes.
+    uint8_t zero[4] = {0, 0, 0, 0};
+    storeFragment(l, ca, zero, src);
+    std::memcpy(p.bytes, zero, 4);
+    p.kind = ConstPlan::Kind::Bytes;
+    return p;
+  }
+  // Each channel reads only its own destination byte: a table per channel.
+  p.tableable = !readsDestinationAlpha(ca.sourceRGBBlendFactor) && !readsDestinationAlpha(ca.destinationRGBBlendFactor);
+  return p;
+}
+
+template <class I>
+void SpanShader::Impl::constRun(const RunEdges<I>& e, int64_t y, int64_t x0, int64_t k0, int64_t k1, const float src[4]) {
+  (void)e;
+  const int64_t n = k1 - k0 + 1;
+  uint8_t* s = sd ? t->stencil + static_cast<size_t>(y) * t->stencilStride + static_cast<size_t>(x0 + k0) : nullptr;
+  const uint32_t ref = d->stencilRef;
+  if (!d->writeColor) {
+    if (s)
+      for (int64_t i = 0; i < n; ++i) stencilTest(*sd, s[i], ref);
+    return;
+  }
+  const size_t bpp = t->layout.bpp;
+  uint8_t* p = t->color + (static_cast<size_t>(y) * t->colorStride + static_cast<size_t>(x0 + k0)) * bpp;
+  ConstPlan& pl = const_cast<ConstPlan&>(planFor(src));
+  if (pl.kind == ConstPlan::Kind::Exact && pl.tableable) {
+    pl.exactPixels += n;
+    if (pl.exactPixels > kLutAfter) {
+      // Every channel's result from a pixel whose four bytes are all v: for channel c only
+      // byte c (and for alpha only the alpha byte) is read.
+      for (int v = 0; v < 256; ++v) {
+        uint8_t px[4] = {uint8_t(v), uint8_t(v), uint8_t(v), uint8_t(v)};
+        storeFragment(t->layout, *d->color, px, pl.src);
+        for (int b = 0; b < 4; ++b) pl.table[b][v] = pl.write[b] ? px[b] : uint8_t(v);
+      }
+      pl.kind = ConstPlan::Kind::Table;
+    }
+  }
+  switch (pl.kind) {
+    case ConstPlan::Kind::Bytes:
+      if (!s && pl.allWritten) {
+        uint32_t word;
+        std::memcpy(&word, pl.bytes, 4);
+        for (int64_t i = 0; i < n; ++i) std::memcpy(p + i * 4, &word, 4);
+        return;
+      }
+      for (int64_t i = 0; i < n; ++i, p += 4) {
+        if (s && !stencilTest(*sd, s[i], ref)) continue;
+        for (int b = 0; b < 4; ++b)
+          if (pl.write[b]) p[b] = pl.bytes[b];
+      }
+      return;
+    case ConstPlan::Kind::Table:
+      for (int64_t i = 0; i < n; ++i, p += 4) {
+        if (s && !stencilTest(*sd, s[i], ref)) continue;
+        for (int b = 0; b < 4; ++b) p[b] = pl.table[b][p[b]];
+      }
+      return;
+    case ConstPlan::Kind::Exact:
+      for (int64_t i = 0; i < n; ++i, p += bpp) {
+        if (s && !stencilTest(*sd, s[i], ref)) continue;
+        storeFragment(t->layout, *d->color, p, pl.src);
+      }
+      return;
+  }
+}
+
+// Pixels k0 .. k1 of the run when every one maps onto a texel centre (see the file comment);
+// false (nothing drawn) when that cannot be proven.
+template <class I>
+bool SpanShader::Impl::texelRun(const RunEdges<I>& e, int64_t y, int64_t x0, int64_t k0, int64_t k1) {
+  const Lin fx = varyingLin(0, e, k0, k1), fy = varyingLin(1, e, k0, k1);
+  const int64_t n = k1 - k0 + 1;
+  const size_t tw = tex->width(), th = tex->height();
+  const SamplerDescriptor defaults;
+  const SamplerDescriptor& s = smp ? *smp : defaults;
+  int64_t start[2], step[2];
+  for (int row = 0; row < 2; ++row) {
+    const Lin p = transformLin(u.paintMat, row, fx, fy);
+    // u = p / extent in float, then double(u) * size - 0.5.
+    const double ext = u.extent[row], size = double(row == 0 ? tw : th);
+    const double q0 = p.v0 / ext, q1 = p.v1 / ext;
+    const double qMax = std::max(std::fabs(q0), std::fabs(q1)) + (p.err + std::ldexp(p.maxAbs, -50)) / std::fabs(ext);
+    const double qErr = p.err / std::fabs(ext) + (isPowerOfTwoOrZero(ext) ? 0.0 : std::ldexp(qMax, -24)) + kTiny +
+                        std::ldexp(p.maxAbs / std::fabs(ext), -50);
+    const double c0 = q0 * size - 0.5, c1 = q1 * size - 0.5;
+    const double cErr = qErr * size + std::ldexp(qMax * size + 1.0, -50);
+    const double i0 = std::nearbyint(c0), i1 = std::nearbyint(c1);
+    if (!(std::fabs(c0 - i0) + cErr <= kTexelSlack && std::fabs(c1 - i1) + cErr <= kTexelSlack)) return false;
+    if (std::fabs(i0) > 1e15 || std::fabs(i1) > 1e15) return false;
+    start[row] = static_cast<int64_t>(i0);
+    const int64_t span = static_cast<int64_t>(i1) - start[row];
+    if (n == 1) {
+      step[row] = 0;
+    } else {
+      if (span % (n - 1) != 0) return false;
+      step[row] = span / (n - 1);
+    }
+  }
+  const ColorLayout& l = t->layout;
+  const bool bgraTex = tex->pixelFormat() == PixelFormat::BGRA8Unorm;
+  const int tr = bgraTex ? 2 : 0, tb = bgraTex ? 0 : 2;
+  const uint8_t* texels = tex->levelData(0);
+  uint8_t* row = t->color + static_cast<size_t>(y) * t->colorStride * 4;
+  for (int64_t k = 0; k < n; ++k) {
+    size_t tx = 0, ty = 0;
+    sh::address(double(start[0] + step[0] * k), tw, s.sAddressMode, tx);
+    sh::address(double(start[1] + step[1] * k), th, s.tAddressMode, ty);
+    const uint8_t* q = texels + (ty * tw + tx) * 4;
+    const int64_t x = x0 + k0 + k;
+    uint8_t* p = row + static_cast<size_t>(x) * 4;
+    const bool zeroDst = p[0] == 0 && p[1] == 0 && p[2] == 0 && p[3] == 0;
+    if (texelDst == 2 || zeroDst || (texelDst == 1 && q[3] == 255)) {
+      const uint8_t r = q[tr], g = q[1], b = q[tb], a = q[3];
+      p[l.r] = r;
+      p[l.g] = g;
+      p[l.b] = b;
+      p[l.a] = a;
+    } else {
+      exact(e, y, x0, k0 + k, k0 + k);
+    }
+  }
+  return true;
+}
+
+// A run of a shader draw whose stroke mask is constant: the middle part where the scissor
+// mask is proven 1 takes the constant or texel path, the rest the exact path.
+template <class I>
+void SpanShader::Impl::partitioned(const RunEdges<I>& e, int64_t y, int64_t x0, int64_t n, bool solidRun) {
+  const auto middle = [&](int64_t k0, int64_t k1, float scissor) {
+    if (solidRun) {
+      const float k = strokeAlpha * scissor;
+      float src[4];
+      for (int c = 0; c < 4; ++c) src[c] = (u.innerCol[c] + (u.outerCol[c] - u.innerCol[c]) * 0.5f) * k;
+      constRun(e, y, x0, k0, k1, src);
+    } else if (!texelRun(e, y, x0, k0, k1)) {
+      exact(e, y, x0, k0, k1);
+    }
+  };
+  if (scissorOff) {
+    if (!solidRun && scissorConst != 1.f) return exact(e, y, x0, 0, n - 1);
+    return middle(0, n - 1, scissorConst);
+  }
+  int64_t lo, hi;
+  scissorRange(e, n, lo, hi);
+  if (lo > hi || !scissorOne(e, lo, hi)) return exact(e, y, x0, 0, n - 1);
+  if (lo > 0) exact(e, y, x0, 0, lo - 1);
+  middle(lo, hi, 1.f);
+  if (hi < n - 1) exact(e, y, x0, hi + 1, n - 1);
+}
+
+template <class I>
+void SpanShader::Impl::run(int64_t y, int64_t x0, int64_t n, const RunEdges<I>& e) {
+  if (discardAll || n <= 0) return;
+  if (!fast) return exact(e, y, x0, 0, n - 1);
+  switch (shader) {
+    case Shader::None: return stencilOnly(y, x0, n);
+    case Shader::Other: return exact(e, y, x0, 0, n - 1);
+    default: break;
+  }
+  const bool sameStroke = shader == Shader::Plain || constTc;
+  if (!sameStroke || !moderateTri) return exact(e, y, x0, 0, n - 1);
+  if (solid && (scissorOff || scissorAffine)) return partitioned(e, y, x0, n, true);
+  if (texelCopy && !sd && strokeAlpha == 1.f && (scissorOff || scissorAffine)) return partitioned(e, y, x0, n, false);
+  exact(e, y, x0, 0, n - 1);
+}
+
+SpanShader::SpanShader() : impl_(new Impl) {}
+SpanShader::~SpanShader() { delete impl_; }
+bool SpanShader::beginDraw(const DrawState& draw) { return impl_->beginDraw(draw); }
+void SpanShader::beginTriangle(const Interpolation& tri) { impl_->beginTriangle(tri); }
+void SpanShader::run(int64_t y, int64_t x0, int64_t n, const RunEdges<int64_t>& e) { impl_->run(y, x0, n, e); }
+void SpanShader::run(int64_t y, int64_t x0, int64_t n, const RunEdges<__int128>& e) { impl_->run(y, x0, n, e); }
+
+}  // namespace mtl::raster
