@@ -50,6 +50,19 @@ ColorLayout layoutOf(PixelFormat f) {
   }
 }
 
+// floor(a / b) for b > 0 through a double quotient, corrected to the exact result.
+inline int64_t floorDivQuick(int64_t a, int64_t b) {
+  constexpr int64_t kExact = int64_t{1} << 52;
+  if (a <= -kExact || a >= kExact || b >= kExact) return floorDiv<int64_t>(a, b);
+  int64_t q = static_cast<int64_t>(std::floor(static_cast<double>(a) / static_cast<double>(b)));
+  if (q * b > a)
+    --q;
+  else if ((q + 1) * b <= a)
+    ++q;
+  return q;
+}
+inline __int128 floorDivQuick(__int128 a, __int128 b) { return floorDiv<__int128>(a, b); }
+
 struct Clip {
   int64_t x0, y0, x1, y1;  // pixels [x0, x1) x [y0, y1)
 };
@@ -123,9 +136,11 @@ void scanTriangle(const RVertex& A, const RVertex& B, const RVertex& C, bool fro
       if (S[j] == 0) {
         if (E[j] < e[j].bias) empty = true;
       } else if (S[j] > 0) {
-        kmin = std::max(kmin, ceilDiv<I>(e[j].bias - E[j], S[j]));
+        // Pixels from ceil((bias - E) / S) on; nothing to cut when that is <= 0.
+        if (e[j].bias - E[j] > 0) kmin = std::max(kmin, -floorDivQuick(E[j] - e[j].bias, S[j]));
       } else {
-        kmax = std::min(kmax, floorDiv<I>(E[j] - e[j].bias, -S[j]));
+        // Pixels up to floor((E - bias) / -S); nothing to cut when that is >= the span.
+        if (E[j] - e[j].bias < -S[j] * I(span)) kmax = std::min(kmax, floorDivQuick(E[j] - e[j].bias, -S[j]));
       }
     }
     if (empty || kmin > kmax) continue;

@@ -152,7 +152,7 @@ inline void sampleTyped(const Texture* tex, const SamplerDescriptor* smp, int te
 // The renderer's fragment shader ("fragmentShader", or "fragmentShaderAA" with kAntiAlias) on
 // one fragment with varyings (x, y, u, v): premultiplied colour, or false to discard.
 template <bool kAntiAlias>
-inline bool shade(const Uniforms& u, const Texture* tex, const SamplerDescriptor* smp, const float* varyings, float out[4]) {
+[[gnu::always_inline]] inline bool shade(const Uniforms& u, const Texture* tex, const SamplerDescriptor* smp, const float* varyings, float out[4]) {
   const float fx = varyings[0], fy = varyings[1], tu = varyings[2], tv = varyings[3];
   const float scissor = scissorMask(u, fx, fy);
   float strokeAlpha = 1.f;

@@ -122,6 +122,23 @@ inline void storeFragment(const ColorLayout& l, const RenderPipelineColorAttachm
     if (idx[c] >= 0 && (mask & bit[c])) p[idx[c]] = toUnorm(out[c]);
 }
 
+// storeFragment for premultiplied source-over (One, OneMinusSourceAlpha for colour and alpha)
+// into four one-byte channels, all written: the same expressions without the factor switch.
+inline void storeSourceOver(const ColorLayout& l, uint8_t* p, const float* src) {
+  const int idx[4] = {l.r, l.g, l.b, l.a};
+  float dst[4], out[4];
+  for (int c = 0; c < 4; ++c) dst[c] = p[idx[c]] * (1.f / 255.f);
+  const float keep = 1.f - src[3];
+  for (int c = 0; c < 4; ++c) out[c] = src[c] * 1.f + dst[c] * keep;
+  for (int c = 0; c < 4; ++c) p[idx[c]] = toUnorm(out[c]);
+}
+
+bool isSourceOver(const RenderPipelineColorAttachmentDescriptor& ca) {
+  return ca.blendingEnabled && ca.sourceRGBBlendFactor == BlendFactor::One && ca.sourceAlphaBlendFactor == BlendFactor::One &&
+         ca.destinationRGBBlendFactor == BlendFactor::OneMinusSourceAlpha &&
+         ca.destinationAlphaBlendFactor == BlendFactor::OneMinusSourceAlpha && ca.writeMask == ColorWriteMaskAll;
+}
+
 bool dependsOnDestination(BlendFactor f) {
   return f == BlendFactor::DestinationColor || f == BlendFactor::OneMinusDestinationColor || f == BlendFactor::DestinationAlpha ||
          f == BlendFactor::OneMinusDestinationAlpha || f == BlendFactor::SourceAlphaSaturated;
@@ -166,8 +183,8 @@ Lin makeLin(double v0, double v1, double modelErr, double err, bool zero = false
 Lin scaleLin(double m, const Lin& x) {
   if (m == 0) return {0, 0, 0, 0, true};
   const double mag = std::fabs(m) * (x.maxAbs + x.err);
-  const double round = isPowerOfTwoOrZero(m) ? kTiny : std::ldexp(mag, -24) + kTiny;
-  return makeLin(m * x.v0, m * x.v1, std::ldexp(mag, -50), std::fabs(m) * x.err + round);
+  const double round = isPowerOfTwoOrZero(m) ? kTiny : mag * 0x1p-24 + kTiny;
+  return makeLin(m * x.v0, m * x.v1, mag * 0x1p-50, std::fabs(m) * x.err + round);
 }
 
 // a + b in float.
@@ -175,7 +192,7 @@ Lin addLin(const Lin& a, const Lin& b) {
   if (a.zero) return b;
   if (b.zero) return a;
   const double mag = a.maxAbs + a.err + b.maxAbs + b.err;
-  return makeLin(a.v0 + b.v0, a.v1 + b.v1, std::ldexp(mag, -50), a.err + b.err + std::ldexp(mag, -24) + kTiny);
+  return makeLin(a.v0 + b.v0, a.v1 + b.v1, mag * 0x1p-50, a.err + b.err + mag * 0x1p-24 + kTiny);
 }
 
 Lin constLin(float c) { return {c, c, 0, std::fabs(double(c)), c == 0.f}; }
@@ -238,6 +255,7 @@ struct SpanShader::Impl {
   const Texture* tex = nullptr;
   const SamplerDescriptor* smp = nullptr;
   bool fourBytes = false;
+  bool sourceOver = false;  // premultiplied source-over into four written channels
   bool fast = true;
   bool solid = false;          // constant-source candidate
   bool scissorOff = false;     // scissor matrix zero: the mask is one constant
@@ -265,7 +283,7 @@ struct SpanShader::Impl {
 
   template <class I>
   void exact(const RunEdges<I>& e, int64_t y, int64_t x0, int64_t k0, int64_t k1);
-  template <Shader K>
+  template <Shader K, bool kSourceOver>
   void shadeChunk(int64_t y, int64_t x, int m);
   void stencilOnly(int64_t y, int64_t x0, int64_t n);
   template <class I>
@@ -304,6 +322,7 @@ bool SpanShader::Impl::beginDraw(const DrawState& draw) {
   smp = draw.in.samplers[0];
   const ColorLayout& l = t->layout;
   fourBytes = l.bpp == 4 && l.r >= 0 && l.g >= 0 && l.b >= 0 && l.a >= 0;
+  sourceOver = fourBytes && draw.writeColor && isSourceOver(*draw.color);
   const bool shaderKnown = shader == Shader::Plain || shader == Shader::AntiAlias;
 
   // Nothing can change: a stencil-only draw without stencil, or a shader that discards all.
@@ -372,17 +391,22 @@ void SpanShader::Impl::exact(const RunEdges<I>& e, int64_t y, int64_t x0, int64_
       const double gamma = static_cast<double>(e.e2 + k * e.s2) * tri.invArea;
       for (int i = 0; i < kMaxVaryings; ++i) vary[j][i] = static_cast<float>(tri.a[i] + tri.dB[i] * beta + tri.dC[i] * gamma);
     }
+    const bool over = fast && sourceOver;
     switch (fast ? shader : Shader::Other) {
-      case Shader::None: shadeChunk<Shader::None>(y, x0 + c0, m); break;
-      case Shader::Plain: shadeChunk<Shader::Plain>(y, x0 + c0, m); break;
-      case Shader::AntiAlias: shadeChunk<Shader::AntiAlias>(y, x0 + c0, m); break;
-      case Shader::Other: shadeChunk<Shader::Other>(y, x0 + c0, m); break;
+      case Shader::None: shadeChunk<Shader::None, false>(y, x0 + c0, m); break;
+      case Shader::Plain:
+        over ? shadeChunk<Shader::Plain, true>(y, x0 + c0, m) : shadeChunk<Shader::Plain, false>(y, x0 + c0, m);
+        break;
+      case Shader::AntiAlias:
+        over ? shadeChunk<Shader::AntiAlias, true>(y, x0 + c0, m) : shadeChunk<Shader::AntiAlias, false>(y, x0 + c0, m);
+        break;
+      case Shader::Other: shadeChunk<Shader::Other, false>(y, x0 + c0, m); break;
     }
   }
 }
 
 // Fragment function, discard, stencil, blend: pixel by pixel, as the pipeline defines them.
-template <SpanShader::Impl::Shader K>
+template <SpanShader::Impl::Shader K, bool kSourceOver>
 void SpanShader::Impl::shadeChunk(int64_t y, int64_t x, int m) {
   uint8_t* colorRow = t->color + static_cast<size_t>(y) * t->colorStride * t->layout.bpp;
   uint8_t* stencilRow = t->stencil ? t->stencil + static_cast<size_t>(y) * t->stencilStride : nullptr;
@@ -402,7 +426,10 @@ void SpanShader::Impl::shadeChunk(int64_t y, int64_t x, int m) {
     }
     if (sd && !stencilTest(*sd, stencilRow[px], d->stencilRef)) continue;
     if (!d->writeColor) continue;
-    storeFragment(t->layout, *d->color, colorRow + px * t->layout.bpp, src);
+    if constexpr (kSourceOver)
+      storeSourceOver(t->layout, colorRow + px * 4, src);
+    else
+      storeFragment(t->layout, *d->color, colorRow + px * t->layout.bpp, src);
   }
 }
 
@@ -438,9 +465,9 @@ Lin SpanShader::Impl::varyingLin(int i, const RunEdges<I>& e, int64_t k0, int64_
   // exact path) are within a few units of 2^-53 of mag; the float result within 2^-24.
   const double mag = std::fabs(tri.a[i]) + std::fabs(tri.dB[i]) + std::fabs(tri.dC[i]);
   const double v0 = at(k0), v1 = at(k1);
-  const double modelErr = std::ldexp(mag, -48);
+  const double modelErr = mag * 0x1p-48;
   const double maxAbs = std::max(std::fabs(v0), std::fabs(v1)) + modelErr;
-  return makeLin(v0, v1, modelErr, std::ldexp(mag, -48) + std::ldexp(maxAbs, -24) + kTiny);
+  return makeLin(v0, v1, modelErr, mag * 0x1p-48 + maxAbs * 0x1p-24 + kTiny);
 }
 
 // True when the scissor mask is provably exactly 1 at pixels k0 .. k1 of the run.
@@ -453,7 +480,7 @@ bool SpanShader::Impl::scissorOne(const RunEdges<I>& e, int64_t k0, int64_t k1) 
     const Lin s = transformLin(u.scissorMat, row, fx, fy);
     const double ext = u.scissorExt[row], scale = u.scissorScale[row];
     // Exact mask value >= 1 + slack at the worst end; slack covers the float evaluation.
-    const double slack = std::ldexp(1.0 + (s.maxAbs + s.err + std::fabs(ext)) * scale, -18);
+    const double slack = (1.0 + (s.maxAbs + s.err + std::fabs(ext)) * scale) * 0x1p-18;
     const double worst = std::max(std::fabs(s.v0), std::fabs(s.v1)) + s.err;
     if (!(0.5 - (worst - ext) * scale >= 1.0 + slack)) return false;
   }
@@ -470,7 +497,7 @@ void SpanShader::Impl::scissorRange(const RunEdges<I>& e, int64_t n, int64_t& lo
   for (int row = 0; row < 2; ++row) {
     const Lin s = transformLin(u.scissorMat, row, fx, fy);
     const double ext = u.scissorExt[row], scale = u.scissorScale[row];
-    const double slack = std::ldexp(1.0 + (s.maxAbs + s.err + std::fabs(ext)) * scale, -18);
+    const double slack = (1.0 + (s.maxAbs + s.err + std::fabs(ext)) * scale) * 0x1p-18;
     const double limit = ext - (0.5 + slack) / scale - s.err;
     int64_t a, b;
     insideRange(s.v0, s.v1, n, limit, a, b);
@@ -590,11 +617,11 @@ bool SpanShader::Impl::texelRun(const RunEdges<I>& e, int64_t y, int64_t x0, int
     // u = p / extent in float, then double(u) * size - 0.5.
     const double ext = u.extent[row], size = double(row == 0 ? tw : th);
     const double q0 = p.v0 / ext, q1 = p.v1 / ext;
-    const double qMax = std::max(std::fabs(q0), std::fabs(q1)) + (p.err + std::ldexp(p.maxAbs, -50)) / std::fabs(ext);
-    const double qErr = p.err / std::fabs(ext) + (isPowerOfTwoOrZero(ext) ? 0.0 : std::ldexp(qMax, -24)) + kTiny +
-                        std::ldexp(p.maxAbs / std::fabs(ext), -50);
+    const double qMax = std::max(std::fabs(q0), std::fabs(q1)) + (p.err + p.maxAbs * 0x1p-50) / std::fabs(ext);
+    const double qErr = p.err / std::fabs(ext) + (isPowerOfTwoOrZero(ext) ? 0.0 : qMax * 0x1p-24) + kTiny +
+                        p.maxAbs / std::fabs(ext) * 0x1p-50;
     const double c0 = q0 * size - 0.5, c1 = q1 * size - 0.5;
-    const double cErr = qErr * size + std::ldexp(qMax * size + 1.0, -50);
+    const double cErr = qErr * size + (qMax * size + 1.0) * 0x1p-50;
     const double i0 = std::nearbyint(c0), i1 = std::nearbyint(c1);
     if (!(std::fabs(c0 - i0) + cErr <= kTexelSlack && std::fabs(c1 - i1) + cErr <= kTexelSlack)) return false;
     if (std::fabs(i0) > 1e15 || std::fabs(i1) > 1e15) return false;
@@ -612,13 +639,9 @@ bool SpanShader::Impl::texelRun(const RunEdges<I>& e, int64_t y, int64_t x0, int
   const int tr = bgraTex ? 2 : 0, tb = bgraTex ? 0 : 2;
   const uint8_t* texels = tex->levelData(0);
   uint8_t* row = t->color + static_cast<size_t>(y) * t->colorStride * 4;
-  for (int64_t k = 0; k < n; ++k) {
-    size_t tx = 0, ty = 0;
-    sh::address(double(start[0] + step[0] * k), tw, s.sAddressMode, tx);
-    sh::address(double(start[1] + step[1] * k), th, s.tAddressMode, ty);
-    const uint8_t* q = texels + (ty * tw + tx) * 4;
-    const int64_t x = x0 + k0 + k;
-    uint8_t* p = row + static_cast<size_t>(x) * 4;
+  // One pixel: the texel's bytes where they are what blending gives, else the exact path.
+  const auto pixel = [&](int64_t k, const uint8_t* q) {
+    uint8_t* p = row + static_cast<size_t>(x0 + k0 + k) * 4;
     const bool zeroDst = p[0] == 0 && p[1] == 0 && p[2] == 0 && p[3] == 0;
     if (texelDst == 2 || zeroDst || (texelDst == 1 && q[3] == 255)) {
       const uint8_t r = q[tr], g = q[1], b = q[tb], a = q[3];
@@ -628,6 +651,61 @@ bool SpanShader::Impl::texelRun(const RunEdges<I>& e, int64_t y, int64_t x0, int
       p[l.a] = a;
     } else {
       exact(e, y, x0, k0 + k, k0 + k);
+    }
+  };
+  const bool contiguous = step[0] == 1 && step[1] == 0 && start[0] >= 0 && start[0] + n <= int64_t(tw) && start[1] >= 0 &&
+                          start[1] < int64_t(th);
+  if (!contiguous) {
+    for (int64_t k = 0; k < n; ++k) {
+      size_t tx = 0, ty = 0;
+      sh::address(double(start[0] + step[0] * k), tw, s.sAddressMode, tx);
+      sh::address(double(start[1] + step[1] * k), th, s.tAddressMode, ty);
+      pixel(k, texels + (ty * tw + tx) * 4);
+    }
+    return true;
+  }
+  // A row of texels onto a row of pixels, in blocks: a block whose pixels are all zero (or
+  // whose blend ignores them) is copied whole, byte order converted.
+  const uint8_t* q = texels + (static_cast<size_t>(start[1]) * tw + static_cast<size_t>(start[0])) * 4;
+  uint8_t* p = row + static_cast<size_t>(x0 + k0) * 4;
+  const bool sameOrder = l.r == tr && l.g == 1 && l.b == tb && l.a == 3;
+  const bool swapped = l.r == tb && l.g == 1 && l.b == tr && l.a == 3;
+  constexpr int64_t kBlock = 16;
+  for (int64_t k = 0; k < n; k += kBlock) {
+    const int64_t m = std::min(kBlock, n - k);
+    uint8_t* pb = p + k * 4;
+    const uint8_t* qb = q + k * 4;
+    bool whole = texelDst == 2;
+    if (!whole) {
+      uint32_t any = 0;
+      for (int64_t j = 0; j < m; ++j) {
+        uint32_t v;
+        std::memcpy(&v, pb + j * 4, 4);
+        any |= v;
+      }
+      whole = any == 0;
+    }
+    if (!whole) {
+      for (int64_t j = 0; j < m; ++j) pixel(k + j, qb + j * 4);
+    } else if (sameOrder) {
+      std::memcpy(pb, qb, static_cast<size_t>(m) * 4);
+    } else if (swapped) {
+      for (int64_t j = 0; j < m; ++j) {
+        uint32_t v;
+        std::memcpy(&v, qb + j * 4, 4);
+        v = (v & 0xFF00FF00u) | ((v & 0xFFu) << 16) | ((v >> 16) & 0xFFu);
+        std::memcpy(pb + j * 4, &v, 4);
+      }
+    } else {
+      for (int64_t j = 0; j < m; ++j) {
+        const uint8_t* qt = qb + j * 4;
+        uint8_t* pt = pb + j * 4;
+        const uint8_t r = qt[tr], g = qt[1], b = qt[tb], a = qt[3];
+        pt[l.r] = r;
+        pt[l.g] = g;
+        pt[l.b] = b;
+        pt[l.a] = a;
+      }
     }
   }
   return true;
