@@ -28,6 +28,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 
 #include "shims/apple/metal/Raster.h"
 
@@ -131,6 +132,33 @@ inline void storeSourceOver(const ColorLayout& l, uint8_t* p, const float* src) 
   const float keep = 1.f - src[3];
   for (int c = 0; c < 4; ++c) out[c] = src[c] * 1.f + dst[c] * keep;
   for (int c = 0; c < 4; ++c) p[idx[c]] = toUnorm(out[c]);
+}
+
+// toUnorm without branches (NaN and v <= 0 give 0, v >= 1 gives 255, the rest the same
+// rounding), so that rows of it vectorise.
+inline uint8_t toUnormSelect(float v) {
+  float c = v > 0.f ? v : 0.f;
+  c = c < 1.f ? c : 1.f;
+  return static_cast<uint8_t>(static_cast<int>(c * 255.f + 0.5f));
+}
+
+// storeSourceOver over a row of m pixels with colours in planes, for byte orders RGBA (R = 0,
+// B = 2) and BGRA (R = 2, B = 0).
+template <int R, int B>
+void storeSourceOverRow(uint8_t* p, const float* r, const float* g, const float* b, const float* a, int m) {
+  constexpr float k = 1.f / 255.f;
+  for (int j = 0; j < m; ++j) {
+    uint8_t* q = p + j * 4;
+    const float keep = 1.f - a[j];
+    const float outR = r[j] * 1.f + q[R] * k * keep;
+    const float outG = g[j] * 1.f + q[1] * k * keep;
+    const float outB = b[j] * 1.f + q[B] * k * keep;
+    const float outA = a[j] * 1.f + q[3] * k * keep;
+    q[R] = toUnormSelect(outR);
+    q[1] = toUnormSelect(outG);
+    q[B] = toUnormSelect(outB);
+    q[3] = toUnormSelect(outA);
+  }
 }
 
 bool isSourceOver(const RenderPipelineColorAttachmentDescriptor& ca) {
@@ -298,7 +326,12 @@ struct SpanShader::Impl {
   template <class I>
   bool texelRun(const RunEdges<I>& e, int64_t y, int64_t x0, int64_t k0, int64_t k1);
   template <class I>
-  void partitioned(const RunEdges<I>& e, int64_t y, int64_t x0, int64_t n, bool solidRange);
+  void gradientRun(const RunEdges<I>& e, int64_t y, int64_t x0, int64_t k0, int64_t k1, float scissor);
+  template <class I>
+  void interpolatePosition(const RunEdges<I>& e, int64_t c0, int m, float* fx, float* fy) const;
+  enum class RunKind { Solid, Texel, Gradient };
+  template <class I>
+  void partitioned(const RunEdges<I>& e, int64_t y, int64_t x0, int64_t n, RunKind kind);
 };
 
 bool SpanShader::Impl::beginDraw(const DrawState& draw) {
@@ -711,12 +744,111 @@ bool SpanShader::Impl::texelRun(const RunEdges<I>& e, int64_t y, int64_t x0, int
   return true;
 }
 
+// The scan converter's interpolation of the position varyings (0, 1) at pixels c0 .. c0 + m - 1.
+// Where every numerator and step is an integer below 2^52, double(e1) + k double(s1) is the
+// exact integer the scan converter converts, so the sum can be formed in double.
+template <class I>
+void SpanShader::Impl::interpolatePosition(const RunEdges<I>& e, int64_t c0, int m, float* fx, float* fy) const {
+  const I n1 = e.e1 + I(c0) * e.s1, n2 = e.e2 + I(c0) * e.s2;
+  const I last1 = n1 + I(m - 1) * e.s1, last2 = n2 + I(m - 1) * e.s2;
+  const auto small = [&](I v) { return v > -I(int64_t{1} << 52) && v < I(int64_t{1} << 52); };
+  if (small(n1) && small(n2) && small(last1) && small(last2) && small(e.s1 * I(kChunk)) && small(e.s2 * I(kChunk))) {
+    const double b0 = static_cast<double>(n1), g0 = static_cast<double>(n2);
+    const double bs = static_cast<double>(e.s1), gs = static_cast<double>(e.s2);
+    const double a0 = tri.a[0], b0v = tri.dB[0], c0v = tri.dC[0], a1 = tri.a[1], b1v = tri.dB[1], c1v = tri.dC[1];
+    const double inv = tri.invArea;
+    for (int j = 0; j < m; ++j) {
+      const double beta = (b0 + double(j) * bs) * inv;
+      const double gamma = (g0 + double(j) * gs) * inv;
+      fx[j] = static_cast<float>(a0 + b0v * beta + c0v * gamma);
+      fy[j] = static_cast<float>(a1 + b1v * beta + c1v * gamma);
+    }
+    return;
+  }
+  for (int j = 0; j < m; ++j) {
+    const I k = I(c0 + j);
+    const double beta = static_cast<double>(e.e1 + k * e.s1) * tri.invArea;
+    const double gamma = static_cast<double>(e.e2 + k * e.s2) * tri.invArea;
+    fx[j] = static_cast<float>(tri.a[0] + tri.dB[0] * beta + tri.dC[0] * gamma);
+    fy[j] = static_cast<float>(tri.a[1] + tri.dB[1] * beta + tri.dC[1] * gamma);
+  }
+}
+
+// The gradient shader (type 0) where the stroke mask and the scissor mask are known
+// constants: per pixel only the paint position, the gradient and the blend, each with the
+// shader's own expressions.
+template <class I>
+void SpanShader::Impl::gradientRun(const RunEdges<I>& e, int64_t y, int64_t x0, int64_t k0, int64_t k1, float scissor) {
+  const float k = strokeAlpha * scissor;
+  const float* m = u.paintMat;
+  const float inner[4] = {u.innerCol[0], u.innerCol[1], u.innerCol[2], u.innerCol[3]};
+  const float diff[4] = {u.outerCol[0] - u.innerCol[0], u.outerCol[1] - u.innerCol[1], u.outerCol[2] - u.innerCol[2],
+                         u.outerCol[3] - u.innerCol[3]};
+  const float ex = u.extent[0], ey = u.extent[1], r = u.radius, feather = u.feather, halfFeather = u.feather * 0.5f;
+  const bool feathered = feather > 0.f;
+  const size_t bpp = t->layout.bpp;
+  uint8_t* colorRow = t->color + static_cast<size_t>(y) * t->colorStride * bpp;
+  uint8_t* stencilRow = sd ? t->stencil + static_cast<size_t>(y) * t->stencilStride : nullptr;
+  const bool over = sourceOver;
+  const ColorLayout& l = t->layout;
+  const bool rgba = l.r == 0 && l.g == 1 && l.b == 2 && l.a == 3, bgra = l.r == 2 && l.g == 1 && l.b == 0 && l.a == 3;
+  alignas(16) float fx[kChunk], fy[kChunk], col[4][kChunk];
+  for (int64_t c0 = k0; c0 <= k1; c0 += kChunk) {
+    const int cm = static_cast<int>(std::min<int64_t>(k1 - c0 + 1, kChunk));
+    interpolatePosition(e, c0, cm, fx, fy);
+    const auto shadeAll = [&](auto featheredTag) {
+      constexpr bool kFeathered = decltype(featheredTag)::value;
+      for (int j = 0; j < cm; ++j) {
+        const float px = m[0] * fx[j] + m[4] * fy[j] + m[8];
+        const float py = m[1] * fx[j] + m[5] * fy[j] + m[9];
+        const float dx = std::fabs(px) - (ex - r), dy = std::fabs(py) - (ey - r);
+        const float mx = std::max(dx, 0.f), my = std::max(dy, 0.f);
+        const float sdist = std::min(std::max(dx, dy), 0.f) + std::sqrt(mx * mx + my * my) - r;
+        float pos;
+        if constexpr (kFeathered)
+          pos = sh::clamp01((sdist + halfFeather) / feather);
+        else
+          pos = sdist > 0.f ? 1.f : 0.f;
+        col[0][j] = (inner[0] + diff[0] * pos) * k;
+        col[1][j] = (inner[1] + diff[1] * pos) * k;
+        col[2][j] = (inner[2] + diff[2] * pos) * k;
+        col[3][j] = (inner[3] + diff[3] * pos) * k;
+      }
+    };
+    if (feathered)
+      shadeAll(std::true_type{});
+    else
+      shadeAll(std::false_type{});
+    if (!sd && over && (rgba || bgra)) {
+      uint8_t* p = colorRow + static_cast<size_t>(x0 + c0) * 4;
+      if (rgba)
+        storeSourceOverRow<0, 2>(p, col[0], col[1], col[2], col[3], cm);
+      else
+        storeSourceOverRow<2, 0>(p, col[0], col[1], col[2], col[3], cm);
+      continue;
+    }
+    for (int j = 0; j < cm; ++j) {
+      const size_t px = static_cast<size_t>(x0 + c0 + j);
+      if (sd && !stencilTest(*sd, stencilRow[px], d->stencilRef)) continue;
+      if (!d->writeColor) continue;
+      const float src[4] = {col[0][j], col[1][j], col[2][j], col[3][j]};
+      if (over)
+        storeSourceOver(t->layout, colorRow + px * 4, src);
+      else
+        storeFragment(t->layout, *d->color, colorRow + px * bpp, src);
+    }
+  }
+}
+
 // A run of a shader draw whose stroke mask is constant: the middle part where the scissor
 // mask is proven 1 takes the constant or texel path, the rest the exact path.
 template <class I>
-void SpanShader::Impl::partitioned(const RunEdges<I>& e, int64_t y, int64_t x0, int64_t n, bool solidRun) {
+void SpanShader::Impl::partitioned(const RunEdges<I>& e, int64_t y, int64_t x0, int64_t n, RunKind kind) {
+  const bool solidRun = kind == RunKind::Solid;
   const auto middle = [&](int64_t k0, int64_t k1, float scissor) {
-    if (solidRun) {
+    if (kind == RunKind::Gradient) {
+      gradientRun(e, y, x0, k0, k1, scissor);
+    } else if (solidRun) {
       const float k = strokeAlpha * scissor;
       float src[4];
       for (int c = 0; c < 4; ++c) src[c] = (u.innerCol[c] + (u.outerCol[c] - u.innerCol[c]) * 0.5f) * k;
@@ -726,7 +858,7 @@ void SpanShader::Impl::partitioned(const RunEdges<I>& e, int64_t y, int64_t x0, 
     }
   };
   if (scissorOff) {
-    if (!solidRun && scissorConst != 1.f) return exact(e, y, x0, 0, n - 1);
+    if (kind == RunKind::Texel && scissorConst != 1.f) return exact(e, y, x0, 0, n - 1);
     return middle(0, n - 1, scissorConst);
   }
   int64_t lo, hi;
@@ -748,8 +880,10 @@ void SpanShader::Impl::run(int64_t y, int64_t x0, int64_t n, const RunEdges<I>& 
   }
   const bool sameStroke = shader == Shader::Plain || constTc;
   if (!sameStroke || !moderateTri) return exact(e, y, x0, 0, n - 1);
-  if (solid && (scissorOff || scissorAffine)) return partitioned(e, y, x0, n, true);
-  if (texelCopy && !sd && strokeAlpha == 1.f && (scissorOff || scissorAffine)) return partitioned(e, y, x0, n, false);
+  if (!(scissorOff || scissorAffine)) return exact(e, y, x0, 0, n - 1);
+  if (solid) return partitioned(e, y, x0, n, RunKind::Solid);
+  if (texelCopy && !sd && strokeAlpha == 1.f) return partitioned(e, y, x0, n, RunKind::Texel);
+  if (u.type == 0) return partitioned(e, y, x0, n, RunKind::Gradient);
   exact(e, y, x0, 0, n - 1);
 }
 
