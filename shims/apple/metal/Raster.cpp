@@ -125,14 +125,19 @@ void scanTriangle(const RVertex& A, const RVertex& B, const RVertex& C, bool fro
   shader.beginTriangle(interp);
   const I X0 = I(px0) * 256 + 128;
   const int64_t span = px1 - px0;
+  // Edge values at the row's first pixel, stepped exactly from row to row.
+  I E[3], S[3], rowStep[3];
+  for (int j = 0; j < 3; ++j) {
+    E[j] = e[j].dx * (I(py0) * 256 + 128 - e[j].y) - e[j].dy * (X0 - e[j].x);
+    S[j] = -e[j].dy * 256;
+    rowStep[j] = e[j].dx * 256;
+  }
   for (int64_t py = py0; py <= py1; ++py) {
-    const I Y = I(py) * 256 + 128;
-    I E[3], S[3];
+    if (py > py0)
+      for (int j = 0; j < 3; ++j) E[j] += rowStep[j];
     I kmin = 0, kmax = I(span);
     bool empty = false;
     for (int j = 0; j < 3; ++j) {
-      E[j] = e[j].dx * (Y - e[j].y) - e[j].dy * (X0 - e[j].x);
-      S[j] = -e[j].dy * 256;
       if (S[j] == 0) {
         if (E[j] < e[j].bias) empty = true;
       } else if (S[j] > 0) {

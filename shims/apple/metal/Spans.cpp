@@ -290,6 +290,7 @@ struct SpanShader::Impl {
   bool scissorAffine = false;  // scissor numbers usable in proofs
   float scissorConst = 0.f;
   bool texelCopy = false;
+  bool textTexels = false;  // textured triangles from a texture with power-of-two sides
   int texelDst = 0;  // 0: only over a zero pixel; 1: also opaque texels; 2: any pixel
   ConstPlan plan;
   bool planValid = false;
@@ -329,7 +330,9 @@ struct SpanShader::Impl {
   void gradientRun(const RunEdges<I>& e, int64_t y, int64_t x0, int64_t k0, int64_t k1, float scissor);
   template <class I>
   void interpolatePosition(const RunEdges<I>& e, int64_t c0, int m, float* fx, float* fy) const;
-  enum class RunKind { Solid, Texel, Gradient };
+  template <class I>
+  bool textRun(const RunEdges<I>& e, int64_t y, int64_t x0, int64_t k0, int64_t k1, float scissor);
+  enum class RunKind { Solid, Texel, Gradient, Text };
   template <class I>
   void partitioned(const RunEdges<I>& e, int64_t y, int64_t x0, int64_t n, RunKind kind);
 };
@@ -384,6 +387,12 @@ bool SpanShader::Impl::beginDraw(const DrawState& draw) {
   texelCopy = u.type == 1 && u.texType == 0 && u.innerCol[0] == 1.f && u.innerCol[1] == 1.f && u.innerCol[2] == 1.f &&
               u.innerCol[3] == 1.f && texFormat && fourBytes && draw.writeColor && ca.writeMask == ColorWriteMaskAll &&
               paintModerate && u.extent[0] != 0.f && u.extent[1] != 0.f && sourceAsIs;
+  const auto powerOfTwo = [](size_t v) { return v != 0 && (v & (v - 1)) == 0; };
+  textTexels = u.type == 2 && tex &&
+               (tex->pixelFormat() == PixelFormat::R8Unorm || tex->pixelFormat() == PixelFormat::RGBA8Unorm ||
+                tex->pixelFormat() == PixelFormat::BGRA8Unorm) &&
+               powerOfTwo(tex->width()) && powerOfTwo(tex->height()) &&
+               (shader == Shader::Plain || (u.strokeThr <= 0.f && u.strokeMult >= 0.f && moderate(u.strokeMult)));
   const auto zeroOrOverOpaque = [](BlendFactor f) { return f == BlendFactor::Zero || f == BlendFactor::OneMinusSourceAlpha; };
   if (!ca.blendingEnabled || (ca.destinationRGBBlendFactor == BlendFactor::Zero && ca.destinationAlphaBlendFactor == BlendFactor::Zero))
     texelDst = 2;
@@ -774,6 +783,75 @@ void SpanShader::Impl::interpolatePosition(const RunEdges<I>& e, int64_t c0, int
   }
 }
 
+// The textured-triangle shader (type 2) where the texture coordinates at every pixel of
+// k0 .. k1 are exactly texel centres, so the sample is one texel: the scissor mask is a known
+// constant, the coordinates' model lies so close to (i + 1/2) / size (a float, size being a
+// power of two) that the interpolated float is that value, and (AA) the stroke mask, with u in
+// [0, 1] and v >= 0, cannot fall below a threshold <= 0. False (nothing drawn) otherwise.
+template <class I>
+bool SpanShader::Impl::textRun(const RunEdges<I>& e, int64_t y, int64_t x0, int64_t k0, int64_t k1, float scissor) {
+  const int64_t n = k1 - k0 + 1;
+  const size_t size[2] = {tex->width(), tex->height()};
+  int64_t start[2], step[2];
+  for (int axis = 0; axis < 2; ++axis) {
+    const int i = 2 + axis;
+    const Lin c = varyingLin(i, e, k0, k1);
+    if (shader == Shader::AntiAlias) {
+      const double lo = std::min(c.v0, c.v1) - c.err, hi = std::max(c.v0, c.v1) + c.err;
+      if (!(lo >= 0.0) || (axis == 0 && !(hi <= 1.0))) return false;
+    }
+    const double w = double(size[axis]);
+    const double i0 = std::nearbyint(c.v0 * w - 0.5), i1 = std::nearbyint(c.v1 * w - 0.5);
+    if (!(i0 >= 0 && i1 >= 0 && i0 < 0x1p22 && i1 < 0x1p22)) return false;  // (i + 1/2) / size is a float
+    const double f0 = (i0 + 0.5) / w, f1 = (i1 + 0.5) / w;
+    // Distance of the computed doubles from the targets: the model's own distance at the
+    // ends (affine, so the largest there) plus the double rounding of model and exact path.
+    const double mag = std::fabs(tri.a[i]) + std::fabs(tri.dB[i]) + std::fabs(tri.dC[i]);
+    const double off = std::max(std::fabs(c.v0 - f0), std::fabs(c.v1 - f1)) + mag * 0x1p-45;
+    int ex;
+    std::frexp(std::min(f0, f1), &ex);  // min in [2^(ex-1), 2^ex): float spacing there >= 2^(ex-24)
+    if (!(off < std::ldexp(1.0, ex - 26))) return false;
+    start[axis] = static_cast<int64_t>(i0);
+    const int64_t span = static_cast<int64_t>(i1) - start[axis];
+    if (n == 1) {
+      step[axis] = 0;
+    } else {
+      if (span % (n - 1) != 0) return false;
+      step[axis] = span / (n - 1);
+    }
+  }
+  const SamplerDescriptor defaults;
+  const SamplerDescriptor& smpd = smp ? *smp : defaults;
+  const size_t bpp = t->layout.bpp;
+  uint8_t* colorRow = t->color + static_cast<size_t>(y) * t->colorStride * bpp;
+  uint8_t* stencilRow = sd ? t->stencil + static_cast<size_t>(y) * t->stencilStride : nullptr;
+  const int texType = u.texType;
+  for (int64_t k = 0; k < n; ++k) {
+    size_t tx = 0, ty = 0;
+    sh::address(double(start[0] + step[0] * k), size[0], smpd.sAddressMode, tx);
+    sh::address(double(start[1] + step[1] * k), size[1], smpd.tAddressMode, ty);
+    float tv[4];
+    sh::texel(*tex, tx, ty, tv);
+    if (texType == 1) {
+      tv[0] *= tv[3];
+      tv[1] *= tv[3];
+      tv[2] *= tv[3];
+    } else if (texType == 2) {
+      tv[1] = tv[2] = tv[3] = tv[0];
+    }
+    float src[4];
+    for (int c = 0; c < 4; ++c) src[c] = tv[c] * scissor * u.innerCol[c];
+    const size_t px = static_cast<size_t>(x0 + k0 + k);
+    if (sd && !stencilTest(*sd, stencilRow[px], d->stencilRef)) continue;
+    if (!d->writeColor) continue;
+    if (sourceOver)
+      storeSourceOver(t->layout, colorRow + px * 4, src);
+    else
+      storeFragment(t->layout, *d->color, colorRow + px * bpp, src);
+  }
+  return true;
+}
+
 // The gradient shader (type 0) where the stroke mask and the scissor mask are known
 // constants: per pixel only the paint position, the gradient and the blend, each with the
 // shader's own expressions.
@@ -848,6 +926,8 @@ void SpanShader::Impl::partitioned(const RunEdges<I>& e, int64_t y, int64_t x0, 
   const auto middle = [&](int64_t k0, int64_t k1, float scissor) {
     if (kind == RunKind::Gradient) {
       gradientRun(e, y, x0, k0, k1, scissor);
+    } else if (kind == RunKind::Text) {
+      if (!textRun(e, y, x0, k0, k1, scissor)) exact(e, y, x0, k0, k1);
     } else if (solidRun) {
       const float k = strokeAlpha * scissor;
       float src[4];
@@ -878,9 +958,10 @@ void SpanShader::Impl::run(int64_t y, int64_t x0, int64_t n, const RunEdges<I>& 
     case Shader::Other: return exact(e, y, x0, 0, n - 1);
     default: break;
   }
+  if (!moderateTri || !(scissorOff || scissorAffine)) return exact(e, y, x0, 0, n - 1);
+  if (textTexels) return partitioned(e, y, x0, n, RunKind::Text);
   const bool sameStroke = shader == Shader::Plain || constTc;
-  if (!sameStroke || !moderateTri) return exact(e, y, x0, 0, n - 1);
-  if (!(scissorOff || scissorAffine)) return exact(e, y, x0, 0, n - 1);
+  if (!sameStroke) return exact(e, y, x0, 0, n - 1);
   if (solid) return partitioned(e, y, x0, n, RunKind::Solid);
   if (texelCopy && !sd && strokeAlpha == 1.f) return partitioned(e, y, x0, n, RunKind::Texel);
   if (u.type == 0) return partitioned(e, y, x0, n, RunKind::Gradient);
