@@ -41,7 +41,8 @@ constexpr int kChunk = 64;             // pixels whose varyings are interpolated
 constexpr double kModerate = 1e18;     // larger varyings or paint numbers take the exact path
 constexpr double kTexelSlack = 1.0 / 4096;  // distance from a texel centre the texel copy accepts
 constexpr double kTiny = 1e-36;        // absolute rounding below the normal range
-constexpr int64_t kLutAfter = 1024;    // pixels of one colour drawn exactly before a table pays off
+constexpr int64_t kLutAfter = 1024;
+constexpr int64_t kProofFrom = 8;      // shorter runs cost less exactly than a proof over them    // pixels of one colour drawn exactly before a table pays off
 
 inline uint8_t toUnorm(float v) {
   if (!(v > 0.f)) return 0;  // also NaN
@@ -302,6 +303,7 @@ struct SpanShader::Impl {
   bool constTc = false;
   float strokeAlpha = 1.f;
   bool moderateTri = false;
+  bool triScissorOne = false;  // the scissor mask is proven 1 at every pixel of the triangle
 
   float vary[kChunk][kMaxVaryings];
 
@@ -319,6 +321,7 @@ struct SpanShader::Impl {
   Lin varyingLin(int i, const RunEdges<I>& e, int64_t k0, int64_t k1) const;
   template <class I>
   bool scissorOne(const RunEdges<I>& e, int64_t k0, int64_t k1) const;
+  bool scissorOneOverTriangle() const;
   template <class I>
   void scissorRange(const RunEdges<I>& e, int64_t n, int64_t& lo, int64_t& hi) const;
   const ConstPlan& planFor(const float src[4]);
@@ -412,6 +415,8 @@ void SpanShader::Impl::beginTriangle(const Interpolation& in) {
   // A varying equal at the three vertices: dB and dC are (signed) zeros and beta, gamma >= +0,
   // so every pixel interpolates (a + dB) + dC.
   constTc = in.dB[2] == 0 && in.dC[2] == 0 && in.dB[3] == 0 && in.dC[3] == 0;
+  triScissorOne = fast && moderateTri && scissorAffine && (shader == Shader::Plain || shader == Shader::AntiAlias) &&
+                  scissorOneOverTriangle();
   discardAll = false;
   strokeAlpha = 1.f;
   if (fast && shader == Shader::AntiAlias && constTc) {
@@ -524,6 +529,36 @@ bool SpanShader::Impl::scissorOne(const RunEdges<I>& e, int64_t k0, int64_t k1) 
     // Exact mask value >= 1 + slack at the worst end; slack covers the float evaluation.
     const double slack = (1.0 + (s.maxAbs + s.err + std::fabs(ext)) * scale) * 0x1p-18;
     const double worst = std::max(std::fabs(s.v0), std::fabs(s.v1)) + s.err;
+    if (!(0.5 - (worst - ext) * scale >= 1.0 + slack)) return false;
+  }
+  return true;
+}
+
+// True when the scissor mask is provably exactly 1 at every pixel of the triangle: the
+// exact positions of its pixels are convex combinations of the vertices' positions, so
+// |scissor coordinate| is largest at a vertex; the bound covers the rounding of the
+// interpolated positions and of the mask's float evaluation anywhere in the triangle.
+bool SpanShader::Impl::scissorOneOverTriangle() const {
+  double pos[2][3], maxAbs[2], err[2];
+  for (int i = 0; i < 2; ++i) {
+    pos[i][0] = tri.a[i];
+    pos[i][1] = tri.a[i] + tri.dB[i];
+    pos[i][2] = tri.a[i] + tri.dC[i];
+    const double mag = std::fabs(tri.a[i]) + std::fabs(tri.dB[i]) + std::fabs(tri.dC[i]);
+    maxAbs[i] = std::max({std::fabs(pos[i][0]), std::fabs(pos[i][1]), std::fabs(pos[i][2])}) + mag * 0x1p-45;
+    err[i] = mag * 0x1p-45 + maxAbs[i] * 0x1p-24 + kTiny;
+  }
+  const float* m = u.scissorMat;
+  for (int row = 0; row < 2; ++row) {
+    const double m0 = std::fabs(m[row]), m4 = std::fabs(m[4 + row]), m8 = std::fabs(m[8 + row]);
+    const double bound = m0 * (maxAbs[0] + err[0]) + m4 * (maxAbs[1] + err[1]) + m8;
+    const double sErr = m0 * err[0] + m4 * err[1] + bound * 0x1p-22 + kTiny;
+    double worst = 0;
+    for (int v = 0; v < 3; ++v)
+      worst = std::max(worst, std::fabs(double(m[row]) * pos[0][v] + double(m[4 + row]) * pos[1][v] + double(m[8 + row])));
+    worst += sErr + bound * 0x1p-50;
+    const double ext = u.scissorExt[row], scale = u.scissorScale[row];
+    const double slack = (1.0 + (worst + std::fabs(ext)) * scale) * 0x1p-18;
     if (!(0.5 - (worst - ext) * scale >= 1.0 + slack)) return false;
   }
   return true;
@@ -941,6 +976,8 @@ void SpanShader::Impl::partitioned(const RunEdges<I>& e, int64_t y, int64_t x0, 
     if (kind == RunKind::Texel && scissorConst != 1.f) return exact(e, y, x0, 0, n - 1);
     return middle(0, n - 1, scissorConst);
   }
+  if (triScissorOne) return middle(0, n - 1, 1.f);
+  if (n < kProofFrom) return exact(e, y, x0, 0, n - 1);
   int64_t lo, hi;
   scissorRange(e, n, lo, hi);
   if (lo > hi || !scissorOne(e, lo, hi)) return exact(e, y, x0, 0, n - 1);

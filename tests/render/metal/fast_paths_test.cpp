@@ -4,8 +4,9 @@
 // (the busy scene among them) at pixel ratios 1, 1.5 and 2, and edge scenes for the proofs'
 // borders: images drawn 1:1 over opaque, translucent and empty pixels at whole and half pixel
 // offsets with each filter and address mode, rotated and fractional scissors over solid
-// fills, large translucent fills under every composite operation, and the frame copy of a
-// framebuffer onto the window's drawable at ratios 1, 1.5 and 2.
+// fills and shapes inside the scissor's ramp, large translucent fills under every composite
+// operation (each also without antialiasing), and the frame copy of a framebuffer onto the
+// window's drawable at ratios 1, 1.5 and 2.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -45,9 +46,11 @@ struct FastPaths {
   ~FastPaths() { mtl::testing::setFastPaths(true); }
 };
 
-std::vector<uint8_t> drawOffscreen(DrawFn draw, int w, int h, float ratio, bool fast, bool premultipliedImages) {
+constexpr int kFlags = NVG_ANTIALIAS | NVG_STENCIL_STROKES | NVG_TRIPLE_BUFFER;
+
+std::vector<uint8_t> drawOffscreen(DrawFn draw, int w, int h, float ratio, bool fast, bool premultipliedImages, int flags) {
   FastPaths paths(fast);
-  MetalTarget t(w, h);
+  MetalTarget t(w, h, flags);
   EXPECT_TRUE(t.vg());
   if (!t.vg()) return {};
   gallery::Assets assets;
@@ -71,9 +74,10 @@ long firstDifference(const std::vector<uint8_t>& a, const std::vector<uint8_t>& 
   return -1;
 }
 
-void expectSameBytes(DrawFn draw, const std::string& name, int w, int h, float ratio, bool premultipliedImages = false) {
-  const std::vector<uint8_t> fast = drawOffscreen(draw, w, h, ratio, true, premultipliedImages);
-  const std::vector<uint8_t> exact = drawOffscreen(draw, w, h, ratio, false, premultipliedImages);
+void expectSameBytes(DrawFn draw, const std::string& name, int w, int h, float ratio, bool premultipliedImages = false,
+                     int flags = kFlags) {
+  const std::vector<uint8_t> fast = drawOffscreen(draw, w, h, ratio, true, premultipliedImages, flags);
+  const std::vector<uint8_t> exact = drawOffscreen(draw, w, h, ratio, false, premultipliedImages, flags);
   ASSERT_EQ(fast.size(), size_t(w) * size_t(h) * 4);
   const long at = firstDifference(fast, exact);
   if (at >= 0) {
@@ -148,6 +152,26 @@ void drawScissorEdges(NVGcontext* vg, float, float, const gallery::Assets&) {
   nvgRestore(vg);
 }
 
+// Shapes whose edges lie a fraction of a pixel inside or outside their scissor, where the
+// mask ramps from 0 to 1 (drawn without antialiasing too, so no fringe keeps them away).
+void drawScissorRamp(NVGcontext* vg, float, float, const gallery::Assets&) {
+  const float in[8] = {0.05f, 0.1f, 0.2f, 0.3f, 0.35f, 0.45f, 0.55f, -0.2f};
+  for (int i = 0; i < 8; ++i) {
+    const float x = 10.1f + i * 38, y = 10.15f;
+    nvgSave(vg);
+    nvgScissor(vg, x, y, 30, 60);
+    nvgBeginPath(vg);
+    nvgRect(vg, x + in[i], y + in[i], 30 - 2 * in[i], 60 - 2 * in[i]);
+    nvgFillColor(vg, nvgRGBA(255, 255, 255, 255));
+    nvgFill(vg);
+    nvgBeginPath(vg);
+    nvgRect(vg, x + in[i], y + 70 + in[i], 30 - 2 * in[i], 40);
+    nvgFillPaint(vg, nvgLinearGradient(vg, x, y + 70, x, y + 110, nvgRGBA(255, 0, 0, 255), nvgRGBA(0, 0, 255, 200)));
+    nvgFill(vg);
+    nvgRestore(vg);
+  }
+}
+
 // Large translucent solid fills (their colour tables) under every composite operation.
 void drawTranslucentEdges(NVGcontext* vg, float w, float h, const gallery::Assets&) {
   nvgBeginPath(vg);
@@ -176,9 +200,15 @@ TEST(FastPaths, EdgeSceneBytesMatchPixelByPixelShading) {
   const struct {
     const char* name;
     DrawFn draw;
-  } scenes[] = {{"image-edges", drawImageEdges}, {"scissor-edges", drawScissorEdges}, {"translucent-edges", drawTranslucentEdges}};
+  } scenes[] = {{"image-edges", drawImageEdges},
+                {"scissor-edges", drawScissorEdges},
+                {"scissor-ramp", drawScissorRamp},
+                {"translucent-edges", drawTranslucentEdges}};
   for (const auto& s : scenes)
-    for (float ratio : {1.f, 1.5f, 2.f}) expectSameBytes(s.draw, s.name, int(320 * ratio), int(200 * ratio), ratio);
+    for (float ratio : {1.f, 1.5f, 2.f}) {
+      expectSameBytes(s.draw, s.name, int(320 * ratio), int(200 * ratio), ratio);
+      expectSameBytes(s.draw, std::string(s.name) + "-aliased", int(320 * ratio), int(200 * ratio), ratio, false, 0);
+    }
   for (const gallery::Scene& scene : gallery::scenes())
     if (std::string(scene.name) == "images")
       for (float ratio : {1.f, 2.f}) expectSameBytes(scene.draw, "images-premultiplied", 320, 200, ratio, true);
