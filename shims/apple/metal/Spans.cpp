@@ -332,7 +332,7 @@ struct SpanShader::Impl {
   template <class I>
   void gradientRun(const RunEdges<I>& e, int64_t y, int64_t x0, int64_t k0, int64_t k1, float scissor);
   template <class I>
-  void interpolatePosition(const RunEdges<I>& e, int64_t c0, int m, float* fx, float* fy) const;
+  void interpolatePair(const RunEdges<I>& e, int first, int64_t c0, int m, float* va, float* vb) const;
   template <class I>
   bool textRun(const RunEdges<I>& e, int64_t y, int64_t x0, int64_t k0, int64_t k1, float scissor);
   enum class RunKind { Solid, Texel, Gradient, Text };
@@ -788,33 +788,35 @@ bool SpanShader::Impl::texelRun(const RunEdges<I>& e, int64_t y, int64_t x0, int
   return true;
 }
 
-// The scan converter's interpolation of the position varyings (0, 1) at pixels c0 .. c0 + m - 1.
-// Where every numerator and step is an integer below 2^52, double(e1) + k double(s1) is the
-// exact integer the scan converter converts, so the sum can be formed in double.
+// The scan converter's interpolation of varyings `first` and first + 1 at pixels c0 ..
+// c0 + m - 1. Where every numerator and step is an integer below 2^52, double(e1) + k
+// double(s1) is the exact integer the scan converter converts, so the sum can be formed in
+// double (and vectorised).
 template <class I>
-void SpanShader::Impl::interpolatePosition(const RunEdges<I>& e, int64_t c0, int m, float* fx, float* fy) const {
+void SpanShader::Impl::interpolatePair(const RunEdges<I>& e, int first, int64_t c0, int m, float* va, float* vb) const {
   const I n1 = e.e1 + I(c0) * e.s1, n2 = e.e2 + I(c0) * e.s2;
   const I last1 = n1 + I(m - 1) * e.s1, last2 = n2 + I(m - 1) * e.s2;
   const auto small = [&](I v) { return v > -I(int64_t{1} << 52) && v < I(int64_t{1} << 52); };
+  const double a0 = tri.a[first], b0v = tri.dB[first], c0v = tri.dC[first];
+  const double a1 = tri.a[first + 1], b1v = tri.dB[first + 1], c1v = tri.dC[first + 1];
+  const double inv = tri.invArea;
   if (small(n1) && small(n2) && small(last1) && small(last2) && small(e.s1 * I(kChunk)) && small(e.s2 * I(kChunk))) {
     const double b0 = static_cast<double>(n1), g0 = static_cast<double>(n2);
     const double bs = static_cast<double>(e.s1), gs = static_cast<double>(e.s2);
-    const double a0 = tri.a[0], b0v = tri.dB[0], c0v = tri.dC[0], a1 = tri.a[1], b1v = tri.dB[1], c1v = tri.dC[1];
-    const double inv = tri.invArea;
     for (int j = 0; j < m; ++j) {
       const double beta = (b0 + double(j) * bs) * inv;
       const double gamma = (g0 + double(j) * gs) * inv;
-      fx[j] = static_cast<float>(a0 + b0v * beta + c0v * gamma);
-      fy[j] = static_cast<float>(a1 + b1v * beta + c1v * gamma);
+      va[j] = static_cast<float>(a0 + b0v * beta + c0v * gamma);
+      vb[j] = static_cast<float>(a1 + b1v * beta + c1v * gamma);
     }
     return;
   }
   for (int j = 0; j < m; ++j) {
     const I k = I(c0 + j);
-    const double beta = static_cast<double>(e.e1 + k * e.s1) * tri.invArea;
-    const double gamma = static_cast<double>(e.e2 + k * e.s2) * tri.invArea;
-    fx[j] = static_cast<float>(tri.a[0] + tri.dB[0] * beta + tri.dC[0] * gamma);
-    fy[j] = static_cast<float>(tri.a[1] + tri.dB[1] * beta + tri.dC[1] * gamma);
+    const double beta = static_cast<double>(e.e1 + k * e.s1) * inv;
+    const double gamma = static_cast<double>(e.e2 + k * e.s2) * inv;
+    va[j] = static_cast<float>(a0 + b0v * beta + c0v * gamma);
+    vb[j] = static_cast<float>(a1 + b1v * beta + c1v * gamma);
   }
 }
 
@@ -861,10 +863,17 @@ bool SpanShader::Impl::textRun(const RunEdges<I>& e, int64_t y, int64_t x0, int6
   uint8_t* colorRow = t->color + static_cast<size_t>(y) * t->colorStride * bpp;
   uint8_t* stencilRow = sd ? t->stencil + static_cast<size_t>(y) * t->stencilStride : nullptr;
   const int texType = u.texType;
+  // Along a texel row inside the texture the addresses are the texel indexes themselves.
+  const bool contiguous = step[0] == 1 && step[1] == 0 && start[0] + n <= int64_t(size[0]) && start[1] < int64_t(size[1]);
   for (int64_t k = 0; k < n; ++k) {
     size_t tx = 0, ty = 0;
-    sh::address(double(start[0] + step[0] * k), size[0], smpd.sAddressMode, tx);
-    sh::address(double(start[1] + step[1] * k), size[1], smpd.tAddressMode, ty);
+    if (contiguous) {
+      tx = static_cast<size_t>(start[0] + k);
+      ty = static_cast<size_t>(start[1]);
+    } else {
+      sh::address(double(start[0] + step[0] * k), size[0], smpd.sAddressMode, tx);
+      sh::address(double(start[1] + step[1] * k), size[1], smpd.tAddressMode, ty);
+    }
     float tv[4];
     sh::texel(*tex, tx, ty, tv);
     if (texType == 1) {
@@ -887,17 +896,23 @@ bool SpanShader::Impl::textRun(const RunEdges<I>& e, int64_t y, int64_t x0, int6
   return true;
 }
 
-// The gradient shader (type 0) where the stroke mask and the scissor mask are known
-// constants: per pixel only the paint position, the gradient and the blend, each with the
-// shader's own expressions.
+// The gradient shader (type 0) where the scissor mask is a known constant: per pixel the
+// stroke mask (unless constant over the triangle) with its discard, the paint position and
+// gradient (unless the paint is solid, where the gradient position drops out), the colour and
+// the blend, each with the shader's own expressions.
 template <class I>
 void SpanShader::Impl::gradientRun(const RunEdges<I>& e, int64_t y, int64_t x0, int64_t k0, int64_t k1, float scissor) {
-  const float k = strokeAlpha * scissor;
+  const bool varyingStroke = shader == Shader::AntiAlias && !constTc;
+  const float constK = strokeAlpha * scissor;
   const float* m = u.paintMat;
   const float inner[4] = {u.innerCol[0], u.innerCol[1], u.innerCol[2], u.innerCol[3]};
   const float diff[4] = {u.outerCol[0] - u.innerCol[0], u.outerCol[1] - u.innerCol[1], u.outerCol[2] - u.innerCol[2],
                          u.outerCol[3] - u.innerCol[3]};
+  // A solid paint's colour before the masks: any gradient position in [0, 1] gives it.
+  float base[4];
+  for (int c = 0; c < 4; ++c) base[c] = inner[c] + diff[c] * 0.5f;
   const float ex = u.extent[0], ey = u.extent[1], r = u.radius, feather = u.feather, halfFeather = u.feather * 0.5f;
+  const float strokeMult = u.strokeMult, strokeThr = u.strokeThr;
   const bool feathered = feather > 0.f;
   const size_t bpp = t->layout.bpp;
   uint8_t* colorRow = t->color + static_cast<size_t>(y) * t->colorStride * bpp;
@@ -905,34 +920,58 @@ void SpanShader::Impl::gradientRun(const RunEdges<I>& e, int64_t y, int64_t x0, 
   const bool over = sourceOver;
   const ColorLayout& l = t->layout;
   const bool rgba = l.r == 0 && l.g == 1 && l.b == 2 && l.a == 3, bgra = l.r == 2 && l.g == 1 && l.b == 0 && l.a == 3;
-  alignas(16) float fx[kChunk], fy[kChunk], col[4][kChunk];
+  alignas(16) float fx[kChunk], fy[kChunk], tu[kChunk], tv[kChunk], kk[kChunk], col[4][kChunk];
+  alignas(16) uint8_t keep[kChunk];
   for (int64_t c0 = k0; c0 <= k1; c0 += kChunk) {
     const int cm = static_cast<int>(std::min<int64_t>(k1 - c0 + 1, kChunk));
-    interpolatePosition(e, c0, cm, fx, fy);
-    const auto shadeAll = [&](auto featheredTag) {
-      constexpr bool kFeathered = decltype(featheredTag)::value;
+    bool discards = false;
+    if (varyingStroke) {
+      interpolatePair(e, 2, c0, cm, tu, tv);
+      int kept = 0;
       for (int j = 0; j < cm; ++j) {
-        const float px = m[0] * fx[j] + m[4] * fy[j] + m[8];
-        const float py = m[1] * fx[j] + m[5] * fy[j] + m[9];
-        const float dx = std::fabs(px) - (ex - r), dy = std::fabs(py) - (ey - r);
-        const float mx = std::max(dx, 0.f), my = std::max(dy, 0.f);
-        const float sdist = std::min(std::max(dx, dy), 0.f) + std::sqrt(mx * mx + my * my) - r;
-        float pos;
-        if constexpr (kFeathered)
-          pos = sh::clamp01((sdist + halfFeather) / feather);
-        else
-          pos = sdist > 0.f ? 1.f : 0.f;
-        col[0][j] = (inner[0] + diff[0] * pos) * k;
-        col[1][j] = (inner[1] + diff[1] * pos) * k;
-        col[2][j] = (inner[2] + diff[2] * pos) * k;
-        col[3][j] = (inner[3] + diff[3] * pos) * k;
+        const float sa = std::min(1.f, (1.f - std::fabs(tu[j] * 2.f - 1.f)) * strokeMult) * std::min(1.f, tv[j]);
+        keep[j] = sa < strokeThr ? 0 : 1;
+        kept += keep[j];
+        kk[j] = sa * scissor;
       }
-    };
-    if (feathered)
-      shadeAll(std::true_type{});
-    else
-      shadeAll(std::false_type{});
-    if (!sd && over && (rgba || bgra)) {
+      discards = kept != cm;
+    } else {
+      for (int j = 0; j < cm; ++j) kk[j] = constK;
+    }
+    if (solid) {
+      for (int j = 0; j < cm; ++j) {
+        col[0][j] = base[0] * kk[j];
+        col[1][j] = base[1] * kk[j];
+        col[2][j] = base[2] * kk[j];
+        col[3][j] = base[3] * kk[j];
+      }
+    } else {
+      interpolatePair(e, 0, c0, cm, fx, fy);
+      const auto shadeAll = [&](auto featheredTag) {
+        constexpr bool kFeathered = decltype(featheredTag)::value;
+        for (int j = 0; j < cm; ++j) {
+          const float px = m[0] * fx[j] + m[4] * fy[j] + m[8];
+          const float py = m[1] * fx[j] + m[5] * fy[j] + m[9];
+          const float dx = std::fabs(px) - (ex - r), dy = std::fabs(py) - (ey - r);
+          const float mx = std::max(dx, 0.f), my = std::max(dy, 0.f);
+          const float sdist = std::min(std::max(dx, dy), 0.f) + std::sqrt(mx * mx + my * my) - r;
+          float pos;
+          if constexpr (kFeathered)
+            pos = sh::clamp01((sdist + halfFeather) / feather);
+          else
+            pos = sdist > 0.f ? 1.f : 0.f;
+          col[0][j] = (inner[0] + diff[0] * pos) * kk[j];
+          col[1][j] = (inner[1] + diff[1] * pos) * kk[j];
+          col[2][j] = (inner[2] + diff[2] * pos) * kk[j];
+          col[3][j] = (inner[3] + diff[3] * pos) * kk[j];
+        }
+      };
+      if (feathered)
+        shadeAll(std::true_type{});
+      else
+        shadeAll(std::false_type{});
+    }
+    if (!sd && !discards && over && (rgba || bgra)) {
       uint8_t* p = colorRow + static_cast<size_t>(x0 + c0) * 4;
       if (rgba)
         storeSourceOverRow<0, 2>(p, col[0], col[1], col[2], col[3], cm);
@@ -941,6 +980,7 @@ void SpanShader::Impl::gradientRun(const RunEdges<I>& e, int64_t y, int64_t x0, 
       continue;
     }
     for (int j = 0; j < cm; ++j) {
+      if (discards && !keep[j]) continue;
       const size_t px = static_cast<size_t>(x0 + c0 + j);
       if (sd && !stencilTest(*sd, stencilRow[px], d->stencilRef)) continue;
       if (!d->writeColor) continue;
@@ -998,10 +1038,9 @@ void SpanShader::Impl::run(int64_t y, int64_t x0, int64_t n, const RunEdges<I>& 
   if (!moderateTri || !(scissorOff || scissorAffine)) return exact(e, y, x0, 0, n - 1);
   if (textTexels) return partitioned(e, y, x0, n, RunKind::Text);
   const bool sameStroke = shader == Shader::Plain || constTc;
-  if (!sameStroke) return exact(e, y, x0, 0, n - 1);
-  if (solid) return partitioned(e, y, x0, n, RunKind::Solid);
-  if (texelCopy && !sd && strokeAlpha == 1.f) return partitioned(e, y, x0, n, RunKind::Texel);
+  if (solid && sameStroke) return partitioned(e, y, x0, n, RunKind::Solid);
   if (u.type == 0) return partitioned(e, y, x0, n, RunKind::Gradient);
+  if (texelCopy && sameStroke && !sd && strokeAlpha == 1.f) return partitioned(e, y, x0, n, RunKind::Texel);
   exact(e, y, x0, 0, n - 1);
 }
 
