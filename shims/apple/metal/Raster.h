@@ -3,9 +3,10 @@
 // (Spans.cpp). The scan converter finds, row by row, the run of pixels a triangle covers; a
 // SpanShader runs every pixel of the run through the fragment function, the stencil test and
 // blending, in pixel order, with the same arithmetic a pixel-by-pixel loop would use. Where
-// the draw's state lets it prove the outcome of a whole run (a stencil-only pass, a colour
-// constant over the run, an image whose texels land exactly on the pixels), it writes the
-// run's bytes directly; the bytes are the same (see Spans.cpp for each proof).
+// the draw's state lets it prove part of the outcome for a whole run (a stencil-only pass, a
+// colour constant over the run, masks known to be constant, texture coordinates on texel
+// centres), it skips that work or writes the run's bytes directly; the bytes are the same
+// (see Spans.cpp for each proof; MetalTesting.h switches the fast paths off).
 // Threads: one SpanShader per render pass, on the thread that runs the command buffer.
 #include <cstdint>
 

@@ -1,17 +1,23 @@
 // Span shading of the software GPU (Raster.h): each run of covered pixels goes through the
 // fragment function, the stencil test and blending in pixel order. The exact path does this
-// pixel by pixel with the scan converter's interpolation; the fast paths below write a run's
-// bytes directly where the draw's state proves what the exact path would write:
+// pixel by pixel with the scan converter's interpolation, calling the compiled shader through
+// its entry point when the fast paths are off (the reference) and its inlined body when on.
+// The fast paths below produce the same bytes with less work, each where the draw's state
+// proves what the exact path would write:
 //
 // - Stencil only (no fragment function): only the stencil operation, in one loop.
 // - Constant source: the renderer's shader with a solid paint (type 0, inner colour equal to
 //   outer colour, moderate finite paint numbers, so the gradient position is finite and drops
 //   out), a stroke mask constant over the triangle (texture coordinates equal at its three
-//   vertices) and a scissor mask that is the same everywhere (no scissor) or proven to be 1
-//   over the part of the run (below). Every fragment then has the same colour and the same
-//   discard decision; the pixels get the stencil test and a blend of that colour, written as
-//   constant bytes where the blend does not depend on the destination, else through a table
-//   per channel built with the exact blend.
+//   vertices) and a known scissor mask (no scissor: one constant; else proven 1, below).
+//   Every fragment then has the same colour and the same discard decision; the pixels get the
+//   stencil test and a blend of that colour, written as constant bytes where the blend does
+//   not depend on the destination, else through a table per channel built with the exact blend.
+// - Gradient: the same shader with a known scissor mask and any paint: per pixel only the
+//   stroke mask (when it varies), the gradient (unless solid) and the blend, the same
+//   expressions evaluated over planes of pixels so that the compiler vectorises them.
+// - Text: textured triangles (type 2) whose coordinates are exactly texel centres of a
+//   texture with power-of-two sides (see textRun): one texel instead of four taps.
 // - Texel copy: the image shader (type 1, straight texType 0, inner colour 1, stroke and
 //   scissor masks exactly 1) when every pixel centre of the run maps to within 2^-12 of a
 //   texel centre. The bilinear result then differs from that texel by under 2^-11 per
@@ -23,8 +29,10 @@
 // two ends, in double) and a bound on how far the computed float value can lie from it: the
 // float rounding of every operation, counted as exact where an operand is zero or a power of
 // two. A condition that holds at both ends with that margin holds over the whole run, because
-// |affine| is convex. Signed zeros may differ from the exact path only where no byte can
-// (they never reach a division or a comparison that tells them apart).
+// |affine| is convex; over a triangle, it holds when it holds at the three vertices. Signed
+// zeros may differ from the exact path only where no byte can (they never reach a division or
+// a comparison that tells them apart). The library is built without contraction of multiply
+// and add, so inlined and called copies of an expression round alike.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -285,6 +293,12 @@ struct SpanShader::Impl {
   const SamplerDescriptor* smp = nullptr;
   bool fourBytes = false;
   bool sourceOver = false;  // premultiplied source-over into four written channels
+  bool rgbaTarget = false, bgraTarget = false;
+  struct {
+    float diff[4];      // outer - inner colour
+    float base[4];      // a solid paint's colour before the masks: inner + diff * d for any d in [0, 1]
+    float halfFeather;  // feather * 0.5
+  } paint{};
   bool fast = true;
   bool solid = false;          // constant-source candidate
   bool scissorOff = false;     // scissor matrix zero: the mask is one constant
@@ -362,6 +376,8 @@ bool SpanShader::Impl::beginDraw(const DrawState& draw) {
   const ColorLayout& l = t->layout;
   fourBytes = l.bpp == 4 && l.r >= 0 && l.g >= 0 && l.b >= 0 && l.a >= 0;
   sourceOver = fourBytes && draw.writeColor && isSourceOver(*draw.color);
+  rgbaTarget = l.bpp == 4 && l.r == 0 && l.g == 1 && l.b == 2 && l.a == 3;
+  bgraTarget = l.bpp == 4 && l.r == 2 && l.g == 1 && l.b == 0 && l.a == 3;
   const bool shaderKnown = shader == Shader::Plain || shader == Shader::AntiAlias;
 
   // Nothing can change: a stencil-only draw without stencil, or a shader that discards all.
@@ -369,8 +385,13 @@ bool SpanShader::Impl::beginDraw(const DrawState& draw) {
   if (shader == Shader::None && (!t->stencil || (!draw.stencil[0] && !draw.stencil[1]))) return false;
   if (shaderKnown && (!uniformsOk || u.type < 0 || u.type > 2)) return false;
 
-  solid = scissorOff = scissorAffine = texelCopy = false;
+  solid = scissorOff = scissorAffine = texelCopy = textTexels = false;
   if (!shaderKnown) return true;
+  for (int c = 0; c < 4; ++c) {
+    paint.diff[c] = u.outerCol[c] - u.innerCol[c];
+    paint.base[c] = u.innerCol[c] + paint.diff[c] * 0.5f;
+  }
+  paint.halfFeather = u.feather * 0.5f;
   const float* pm = u.paintMat;
   const bool paintModerate = moderate(pm[0]) && moderate(pm[1]) && moderate(pm[4]) && moderate(pm[5]) && moderate(pm[8]) &&
                              moderate(pm[9]) && moderate(u.extent[0]) && moderate(u.extent[1]) && moderate(u.radius);
@@ -624,8 +645,7 @@ const SpanShader::Impl::ConstPlan& SpanShader::Impl::planFor(const float src[4])
 }
 
 template <class I>
-void SpanShader::Impl::constRun(const RunEdges<I>& e, int64_t y, int64_t x0, int64_t k0, int64_t k1, const float src[4]) {
-  (void)e;
+void SpanShader::Impl::constRun(const RunEdges<I>&, int64_t y, int64_t x0, int64_t k0, int64_t k1, const float src[4]) {
   const int64_t n = k1 - k0 + 1;
   uint8_t* s = sd ? t->stencil + static_cast<size_t>(y) * t->stencilStride + static_cast<size_t>(x0 + k0) : nullptr;
   const uint32_t ref = d->stencilRef;
@@ -905,21 +925,16 @@ void SpanShader::Impl::gradientRun(const RunEdges<I>& e, int64_t y, int64_t x0, 
   const bool varyingStroke = shader == Shader::AntiAlias && !constTc;
   const float constK = strokeAlpha * scissor;
   const float* m = u.paintMat;
-  const float inner[4] = {u.innerCol[0], u.innerCol[1], u.innerCol[2], u.innerCol[3]};
-  const float diff[4] = {u.outerCol[0] - u.innerCol[0], u.outerCol[1] - u.innerCol[1], u.outerCol[2] - u.innerCol[2],
-                         u.outerCol[3] - u.innerCol[3]};
-  // A solid paint's colour before the masks: any gradient position in [0, 1] gives it.
-  float base[4];
-  for (int c = 0; c < 4; ++c) base[c] = inner[c] + diff[c] * 0.5f;
-  const float ex = u.extent[0], ey = u.extent[1], r = u.radius, feather = u.feather, halfFeather = u.feather * 0.5f;
+  const float* inner = u.innerCol;
+  const float* diff = paint.diff;
+  const float* base = paint.base;
+  const float ex = u.extent[0], ey = u.extent[1], r = u.radius, feather = u.feather, halfFeather = paint.halfFeather;
   const float strokeMult = u.strokeMult, strokeThr = u.strokeThr;
   const bool feathered = feather > 0.f;
   const size_t bpp = t->layout.bpp;
   uint8_t* colorRow = t->color + static_cast<size_t>(y) * t->colorStride * bpp;
   uint8_t* stencilRow = sd ? t->stencil + static_cast<size_t>(y) * t->stencilStride : nullptr;
-  const bool over = sourceOver;
-  const ColorLayout& l = t->layout;
-  const bool rgba = l.r == 0 && l.g == 1 && l.b == 2 && l.a == 3, bgra = l.r == 2 && l.g == 1 && l.b == 0 && l.a == 3;
+  const bool over = sourceOver, rgba = rgbaTarget, bgra = bgraTarget;
   alignas(16) float fx[kChunk], fy[kChunk], tu[kChunk], tv[kChunk], kk[kChunk], col[4][kChunk];
   alignas(16) uint8_t keep[kChunk];
   for (int64_t c0 = k0; c0 <= k1; c0 += kChunk) {
@@ -1006,7 +1021,7 @@ void SpanShader::Impl::partitioned(const RunEdges<I>& e, int64_t y, int64_t x0, 
     } else if (solidRun) {
       const float k = strokeAlpha * scissor;
       float src[4];
-      for (int c = 0; c < 4; ++c) src[c] = (u.innerCol[c] + (u.outerCol[c] - u.innerCol[c]) * 0.5f) * k;
+      for (int c = 0; c < 4; ++c) src[c] = paint.base[c] * k;
       constRun(e, y, x0, k0, k1, src);
     } else if (!texelRun(e, y, x0, k0, k1)) {
       exact(e, y, x0, k0, k1);
