@@ -138,8 +138,8 @@ inline void sample(const Texture* t, const SamplerDescriptor* s, float u, float 
   }
 }
 
-inline void sampleTyped(const Texture* tex, const SamplerDescriptor* smp, int texType, float u, float v, float t[4]) {
-  sample(tex, smp, u, v, t);
+// The paint's texture type on a sample: 1 premultiplies, 2 spreads the one channel.
+inline void applyTexType(int texType, float t[4]) {
   if (texType == 1) {
     t[0] *= t[3];
     t[1] *= t[3];
@@ -147,6 +147,11 @@ inline void sampleTyped(const Texture* tex, const SamplerDescriptor* smp, int te
   } else if (texType == 2) {
     t[1] = t[2] = t[3] = t[0];
   }
+}
+
+inline void sampleTyped(const Texture* tex, const SamplerDescriptor* smp, int texType, float u, float v, float t[4]) {
+  sample(tex, smp, u, v, t);
+  applyTexType(texType, t);
 }
 
 // The renderer's fragment shader ("fragmentShader", or "fragmentShaderAA" with kAntiAlias) on

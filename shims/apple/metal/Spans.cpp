@@ -266,6 +266,20 @@ void insideRange(double v0, double v1, int64_t n, double limit, int64_t& lo, int
   hi = std::min<int64_t>(n - 1, static_cast<int64_t>(std::min(fhi, double(n - 1))));
 }
 
+// Texel indexes i0 .. i1 over n pixels as a start and a whole step per pixel; false when
+// the step is not whole.
+bool texelSteps(double i0, double i1, int64_t n, int64_t& start, int64_t& step) {
+  start = static_cast<int64_t>(i0);
+  const int64_t span = static_cast<int64_t>(i1) - start;
+  if (n == 1) {
+    step = 0;
+    return true;
+  }
+  if (span % (n - 1) != 0) return false;
+  step = span / (n - 1);
+  return true;
+}
+
 }  // namespace
 
 struct SpanShader::Impl {
@@ -722,14 +736,7 @@ bool SpanShader::Impl::texelRun(const RunEdges<I>& e, int64_t y, int64_t x0, int
     const double i0 = std::nearbyint(c0), i1 = std::nearbyint(c1);
     if (!(std::fabs(c0 - i0) + cErr <= kTexelSlack && std::fabs(c1 - i1) + cErr <= kTexelSlack)) return false;
     if (std::fabs(i0) > 1e15 || std::fabs(i1) > 1e15) return false;
-    start[row] = static_cast<int64_t>(i0);
-    const int64_t span = static_cast<int64_t>(i1) - start[row];
-    if (n == 1) {
-      step[row] = 0;
-    } else {
-      if (span % (n - 1) != 0) return false;
-      step[row] = span / (n - 1);
-    }
+    if (!texelSteps(i0, i1, n, start[row], step[row])) return false;
   }
   const ColorLayout& l = t->layout;
   const bool bgraTex = tex->pixelFormat() == PixelFormat::BGRA8Unorm;
@@ -868,14 +875,7 @@ bool SpanShader::Impl::textRun(const RunEdges<I>& e, int64_t y, int64_t x0, int6
     int ex;
     std::frexp(std::min(f0, f1), &ex);  // min in [2^(ex-1), 2^ex): float spacing there >= 2^(ex-24)
     if (!(off < std::ldexp(1.0, ex - 26))) return false;
-    start[axis] = static_cast<int64_t>(i0);
-    const int64_t span = static_cast<int64_t>(i1) - start[axis];
-    if (n == 1) {
-      step[axis] = 0;
-    } else {
-      if (span % (n - 1) != 0) return false;
-      step[axis] = span / (n - 1);
-    }
+    if (!texelSteps(i0, i1, n, start[axis], step[axis])) return false;
   }
   const SamplerDescriptor defaults;
   const SamplerDescriptor& smpd = smp ? *smp : defaults;
@@ -896,13 +896,7 @@ bool SpanShader::Impl::textRun(const RunEdges<I>& e, int64_t y, int64_t x0, int6
     }
     float tv[4];
     sh::texel(*tex, tx, ty, tv);
-    if (texType == 1) {
-      tv[0] *= tv[3];
-      tv[1] *= tv[3];
-      tv[2] *= tv[3];
-    } else if (texType == 2) {
-      tv[1] = tv[2] = tv[3] = tv[0];
-    }
+    sh::applyTexType(texType, tv);
     float src[4];
     for (int c = 0; c < 4; ++c) src[c] = tv[c] * scissor * u.innerCol[c];
     const size_t px = static_cast<size_t>(x0 + k0 + k);
