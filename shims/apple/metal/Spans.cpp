@@ -266,6 +266,47 @@ void insideRange(double v0, double v1, int64_t n, double limit, int64_t& lo, int
   hi = std::min<int64_t>(n - 1, static_cast<int64_t>(std::min(fhi, double(n - 1))));
 }
 
+// True when the m four-byte pixels at p are all zero (a constant m vectorises).
+template <int64_t kCount>
+inline bool zeroPixels(const uint8_t* p) {
+  uint32_t any = 0;
+  for (int64_t j = 0; j < kCount; ++j) {
+    uint32_t v;
+    std::memcpy(&v, p + j * 4, 4);
+    any |= v;
+  }
+  return any == 0;
+}
+inline bool zeroPixels(const uint8_t* p, int64_t m) {
+  uint32_t any = 0;
+  for (int64_t j = 0; j < m; ++j) {
+    uint32_t v;
+    std::memcpy(&v, p + j * 4, 4);
+    any |= v;
+  }
+  return any == 0;
+}
+
+// Copies m four-byte pixels, exchanging bytes 0 and 2 (RGBA <-> BGRA).
+inline uint32_t swapRedBlue(uint32_t v) { return (v & 0xFF00FF00u) | ((v & 0xFFu) << 16) | ((v >> 16) & 0xFFu); }
+template <int64_t kCount>
+inline void swapRedBlue(uint8_t* dst, const uint8_t* src) {
+  for (int64_t j = 0; j < kCount; ++j) {
+    uint32_t v;
+    std::memcpy(&v, src + j * 4, 4);
+    v = swapRedBlue(v);
+    std::memcpy(dst + j * 4, &v, 4);
+  }
+}
+inline void swapRedBlue(uint8_t* dst, const uint8_t* src, int64_t m) {
+  for (int64_t j = 0; j < m; ++j) {
+    uint32_t v;
+    std::memcpy(&v, src + j * 4, 4);
+    v = swapRedBlue(v);
+    std::memcpy(dst + j * 4, &v, 4);
+  }
+}
+
 // Texel indexes i0 .. i1 over n pixels as a start and a whole step per pixel; false when
 // the step is not whole.
 bool texelSteps(double i0, double i1, int64_t n, int64_t& start, int64_t& step) {
@@ -779,27 +820,18 @@ bool SpanShader::Impl::texelRun(const RunEdges<I>& e, int64_t y, int64_t x0, int
     const int64_t m = std::min(kBlock, n - k);
     uint8_t* pb = p + k * 4;
     const uint8_t* qb = q + k * 4;
+    const bool full = m == kBlock;
     bool whole = texelDst == 2;
-    if (!whole) {
-      uint32_t any = 0;
-      for (int64_t j = 0; j < m; ++j) {
-        uint32_t v;
-        std::memcpy(&v, pb + j * 4, 4);
-        any |= v;
-      }
-      whole = any == 0;
-    }
+    if (!whole) whole = full ? zeroPixels<kBlock>(pb) : zeroPixels(pb, m);
     if (!whole) {
       for (int64_t j = 0; j < m; ++j) pixel(k + j, qb + j * 4);
     } else if (sameOrder) {
       std::memcpy(pb, qb, static_cast<size_t>(m) * 4);
     } else if (swapped) {
-      for (int64_t j = 0; j < m; ++j) {
-        uint32_t v;
-        std::memcpy(&v, qb + j * 4, 4);
-        v = (v & 0xFF00FF00u) | ((v & 0xFFu) << 16) | ((v >> 16) & 0xFFu);
-        std::memcpy(pb + j * 4, &v, 4);
-      }
+      if (full)
+        swapRedBlue<kBlock>(pb, qb);
+      else
+        swapRedBlue(pb, qb, m);
     } else {
       for (int64_t j = 0; j < m; ++j) {
         const uint8_t* qt = qb + j * 4;
