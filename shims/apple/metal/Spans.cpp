@@ -267,15 +267,19 @@ void insideRange(double v0, double v1, int64_t n, double limit, int64_t& lo, int
 }
 
 // True when the m four-byte pixels at p are all zero (a constant m vectorises).
+// Four pixels as one vector (GCC vector extension: element-wise operations).
+typedef uint32_t Pixels4 __attribute__((vector_size(16)));
+
 template <int64_t kCount>
 inline bool zeroPixels(const uint8_t* p) {
-  uint32_t any = 0;
-  for (int64_t j = 0; j < kCount; ++j) {
-    uint32_t v;
-    std::memcpy(&v, p + j * 4, 4);
+  static_assert(kCount % 4 == 0);
+  Pixels4 any = {0, 0, 0, 0};
+  for (int64_t j = 0; j < kCount; j += 4) {
+    Pixels4 v;
+    std::memcpy(&v, p + j * 4, 16);
     any |= v;
   }
-  return any == 0;
+  return (any[0] | any[1] | any[2] | any[3]) == 0;
 }
 inline bool zeroPixels(const uint8_t* p, int64_t m) {
   uint32_t any = 0;
@@ -291,11 +295,12 @@ inline bool zeroPixels(const uint8_t* p, int64_t m) {
 inline uint32_t swapRedBlue(uint32_t v) { return (v & 0xFF00FF00u) | ((v & 0xFFu) << 16) | ((v >> 16) & 0xFFu); }
 template <int64_t kCount>
 inline void swapRedBlue(uint8_t* dst, const uint8_t* src) {
-  for (int64_t j = 0; j < kCount; ++j) {
-    uint32_t v;
-    std::memcpy(&v, src + j * 4, 4);
-    v = swapRedBlue(v);
-    std::memcpy(dst + j * 4, &v, 4);
+  static_assert(kCount % 4 == 0);
+  for (int64_t j = 0; j < kCount; j += 4) {
+    Pixels4 v;
+    std::memcpy(&v, src + j * 4, 16);
+    v = (v & 0xFF00FF00u) | ((v & 0xFFu) << 16) | ((v >> 16) & 0xFFu);
+    std::memcpy(dst + j * 4, &v, 16);
   }
 }
 inline void swapRedBlue(uint8_t* dst, const uint8_t* src, int64_t m) {
