@@ -156,6 +156,19 @@ inline uint8_t toUnormSelect(float v) {
 template <int R, int B>
 void storeSourceOverRow(uint8_t* p, const float* r, const float* g, const float* b, const float* a, int m) {
   constexpr float k = 1.f / 255.f;
+  int opaque = 0;
+  for (int j = 0; j < m; ++j) opaque += a[j] == 1.f ? 1 : 0;
+  if (opaque == m) {
+    // 1 - alpha is an exact 0: the destination (finite) adds +0, the colour is stored as is.
+    for (int j = 0; j < m; ++j) {
+      uint8_t* q = p + j * 4;
+      q[R] = toUnormSelect(r[j] * 1.f + 0.f);
+      q[1] = toUnormSelect(g[j] * 1.f + 0.f);
+      q[B] = toUnormSelect(b[j] * 1.f + 0.f);
+      q[3] = toUnormSelect(a[j] * 1.f + 0.f);
+    }
+    return;
+  }
   for (int j = 0; j < m; ++j) {
     uint8_t* q = p + j * 4;
     const float keep = 1.f - a[j];
