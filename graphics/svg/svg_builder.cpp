@@ -44,6 +44,20 @@ unsigned PackColor(int r, int g, int b, int a) {
          ((static_cast<unsigned>(b) & 0xFFu) << 16) | ((static_cast<unsigned>(a) & 0xFFu) << 24);
 }
 
+void PointBounds(const float* xy, int npts, float bounds[4]) {
+  float minX = xy[0], minY = xy[1], maxX = minX, maxY = minY;
+  for (int i = 1; i < npts; ++i) {
+    minX = std::min(minX, xy[2 * i]);
+    minY = std::min(minY, xy[2 * i + 1]);
+    maxX = std::max(maxX, xy[2 * i]);
+    maxY = std::max(maxY, xy[2 * i + 1]);
+  }
+  bounds[0] = minX;
+  bounds[1] = minY;
+  bounds[2] = maxX;
+  bounds[3] = maxY;
+}
+
 ImageBuilder::ImageBuilder(float width, float height) : mImage(new NSVGimage{width, height, nullptr}) {}
 
 ImageBuilder::~ImageBuilder() { nsvgDelete(mImage); }
@@ -98,18 +112,25 @@ NSVGpath* ImageBuilder::AddPath(NSVGshape* shape, const float* xy, int npts, boo
     const size_t n = static_cast<size_t>(path->npts);
     path->pts = new float[n * 2];
     std::copy(xy, xy + n * 2, path->pts);
-    float minX = xy[0], minY = xy[1], maxX = minX, maxY = minY;
-    for (size_t i = 1; i < n; ++i) {
-      minX = std::min(minX, xy[2 * i]);
-      minY = std::min(minY, xy[2 * i + 1]);
-      maxX = std::max(maxX, xy[2 * i]);
-      maxY = std::max(maxY, xy[2 * i + 1]);
-    }
-    path->bounds[0] = minX;
-    path->bounds[1] = minY;
-    path->bounds[2] = maxX;
-    path->bounds[3] = maxY;
+    PointBounds(xy, path->npts, path->bounds);
   }
+  link(shape, path);
+  return path;
+}
+
+NSVGpath* ImageBuilder::AddPath(NSVGshape* shape, std::unique_ptr<float[]> xy, int npts, bool closed,
+                                const float bounds[4]) {
+  if (shape == nullptr || npts <= 0) return nullptr;
+  auto* path = new NSVGpath{};
+  path->pts = xy.release();
+  path->npts = npts;
+  path->closed = closed ? 1 : 0;
+  std::copy(bounds, bounds + 4, path->bounds);
+  link(shape, path);
+  return path;
+}
+
+void ImageBuilder::link(NSVGshape* shape, NSVGpath* path) {
   if (shape == mLastPathShape && mLastPath != nullptr) {
     mLastPath->next = path;
   } else {
@@ -119,7 +140,6 @@ NSVGpath* ImageBuilder::AddPath(NSVGshape* shape, const float* xy, int npts, boo
   }
   mLastPathShape = shape;
   mLastPath = path;
-  return path;
 }
 
 NSVGpath* ImageBuilder::AddPolyline(NSVGshape* shape, const std::vector<Point>& corners, bool closed) {

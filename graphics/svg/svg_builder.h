@@ -1,6 +1,7 @@
 #pragma once
 // Builds parsed-SVG images in memory with the allocation nsvgDelete frees. The SVG reader
 // fills images through it; tests use it to make images by hand.
+#include <memory>
 #include <vector>
 
 #include "graphics/svg/nanosvg.h"
@@ -14,6 +15,10 @@ struct Point {
 
 // R | G << 8 | B << 16 | A << 24, each channel taken modulo 256.
 unsigned PackColor(int r, int g, int b, int a = 255);
+
+// The bounds of npts > 0 interleaved (x, y) pairs: minx, miny, maxx, maxy (of equal
+// values, +0 and -0, the first stays).
+void PointBounds(const float* xy, int npts, float bounds[4]);
 
 class ImageBuilder {
 public:
@@ -32,6 +37,9 @@ public:
   NSVGpath* AddPath(NSVGshape* shape, const std::vector<Point>& points, bool closed);
   // The same from npts interleaved (x, y) pairs.
   NSVGpath* AddPath(NSVGshape* shape, const float* xy, int npts, bool closed);
+  // The same taking over an array of npts (x, y) pairs (npts > 0) whose bounds the caller
+  // has computed (minx, miny, maxx, maxy).
+  NSVGpath* AddPath(NSVGshape* shape, std::unique_ptr<float[]> xy, int npts, bool closed, const float bounds[4]);
   // Straight segments through the corners, each a cubic with its controls at 1/3 and 2/3;
   // a closed polyline ends with the segment back to its first corner.
   NSVGpath* AddPolyline(NSVGshape* shape, const std::vector<Point>& corners, bool closed);
@@ -51,6 +59,9 @@ public:
   NSVGimage* Release();
 
 private:
+  // Appends the path after the shape's last one.
+  void link(NSVGshape* shape, NSVGpath* path);
+
   NSVGimage* mImage;
   NSVGshape* mLastShape = nullptr;
   // The last path added and its shape: the next path of that shape goes after it.

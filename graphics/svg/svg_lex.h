@@ -28,20 +28,23 @@ inline void SkipCommaSpace(const char*& p, const char* end) {
 
 // One number at p: an optional sign, digits with an optional point and fraction (".5"
 // and "5." both count), and an exponent only when digits follow it ("1em" is 1 and then
-// "em"; "1e5" is 100000). p moves past the number; false leaves p where it was.
+// "em"; "1e5" is 100000). The value is the double nearest to the number as written.
+// p moves past the number; false leaves p where it was.
 inline bool ReadNumber(const char*& p, const char* end, double& value);
 
 namespace detail {
 extern const double kPow10[23];
-extern const double kInvPow10[23];
-// The numbers ReadNumber's quick path leaves (exponents, more than 18 digits), correctly
+// The numbers ReadNumber's quick path leaves (exponents, more than 15 digits), correctly
 // rounded.
 bool ReadNumberExact(const char*& p, const char* end, double& value);
 }  // namespace detail
 
 inline bool ReadNumber(const char*& p, const char* end, double& value) {
-  // The quick path: at most 18 digits and no exponent; the value is within a rounding
-  // step of the exact one. Anything else takes the exact path.
+  // The quick path: at most 15 digits and no exponent. The digits as an integer (below
+  // 10^15 < 2^53) and the power of ten are both exact doubles, so one division rounds
+  // correctly. Anything else takes the exact path. (Plain loops over the characters measured
+  // faster than branch-free reading of eight characters at a time, whose chain of
+  // dependent loads costs more than the loop ends the processor mispredicts.)
   const char* q = p;
   bool negative = false;
   if (q != end && (*q == '-' || *q == '+')) {
@@ -61,10 +64,8 @@ inline bool ReadNumber(const char*& p, const char* end, double& value) {
   }
   count += fraction;
   if (count == 0) return false;
-  if ((q != end && (*q | 0x20) == 'e') || count > 18 || fraction > 22)
-    return detail::ReadNumberExact(p, end, value);
-  const double v = static_cast<double>(static_cast<int64_t>(m));
-  const double scaled = fraction != 0 ? v * detail::kInvPow10[fraction] : v;
+  if ((q != end && (*q | 0x20) == 'e') || count > 15) return detail::ReadNumberExact(p, end, value);
+  const double scaled = static_cast<double>(static_cast<int64_t>(m)) / detail::kPow10[fraction];
   value = negative ? -scaled : scaled;
   p = q;
   return true;

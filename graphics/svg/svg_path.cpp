@@ -1,6 +1,7 @@
 #include "graphics/svg/svg_path.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <numbers>
 
@@ -211,27 +212,50 @@ bool Outline::CurveBounds(double box[4]) const {
 
 namespace {
 
-int argumentCount(char command) {
-  switch (command | 0x20) {  // lower case
-    case 'm':
-    case 'l':
-    case 't': return 2;
-    case 'h':
-    case 'v': return 1;
-    case 'c': return 6;
-    case 's':
-    case 'q': return 4;
-    case 'a': return 7;
-    case 'z': return 0;
-    default: return -1;
+// The number of arguments of each command letter; -1 for any other character.
+constexpr std::array<signed char, 256> kArgumentCount = [] {
+  std::array<signed char, 256> count{};
+  count.fill(-1);
+  const char* const letters = "MLTHVCSQAZ";
+  const signed char counts[] = {2, 2, 2, 1, 1, 6, 4, 4, 7, 0};
+  for (int i = 0; letters[i] != '\0'; ++i) {
+    count[static_cast<unsigned char>(letters[i])] = counts[i];
+    count[static_cast<unsigned char>(letters[i] | 0x20)] = counts[i];
   }
+  return count;
+}();
+
+int argumentCount(char command) { return kArgumentCount[static_cast<unsigned char>(command)]; }
+
+// What follows an argument: white space, at most one comma, white space. Mostly a single
+// space or nothing, which takes no branch.
+inline void skipSeparator(const char*& p, const char* end) {
+  p += p < end && *p == ' ';
+  if (p < end && (IsSpace(*p) || *p == ',')) SkipCommaSpace(p, end);
+}
+
+template <int N>
+bool readNumbers(const char*& p, const char* end, double* a) {
+  for (int i = 0; i < N; ++i) {
+    if (!ReadNumber(p, end, a[i])) return false;
+    skipSeparator(p, end);
+  }
+  return true;
 }
 
 bool readFlag(const char*& p, const char* end, double& flag) {
   if (p == end || (*p != '0' && *p != '1')) return false;
   flag = *p == '1' ? 1.0 : 0.0;
   ++p;
+  skipSeparator(p, end);
   return true;
+}
+
+// An arc's arguments: radii and angle, the two flags (which may touch what follows),
+// the end point.
+bool readArc(const char*& p, const char* end, double* a) {
+  return readNumbers<3>(p, end, a) && readFlag(p, end, a[3]) && readFlag(p, end, a[4]) &&
+         readNumbers<2>(p, end, a + 5);
 }
 
 }  // namespace
@@ -260,33 +284,38 @@ void AppendPathData(std::string_view data, Outline& o) {
     } else if (command == 0 || argumentCount(command) == 0) {
       break;  // numbers before any command or after a close
     }
-    const bool arc = (command | 0x20) == 'a';
-    const int n = argumentCount(command);
-    bool ok = true;
-    for (int i = 0; i < n && ok; ++i) {
-      ok = (arc && (i == 3 || i == 4)) ? readFlag(p, end, a[i]) : ReadNumber(p, end, a[i]);
-      if (ok) SkipCommaSpace(p, end);
-    }
-    if (!ok) break;
 
+    // Each command reads its own fixed number of arguments.
     const bool relative = command >= 'a';
     const double ox = relative ? o.X() : 0.0, oy = relative ? o.Y() : 0.0;
     char kind = 0;
     switch (command | 0x20) {
       case 'm':
+        if (!readNumbers<2>(p, end, a)) return o.Finish();
         o.MoveTo(ox + a[0], oy + a[1]);
         command = relative ? 'l' : 'L';
         break;
-      case 'l': o.LineTo(ox + a[0], oy + a[1]); break;
-      case 'h': o.LineTo(ox + a[0], o.Y()); break;
-      case 'v': o.LineTo(o.X(), oy + a[0]); break;
+      case 'l':
+        if (!readNumbers<2>(p, end, a)) return o.Finish();
+        o.LineTo(ox + a[0], oy + a[1]);
+        break;
+      case 'h':
+        if (!readNumbers<1>(p, end, a)) return o.Finish();
+        o.LineTo(ox + a[0], o.Y());
+        break;
+      case 'v':
+        if (!readNumbers<1>(p, end, a)) return o.Finish();
+        o.LineTo(o.X(), oy + a[0]);
+        break;
       case 'c':
+        if (!readNumbers<6>(p, end, a)) return o.Finish();
         o.CubicTo(ox + a[0], oy + a[1], ox + a[2], oy + a[3], ox + a[4], oy + a[5]);
         lastCx = ox + a[2];
         lastCy = oy + a[3];
         kind = 'C';
         break;
       case 's': {
+        if (!readNumbers<4>(p, end, a)) return o.Finish();
         const double x1 = lastKind == 'C' ? 2.0 * o.X() - lastCx : o.X();
         const double y1 = lastKind == 'C' ? 2.0 * o.Y() - lastCy : o.Y();
         o.CubicTo(x1, y1, ox + a[0], oy + a[1], ox + a[2], oy + a[3]);
@@ -296,12 +325,14 @@ void AppendPathData(std::string_view data, Outline& o) {
         break;
       }
       case 'q':
+        if (!readNumbers<4>(p, end, a)) return o.Finish();
         o.QuadTo(ox + a[0], oy + a[1], ox + a[2], oy + a[3]);
         lastCx = ox + a[0];
         lastCy = oy + a[1];
         kind = 'Q';
         break;
       case 't': {
+        if (!readNumbers<2>(p, end, a)) return o.Finish();
         const double qx = lastKind == 'Q' ? 2.0 * o.X() - lastCx : o.X();
         const double qy = lastKind == 'Q' ? 2.0 * o.Y() - lastCy : o.Y();
         o.QuadTo(qx, qy, ox + a[0], oy + a[1]);
@@ -310,7 +341,10 @@ void AppendPathData(std::string_view data, Outline& o) {
         kind = 'Q';
         break;
       }
-      case 'a': o.ArcTo(a[0], a[1], a[2], a[3] != 0.0, a[4] != 0.0, ox + a[5], oy + a[6]); break;
+      case 'a':
+        if (!readArc(p, end, a)) return o.Finish();
+        o.ArcTo(a[0], a[1], a[2], a[3] != 0.0, a[4] != 0.0, ox + a[5], oy + a[6]);
+        break;
     }
     lastKind = kind;
   }

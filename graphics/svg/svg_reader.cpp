@@ -11,6 +11,7 @@
 #include <cfloat>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -152,10 +153,12 @@ public:
   }
 
 private:
+  // A kept subpath in output units, its points in the array the image takes over.
   struct PathRecord {
-    size_t first;  // index in mPoints (floats)
+    std::unique_ptr<float[]> pts;  // npts (x, y) pairs
     int npts;
     bool closed;
+    float bounds[4];
   };
   struct ShapeRecord {
     Style style;
@@ -388,28 +391,12 @@ private:
     const auto& subpaths = mOutline.Subpaths();
     if (subpaths.empty()) return true;
 
-    const Matrix& m = style.ctm;
-    const double* src = mOutline.Points();
     const size_t firstPath = mPaths.size();
     for (const Outline::Subpath& s : subpaths) {
-      const size_t base = mPoints.size();
-      mPoints.resize(base + 2 * static_cast<size_t>(s.npts));
-      float* out = mPoints.data() + base;
-      const double* in = src + 2 * s.first;
-      bool finite = true;
-      for (int i = 0; i < s.npts; ++i) {
-        const double x = m.X(in[2 * i], in[2 * i + 1]);
-        const double y = m.Y(in[2 * i], in[2 * i + 1]);
-        const bool ok = fitsFloat(x) && fitsFloat(y);
-        finite &= ok;
-        out[2 * i] = ok ? static_cast<float>(x) : 0.f;
-        out[2 * i + 1] = ok ? static_cast<float>(y) : 0.f;
-      }
-      if (finite) {
-        mPaths.push_back({base, s.npts, s.closed});
+      PathRecord path{std::make_unique_for_overwrite<float[]>(2 * static_cast<size_t>(s.npts)), s.npts, s.closed, {}};
+      if (transformPoints(style.ctm, mOutline.Points() + 2 * s.first, s.npts, path.pts.get(), path.bounds)) {
         mTotalPoints += static_cast<size_t>(s.npts);
-      } else {
-        mPoints.resize(base);
+        mPaths.push_back(std::move(path));
       }
     }
     if (mPaths.size() == firstPath) return true;
@@ -419,6 +406,39 @@ private:
       record.hasBox = mOutline.CurveBounds(record.box);
     mShapes.push_back(record);
     return true;
+  }
+
+  // Maps n > 0 points through m into floats with their bounds (minx, miny, maxx, maxy);
+  // false when a coordinate is not a finite float. Out of line: inlined into the walk, the
+  // compiler kept the running bounds in memory.
+  [[gnu::noinline]] static bool transformPoints(const Matrix& m, const double* in, int n, float* out,
+                                                float bounds[4]) {
+    // Without rotation or skew, a x + c y + e is a x + e whenever e is not -0: c y is a
+    // zero (or not a number when y is not finite, and then y' is not finite either), and
+    // adding a zero to a x changes at most the sign of a zero, which adding e decides.
+    const bool axisAligned = m.b == 0.0 && m.c == 0.0 && !std::signbit(m.e) && !std::signbit(m.f);
+    bool finite = true;
+    float minX = FLT_MAX, minY = FLT_MAX, maxX = -FLT_MAX, maxY = -FLT_MAX;
+    for (int i = 0; i < n; ++i) {
+      const double x = in[2 * i], y = in[2 * i + 1];
+      const double tx = axisAligned ? m.a * x + m.e : m.X(x, y);
+      const double ty = axisAligned ? m.d * y + m.f : m.Y(x, y);
+      const bool ok = fitsFloat(tx) && fitsFloat(ty);
+      finite &= ok;
+      const float fx = ok ? static_cast<float>(tx) : 0.f, fy = ok ? static_cast<float>(ty) : 0.f;
+      out[2 * i] = fx;
+      out[2 * i + 1] = fy;
+      // The bounds as PointBounds has them: of equal values (+0 and -0) the first stays.
+      minX = i == 0 || fx < minX ? fx : minX;
+      minY = i == 0 || fy < minY ? fy : minY;
+      maxX = i == 0 || maxX < fx ? fx : maxX;
+      maxY = i == 0 || maxY < fy ? fy : maxY;
+    }
+    bounds[0] = minX;
+    bounds[1] = minY;
+    bounds[2] = maxX;
+    bounds[3] = maxY;
+    return finite;
   }
 
   void resolvePaint(const PaintSpec& spec, double opacity, const ShapeRecord& shape, const Matrix& ctm,
@@ -457,11 +477,11 @@ private:
         return nullptr;
       }
       float minX = FLT_MAX, minY = FLT_MAX, maxX = -FLT_MAX, maxY = -FLT_MAX;
-      for (size_t i = 0; i + 1 < mPoints.size(); i += 2) {
-        minX = std::min(minX, mPoints[i]);
-        maxX = std::max(maxX, mPoints[i]);
-        minY = std::min(minY, mPoints[i + 1]);
-        maxY = std::max(maxY, mPoints[i + 1]);
+      for (const PathRecord& path : mPaths) {
+        minX = std::min(minX, path.bounds[0]);
+        minY = std::min(minY, path.bounds[1]);
+        maxX = std::max(maxX, path.bounds[2]);
+        maxY = std::max(maxY, path.bounds[3]);
       }
       if (mWidthFromBounds) {
         mWidth = static_cast<double>(maxX) - minX;
@@ -478,7 +498,7 @@ private:
     }
     if (shiftX != 0.0 || shiftY != 0.0) {
       for (PathRecord& path : mPaths) {
-        float* p = mPoints.data() + path.first;
+        float* p = path.pts.get();
         bool finite = true;
         for (int i = 0; i < 2 * path.npts; i += 2) {
           const double x = p[i] + shiftX, y = p[i + 1] + shiftY;
@@ -487,7 +507,8 @@ private:
           p[i] = ok ? static_cast<float>(x) : 0.f;
           p[i + 1] = ok ? static_cast<float>(y) : 0.f;
         }
-        if (!finite) path.npts = 0;
+        if (finite) PointBounds(p, path.npts, path.bounds);
+        else path.npts = 0;
       }
     }
 
@@ -524,8 +545,8 @@ private:
       shape->miterLimit = static_cast<float>(s.miterLimit);
       shape->flags = s.visible ? NSVG_FLAGS_VISIBLE : 0;
       for (size_t i = record.firstPath; i < record.endPath; ++i) {
-        const PathRecord& path = mPaths[i];
-        if (path.npts > 0) builder.AddPath(shape, mPoints.data() + path.first, path.npts, path.closed != 0);
+        PathRecord& path = mPaths[i];
+        if (path.npts > 0) builder.AddPath(shape, std::move(path.pts), path.npts, path.closed, path.bounds);
       }
     }
     return builder.Release();
@@ -538,7 +559,6 @@ private:
   bool mWidthFromBounds = false, mHeightFromBounds = false;
   Outline mOutline;
   Gradients mGradients;
-  std::vector<float> mPoints;
   std::vector<PathRecord> mPaths;
   std::vector<ShapeRecord> mShapes;
   size_t mTotalPoints = 0;

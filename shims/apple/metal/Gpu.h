@@ -132,5 +132,10 @@ struct CompiledFunction {
 // The shader functions compiled into this GPU; null for an unknown name.
 const CompiledFunction* findCompiledFunction(std::string_view name);
 
+// Which compiled fragment function an entry point is: the renderer's "fragmentShader"
+// (Plain), "fragmentShaderAA" (AntiAlias), or any other.
+enum class FragmentKind { Plain, AntiAlias, Other };
+FragmentKind fragmentKindOf(const void* entry);
+
 }  // namespace gpu
 }  // namespace mtl

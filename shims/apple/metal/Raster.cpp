@@ -1,18 +1,26 @@
 // The render pass of the software GPU: load actions, state replay, vertex fetch, triangle
 // set-up with facing and culling, and a fixed-point (1/256 pixel) scan converter with a top-left
-// rule, followed per fragment by the fragment function, the stencil test and blending.
+// rule that hands each row's run of covered pixels to span shading (Spans.cpp): per fragment
+// the fragment function, the stencil test and blending.
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <vector>
 
 #include "shims/apple/metal/Gpu.h"
+#include "shims/apple/metal/MetalTesting.h"
+#include "shims/apple/metal/Raster.h"
 
 namespace mtl {
 namespace {
 
+using raster::ColorLayout;
+using raster::Target;
 using gpu::kMaxBindings;
 using gpu::kMaxVaryings;
+
+std::atomic<bool> gFastPaths{true};
 
 constexpr double kMaxCoordinate = 16777216.0;  // 2^24 pixels: farther vertices drop their triangle
 constexpr int64_t kSmallCoordinate = int64_t{1} << 26;  // fixed point: 64-bit edge values suffice
@@ -34,11 +42,6 @@ inline I ceilDiv(I a, I b) {  // b > 0
   return (a % b != 0 && a > 0) ? q + 1 : q;
 }
 
-struct ColorLayout {
-  int r = 0, g = 1, b = 2, a = 3;  // byte index of each channel, -1 when absent
-  size_t bpp = 4;
-};
-
 ColorLayout layoutOf(PixelFormat f) {
   switch (f) {
     case PixelFormat::BGRA8Unorm: return {2, 1, 0, 3, 4};
@@ -47,14 +50,18 @@ ColorLayout layoutOf(PixelFormat f) {
   }
 }
 
-struct Target {
-  uint8_t* color = nullptr;
-  size_t colorStride = 0;  // pixels per row
-  ColorLayout layout;
-  uint8_t* stencil = nullptr;
-  size_t stencilStride = 0;
-  int64_t width = 0, height = 0;  // the area every attachment covers
-};
+// floor(a / b) for b > 0 through a double quotient, corrected to the exact result.
+inline int64_t floorDivQuick(int64_t a, int64_t b) {
+  constexpr int64_t kExact = int64_t{1} << 52;
+  if (a <= -kExact || a >= kExact || b >= kExact) return floorDiv<int64_t>(a, b);
+  int64_t q = static_cast<int64_t>(std::floor(static_cast<double>(a) / static_cast<double>(b)));
+  if (q * b > a)
+    --q;
+  else if ((q + 1) * b <= a)
+    ++q;
+  return q;
+}
+inline __int128 floorDivQuick(__int128 a, __int128 b) { return floorDiv<__int128>(a, b); }
 
 struct Clip {
   int64_t x0, y0, x1, y1;  // pixels [x0, x1) x [y0, y1)
@@ -86,101 +93,9 @@ gpu::BufferView viewOf(const Buffer* b, size_t offset) {
   return {static_cast<const std::byte*>(const_cast<Buffer*>(b)->contents()) + offset, b->length() - offset};
 }
 
-bool stencilCompare(CompareFunction f, uint32_t ref, uint32_t stored) {
-  switch (f) {
-    case CompareFunction::Never: return false;
-    case CompareFunction::Less: return ref < stored;
-    case CompareFunction::Equal: return ref == stored;
-    case CompareFunction::LessEqual: return ref <= stored;
-    case CompareFunction::Greater: return ref > stored;
-    case CompareFunction::NotEqual: return ref != stored;
-    case CompareFunction::GreaterEqual: return ref >= stored;
-    case CompareFunction::Always: return true;
-  }
-  return true;
-}
-
-uint8_t stencilApply(StencilOperation op, uint8_t s, uint32_t ref) {
-  switch (op) {
-    case StencilOperation::Keep: return s;
-    case StencilOperation::Zero: return 0;
-    case StencilOperation::Replace: return static_cast<uint8_t>(ref);
-    case StencilOperation::IncrementClamp: return s == 255 ? 255 : s + 1;
-    case StencilOperation::DecrementClamp: return s == 0 ? 0 : s - 1;
-    case StencilOperation::Invert: return static_cast<uint8_t>(~s);
-    case StencilOperation::IncrementWrap: return static_cast<uint8_t>(s + 1);
-    case StencilOperation::DecrementWrap: return static_cast<uint8_t>(s - 1);
-  }
-  return s;
-}
-
-inline float blendFactor(BlendFactor f, const float* src, const float* dst, int c) {
-  const bool alpha = c == 3;
-  switch (f) {
-    case BlendFactor::Zero: return 0.f;
-    case BlendFactor::One: return 1.f;
-    case BlendFactor::SourceColor: return src[c];
-    case BlendFactor::OneMinusSourceColor: return 1.f - src[c];
-    case BlendFactor::SourceAlpha: return src[3];
-    case BlendFactor::OneMinusSourceAlpha: return 1.f - src[3];
-    case BlendFactor::DestinationColor: return dst[c];
-    case BlendFactor::OneMinusDestinationColor: return 1.f - dst[c];
-    case BlendFactor::DestinationAlpha: return dst[3];
-    case BlendFactor::OneMinusDestinationAlpha: return 1.f - dst[3];
-    case BlendFactor::SourceAlphaSaturated: return alpha ? 1.f : std::min(src[3], 1.f - dst[3]);
-  }
-  return 0.f;
-}
-
-// Everything one draw needs per fragment.
-struct DrawContext {
-  Target* target;
-  gpu::FragmentFunction fragment;
-  gpu::FragmentIn in;
-  gpu::BufferView fragmentViews[kMaxBindings];
-  const StencilDescriptor* stencil[2];  // back, front
-  uint32_t stencilRef;
-  const RenderPipelineColorAttachmentDescriptor* color;
-  bool writeColor;
-};
-
-inline void shadeFragment(DrawContext& ctx, bool front, int64_t px, int64_t py, const float* varyings) {
-  Target& t = *ctx.target;
-  float src[4] = {0, 0, 0, 0};
-  if (ctx.fragment) {
-    for (int i = 0; i < kMaxVaryings; ++i) ctx.in.varyings[i] = varyings[i];
-    if (!ctx.fragment(ctx.in, src)) return;
-  }
-  if (const StencilDescriptor* sd = ctx.stencil[front ? 1 : 0]; sd && t.stencil) {
-    uint8_t& s = t.stencil[static_cast<size_t>(py) * t.stencilStride + static_cast<size_t>(px)];
-    const bool pass = stencilCompare(sd->stencilCompareFunction, ctx.stencilRef & sd->readMask, s & sd->readMask);
-    const uint8_t next = stencilApply(pass ? sd->depthStencilPassOperation : sd->stencilFailureOperation, s, ctx.stencilRef);
-    s = static_cast<uint8_t>((s & ~sd->writeMask) | (next & sd->writeMask));
-    if (!pass) return;
-  }
-  if (!ctx.writeColor) return;
-  uint8_t* p = t.color + (static_cast<size_t>(py) * t.colorStride + static_cast<size_t>(px)) * t.layout.bpp;
-  const int idx[4] = {t.layout.r, t.layout.g, t.layout.b, t.layout.a};
-  float out[4];
-  const auto* ca = ctx.color;
-  if (ca->blendingEnabled) {
-    float dst[4];
-    for (int c = 0; c < 4; ++c) dst[c] = idx[c] >= 0 ? p[idx[c]] * (1.f / 255.f) : (c == 3 ? 1.f : 0.f);
-    for (int c = 0; c < 3; ++c)
-      out[c] = src[c] * blendFactor(ca->sourceRGBBlendFactor, src, dst, c) + dst[c] * blendFactor(ca->destinationRGBBlendFactor, src, dst, c);
-    out[3] = src[3] * blendFactor(ca->sourceAlphaBlendFactor, src, dst, 3) + dst[3] * blendFactor(ca->destinationAlphaBlendFactor, src, dst, 3);
-  } else {
-    for (int c = 0; c < 4; ++c) out[c] = src[c];
-  }
-  const uint32_t mask = ca->writeMask;  // bits: red 8, green 4, blue 2, alpha 1
-  const uint32_t bit[4] = {8, 4, 2, 1};
-  for (int c = 0; c < 4; ++c)
-    if (idx[c] >= 0 && (mask & bit[c])) p[idx[c]] = toUnorm(out[c]);
-}
-
 // Scan-converts one triangle with positive area (window coordinates, y down).
 template <class I>
-void scanTriangle(const RVertex& A, const RVertex& B, const RVertex& C, bool front, const Clip& clip, DrawContext& ctx) {
+void scanTriangle(const RVertex& A, const RVertex& B, const RVertex& C, bool front, const Clip& clip, raster::SpanShader& shader) {
   const int64_t minX = std::min({A.x, B.x, C.x}), maxX = std::max({A.x, B.x, C.x});
   const int64_t minY = std::min({A.y, B.y, C.y}), maxY = std::max({A.y, B.y, C.y});
   const int64_t px0 = std::max(clip.x0, ceilDiv<int64_t>(minX - 128, 256));
@@ -199,43 +114,48 @@ void scanTriangle(const RVertex& A, const RVertex& B, const RVertex& C, bool fro
   };
   const Edge e[3] = {edge(B, C), edge(C, A), edge(A, B)};  // weights of A, B, C
   const I area = e[2].dx * (I(C.y) - I(A.y)) - e[2].dy * (I(C.x) - I(A.x));
-  const double invArea = 1.0 / static_cast<double>(area);
-  double dB[kMaxVaryings], dC[kMaxVaryings];
+  raster::Interpolation interp;
+  interp.invArea = 1.0 / static_cast<double>(area);
+  interp.front = front;
   for (int i = 0; i < kMaxVaryings; ++i) {
-    dB[i] = double(B.v[i]) - A.v[i];
-    dC[i] = double(C.v[i]) - A.v[i];
+    interp.a[i] = A.v[i];
+    interp.dB[i] = double(B.v[i]) - A.v[i];
+    interp.dC[i] = double(C.v[i]) - A.v[i];
   }
+  shader.beginTriangle(interp);
   const I X0 = I(px0) * 256 + 128;
   const int64_t span = px1 - px0;
-  float vary[kMaxVaryings];
+  // Edge values at the row's first pixel, stepped exactly from row to row.
+  I E[3], S[3], rowStep[3];
+  for (int j = 0; j < 3; ++j) {
+    E[j] = e[j].dx * (I(py0) * 256 + 128 - e[j].y) - e[j].dy * (X0 - e[j].x);
+    S[j] = -e[j].dy * 256;
+    rowStep[j] = e[j].dx * 256;
+  }
   for (int64_t py = py0; py <= py1; ++py) {
-    const I Y = I(py) * 256 + 128;
-    I E[3], S[3];
+    if (py > py0)
+      for (int j = 0; j < 3; ++j) E[j] += rowStep[j];
     I kmin = 0, kmax = I(span);
     bool empty = false;
     for (int j = 0; j < 3; ++j) {
-      E[j] = e[j].dx * (Y - e[j].y) - e[j].dy * (X0 - e[j].x);
-      S[j] = -e[j].dy * 256;
       if (S[j] == 0) {
         if (E[j] < e[j].bias) empty = true;
       } else if (S[j] > 0) {
-        kmin = std::max(kmin, ceilDiv<I>(e[j].bias - E[j], S[j]));
+        // Pixels from ceil((bias - E) / S) on; nothing to cut when that is <= 0.
+        if (e[j].bias - E[j] > 0) kmin = std::max(kmin, -floorDivQuick(E[j] - e[j].bias, S[j]));
       } else {
-        kmax = std::min(kmax, floorDiv<I>(E[j] - e[j].bias, -S[j]));
+        // Pixels up to floor((E - bias) / -S); nothing to cut when that is >= the span.
+        if (E[j] - e[j].bias < -S[j] * I(span)) kmax = std::min(kmax, floorDivQuick(E[j] - e[j].bias, -S[j]));
       }
     }
     if (empty || kmin > kmax) continue;
-    for (int64_t k = static_cast<int64_t>(kmin), kend = static_cast<int64_t>(kmax); k <= kend; ++k) {
-      const double beta = static_cast<double>(E[1] + I(k) * S[1]) * invArea;
-      const double gamma = static_cast<double>(E[2] + I(k) * S[2]) * invArea;
-      for (int i = 0; i < kMaxVaryings; ++i) vary[i] = static_cast<float>(A.v[i] + dB[i] * beta + dC[i] * gamma);
-      shadeFragment(ctx, front, px0 + k, py, vary);
-    }
+    const raster::RunEdges<I> run{E[1] + kmin * S[1], E[2] + kmin * S[2], S[1], S[2]};
+    shader.run(py, px0 + static_cast<int64_t>(kmin), static_cast<int64_t>(kmax - kmin) + 1, run);
   }
 }
 
 void drawTriangle(const RVertex& a, const RVertex& b, const RVertex& c, bool odd, const State& st, const Clip& clip,
-                  DrawContext& ctx) {
+                  raster::SpanShader& shader) {
   if (!a.ok || !b.ok || !c.ok) return;
   const __int128 area = __int128(b.x - a.x) * (c.y - a.y) - __int128(b.y - a.y) * (c.x - a.x);
   if (area == 0) return;
@@ -250,9 +170,9 @@ void drawTriangle(const RVertex& a, const RVertex& b, const RVertex& c, bool odd
   if (area < 0) std::swap(p1, p2);
   const bool small = std::max({std::abs(a.x), std::abs(a.y), std::abs(b.x), std::abs(b.y), std::abs(c.x), std::abs(c.y)}) <= kSmallCoordinate;
   if (small)
-    scanTriangle<int64_t>(a, *p1, *p2, front, clip, ctx);
+    scanTriangle<int64_t>(a, *p1, *p2, front, clip, shader);
   else
-    scanTriangle<__int128>(a, *p1, *p2, front, clip, ctx);
+    scanTriangle<__int128>(a, *p1, *p2, front, clip, shader);
 }
 
 class PassRunner {
@@ -277,8 +197,8 @@ public:
     }
     if (cd.loadAction == LoadAction::Clear) clearColor(*color, cd.clearColor);
     if (stencil && pass_.desc.stencilAttachment.loadAction == LoadAction::Clear) {
-      auto* s = stencil->levelData(0);
-      std::fill(s, s + stencil->width() * stencil->height(), static_cast<uint8_t>(pass_.desc.stencilAttachment.clearStencil));
+      stencilClearPending_ = true;
+      if (!fast_ || pass_.desc.stencilAttachment.storeAction != StoreAction::DontCare) clearStencilIfPending();
     }
     st_.viewport[2] = static_cast<double>(color->width());
     st_.viewport[3] = static_cast<double>(color->height());
@@ -294,6 +214,12 @@ private:
       if (idx[c] >= 0) px[idx[c]] = toUnorm(v[c]);
     uint8_t* d = tex.levelData(0);
     const size_t n = tex.width() * tex.height(), bpp = t_.layout.bpp;
+    if (bpp == 4) {
+      uint32_t word;
+      std::memcpy(&word, px, 4);
+      for (size_t i = 0; i < n; ++i) std::memcpy(d + i * 4, &word, 4);
+      return;
+    }
     for (size_t i = 0; i < n; ++i)
       for (size_t c = 0; c < bpp; ++c) d[i * bpp + c] = px[c];
   }
@@ -414,32 +340,47 @@ private:
         }
     }
 
-    DrawContext ctx{};
-    ctx.target = &t_;
-    ctx.fragment = pd.fragmentFunction ? reinterpret_cast<gpu::FragmentFunction>(const_cast<void*>(pd.fragmentFunction->entry())) : nullptr;
-    for (int i = 0; i < kMaxBindings; ++i) ctx.fragmentViews[i] = viewOf(st_.fragmentBuffers[i], st_.fragmentOffsets[i]);
-    ctx.in.buffers = ctx.fragmentViews;
-    ctx.in.textures = st_.textures;
-    ctx.in.samplers = st_.samplers;
-    ctx.stencil[0] = ctx.stencil[1] = nullptr;
+    raster::DrawState ds;
+    ds.target = &t_;
+    ds.fragment = pd.fragmentFunction ? reinterpret_cast<gpu::FragmentFunction>(const_cast<void*>(pd.fragmentFunction->entry())) : nullptr;
+    for (int i = 0; i < kMaxBindings; ++i) ds.fragmentViews[i] = viewOf(st_.fragmentBuffers[i], st_.fragmentOffsets[i]);
+    ds.in.buffers = ds.fragmentViews;
+    ds.in.textures = st_.textures;
+    ds.in.samplers = st_.samplers;
     if (st_.depthStencil) {
       const auto& dsd = st_.depthStencil->descriptor();
-      ctx.stencil[1] = dsd.frontFaceStencil ? &*dsd.frontFaceStencil : nullptr;
-      ctx.stencil[0] = dsd.backFaceStencil ? &*dsd.backFaceStencil : nullptr;
+      ds.stencil[1] = dsd.frontFaceStencil ? &*dsd.frontFaceStencil : nullptr;
+      ds.stencil[0] = dsd.backFaceStencil ? &*dsd.backFaceStencil : nullptr;
     }
-    ctx.stencilRef = st_.stencilRef;
-    ctx.color = &pd.colorAttachments[0];
-    ctx.writeColor = ctx.fragment && (ctx.color->writeMask & ColorWriteMaskAll) != 0;
+    ds.stencilRef = st_.stencilRef;
+    ds.color = &pd.colorAttachments[0];
+    ds.writeColor = ds.fragment && (ds.color->writeMask & ColorWriteMaskAll) != 0;
+    ds.fastPaths = fast_;
+    if (ds.stencil[0] || ds.stencil[1]) clearStencilIfPending();
+    if (!shader_.beginDraw(ds)) return;
 
     const size_t n = verts_.size();
     if (type == PrimitiveType::Triangle) {
-      for (size_t i = 0; i + 2 < n; i += 3) drawTriangle(verts_[i], verts_[i + 1], verts_[i + 2], false, st_, cl, ctx);
+      for (size_t i = 0; i + 2 < n; i += 3) drawTriangle(verts_[i], verts_[i + 1], verts_[i + 2], false, st_, cl, shader_);
     } else {
-      for (size_t i = 0; i + 2 < n; ++i) drawTriangle(verts_[i], verts_[i + 1], verts_[i + 2], (i & 1) != 0, st_, cl, ctx);
+      for (size_t i = 0; i + 2 < n; ++i) drawTriangle(verts_[i], verts_[i + 1], verts_[i + 2], (i & 1) != 0, st_, cl, shader_);
     }
   }
 
+  // A stencil cleared at load but not stored is cleared when the first draw tests it; its
+  // contents are not observable otherwise (testing without fast paths clears at once).
+  void clearStencilIfPending() {
+    if (!stencilClearPending_) return;
+    stencilClearPending_ = false;
+    Texture* stencil = pass_.desc.stencilAttachment.texture.get();
+    auto* s = stencil->levelData(0);
+    std::memset(s, static_cast<uint8_t>(pass_.desc.stencilAttachment.clearStencil), stencil->width() * stencil->height());
+  }
+
   RenderCommandEncoder::Pass& pass_;
+  bool fast_ = gFastPaths.load();
+  bool stencilClearPending_ = false;
+  raster::SpanShader shader_;
   Target t_;
   State st_;
   std::vector<RVertex> verts_;
@@ -448,5 +389,9 @@ private:
 }  // namespace
 
 void executeRenderPass(RenderCommandEncoder::Pass& pass) { PassRunner(pass).run(); }
+
+namespace testing {
+void setFastPaths(bool on) { gFastPaths.store(on); }
+}  // namespace testing
 
 }  // namespace mtl

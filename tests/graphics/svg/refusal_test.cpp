@@ -174,3 +174,23 @@ TEST(ReaderRefusals, LongNumbersAreRoundedCorrectly) {
   EXPECT_FLOAT_EQ(pts[3].first, 12.f);
   EXPECT_FLOAT_EQ(pts[3].second, -0.001f);
 }
+
+// Each number lies exactly halfway between two floats, so its float is the even one only
+// when the number was first read into the nearest double: a double one step off rounds
+// the other way.
+TEST(ReaderRefusals, ShortNumbersAreRoundedCorrectly) {
+  const struct {
+    const char* text;
+    float expected;
+  } cases[] = {
+      {"62586.439453125", 62586.4375f},
+      {"-58629.798828125", -58629.796875f},
+      {"63818.626953125", 63818.625f},
+  };
+  for (const auto& c : cases) {
+    Parsed p(doc(std::string("<path d=\"M") + c.text + " 0L0 0\"/>"));
+    const auto pts = onlyPath(p);
+    ASSERT_EQ(pts.size(), 4u) << c.text;
+    EXPECT_EQ(pts[0].first, c.expected) << c.text;
+  }
+}
