@@ -46,7 +46,10 @@ void ICanvasNanoVG::destroyContext() {
   if (mVG == nullptr) return;
   // Controls own layers whose framebuffers belong to the context.
   RemoveAllControls();
-  // An aborted frame may have left layers and deferred framebuffers behind.
+  // An aborted frame may have left layers and deferred framebuffers behind, and its frame
+  // begun: the renderer keeps a frame's buffers until it is flushed or cancelled, and waits
+  // for all of them before it goes.
+  nvgCancelFrame(mVG);
   mLayers.clear();
   StaticStorage<APIBitmap>::Accessor bitmaps(mBitmapCache);
   mBitmapCache.Clear();

@@ -8,6 +8,14 @@
 //     --seconds S      length of the demo signal (default 20)
 //     --out FILE       the processed file (default: <out-dir>/<input name>-spectrapoise.wav)
 //     --out-dir DIR    folder for the demo input and the processed file (default .)
+//     --no-editor      write no picture of the editor
+//   The editor is open for the last 4 s of the audio; its picture is written beside the
+//   processed file at scale 1 and 2. Interactions run in order as it opens (points in the
+//   panel's 640 x 400 units):
+//     --click X,Y      a click
+//     --drag X,Y,X2,Y2 a drag
+//     --choose N       the item the next menu answers with (give it before the click)
+//     --type TEXT      the text the next text entry is committed with (before the click)
 #include <cstdio>
 #include <cstdlib>
 #include <new>
@@ -20,7 +28,8 @@ namespace {
 int usage(const char* self) {
   std::fprintf(stderr,
                "usage: %s [--offline] [--block N] [--no-correct] [--amount P] [--speed S] [--seconds S]\n"
-               "       [--out FILE] [--out-dir DIR] [input.wav|.aiff|.flac|.mp3]\n",
+               "       [--out FILE] [--out-dir DIR] [--no-editor] [--click X,Y] [--drag X,Y,X2,Y2]\n"
+               "       [--choose N] [--type TEXT] [input.wav|.aiff|.flac|.mp3]\n",
                self);
   return 2;
 }
@@ -35,6 +44,7 @@ bool toNumber(const char* text, double& value, double lo, double hi) {
 
 int runCommand(int argc, char** argv) {
   runplugin::Options o;
+  o.bundleModule = SP_BUNDLE_MODULE;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     const bool hasValue = i + 1 < argc;
@@ -59,6 +69,24 @@ int runCommand(int argc, char** argv) {
       o.output = argv[++i];
     } else if (arg == "--out-dir" && hasValue) {
       o.outDir = argv[++i];
+    } else if (arg == "--no-editor") {
+      o.editor = false;
+    } else if ((arg == "--click" || arg == "--drag") && hasValue) {
+      runplugin::UiStep step;
+      if (!runplugin::parsePoints(argv[++i], step) || (step.kind == runplugin::UiStep::Drag) != (arg == "--drag"))
+        return usage(argv[0]);
+      o.ui.push_back(step);
+    } else if (arg == "--choose" && hasValue && toNumber(argv[i + 1], v, 0, 1000)) {
+      runplugin::UiStep step;
+      step.kind = runplugin::UiStep::Choose;
+      step.item = static_cast<int>(v);
+      o.ui.push_back(step);
+      ++i;
+    } else if (arg == "--type" && hasValue) {
+      runplugin::UiStep step;
+      step.kind = runplugin::UiStep::Type;
+      step.text = argv[++i];
+      o.ui.push_back(step);
     } else if (!arg.empty() && arg[0] != '-' && o.input.empty()) {
       o.input = arg;
     } else {

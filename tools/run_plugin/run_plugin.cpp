@@ -12,12 +12,14 @@
 #include "engine/dsp/correction_filters.h"
 #include "engine/dsp/spectrum_analysis.h"
 #include "engine/targets/reference_files.h"
+#include "framework/Paths.h"
 #include "framework/vst3/PluginEntry.h"
 #include "plugin/SpectraPoise.h"
 #include "services/updates.h"
 #include "tools/testhost/audio_files.h"
 #include "tools/testhost/host_objects.h"
 #include "tools/testhost/plugin_host.h"
+#include "tools/run_plugin/editor_session.h"
 
 using namespace Steinberg;
 using namespace Steinberg::Vst;
@@ -33,8 +35,11 @@ namespace {
 constexpr std::uint64_t kMostUnreadFrames = 8192;
 // A worker that reads nothing for this long (one that cannot make its state, say) ends the run.
 constexpr std::chrono::seconds kWorkerPatience{10};
-// The host's idle ticks: every 20 ms of audio.
+// The host's idle ticks: every 20 ms of audio; while the editor is open, every fifth of
+// them (100 ms: each one draws a frame on the software renderer, and the panel's rings hold
+// far more than that much audio).
 constexpr std::uint64_t kTicksPerSecond = 50;
+constexpr std::uint64_t kEditorTickEvery = 5;
 // The closing figure covers this much of the end.
 constexpr double kFigureSeconds = 10.0;
 
@@ -246,6 +251,13 @@ bool openOutput(testhost::WavWriter& writer, const std::string& path, double rat
 
 std::string stemOf(const std::string& path) { return std::filesystem::path(path).stem().string(); }
 
+void removeFiles(const std::vector<std::string>& paths) {
+  for (const std::string& path : paths) {
+    std::error_code ec;
+    std::filesystem::remove(path, ec);
+  }
+}
+
 std::string secondsText(std::uint64_t frames, double rate) {
   char text[32];
   std::snprintf(text, sizeof text, "%.1f s", static_cast<double>(frames) / rate);
@@ -338,6 +350,10 @@ bool runUnguarded(const Options& options, std::FILE* out, std::string& error) {
   testhost::WavWriter outFile;
   if (!openOutput(outFile, outPath, rate, error)) return false;
 
+  std::error_code ec;
+  if (!options.bundleModule.empty() && std::filesystem::is_regular_file(options.bundleModule, ec))
+    plugkit::SetModuleFilePathForTesting(options.bundleModule.c_str());
+
   // The instance, created through the module's factory as a host does.
   IPluginFactory* factory = plugkit::GetPluginFactoryInstance();
   PClassInfo info;
@@ -375,16 +391,30 @@ bool runUnguarded(const Options& options, std::FILE* out, std::string& error) {
     return false;
   }
   host.start();
+  // The editor opens for the last stretch of the audio (all of it when the length is not
+  // known): the panel analyses only while it is open.
+  std::uint64_t editorFrom = 0;
+  const std::int64_t known = file != nullptr ? file->file().declaredFrames()
+                                             : static_cast<std::int64_t>(static_cast<DemoSignal&>(*source).frames());
+  if (known > 0) {
+    const auto stretch = static_cast<std::uint64_t>(std::max(options.editorSeconds, 0.0) * rate);
+    editorFrom = static_cast<std::uint64_t>(known) > stretch ? static_cast<std::uint64_t>(known) - stretch : 0;
+  }
+  std::unique_ptr<EditorSession> editor;
   std::fprintf(out, "%s processing in blocks of %d frames, Correct %s\n",
                options.offline ? "offline" : "real-time", block, options.correct ? "on" : "off");
 
-  // Parameter changes of the first block.
+  // Parameter changes of the first block, told to the controller too as hosts do (so an
+  // open editor shows them).
   testhost::ParameterChanges changes;
-  changes.add(sp::kCorrect, 0, options.correct ? 1.0 : 0.0);
+  auto set = [&](int param, double normalized) {
+    changes.add(static_cast<ParamID>(param), 0, normalized);
+    host.controller()->setParamNormalized(static_cast<ParamID>(param), normalized);
+  };
+  set(sp::kCorrect, options.correct ? 1.0 : 0.0);
   if (options.amount >= 0.0)
-    for (const int p : sp::kAmountParams) changes.add(static_cast<ParamID>(p), 0, plug->GetParam(p)->ToNormalized(options.amount));
-  if (options.speed >= 0.0)
-    changes.add(sp::kCorrectSpeed, 0, plug->GetParam(sp::kCorrectSpeed)->ToNormalized(options.speed));
+    for (const int p : sp::kAmountParams) set(p, plug->GetParam(p)->ToNormalized(options.amount));
+  if (options.speed >= 0.0) set(sp::kCorrectSpeed, plug->GetParam(sp::kCorrectSpeed)->ToNormalized(options.speed));
 
   testhost::AudioBlock audio(2, 2, block, kSample32);
   std::vector<float> inL(blockFrames), inR(blockFrames), inDemo(2 * blockFrames), outLR(2 * blockFrames);
@@ -394,6 +424,11 @@ bool runUnguarded(const Options& options, std::FILE* out, std::string& error) {
   std::uint64_t ticks = 0;
   std::uint64_t nextLine = perSecond;
   while (const std::size_t n = source->read(inL.data(), inR.data(), blockFrames)) {
+    if (options.editor && !editor && frames >= editorFrom) {
+      editor = std::make_unique<EditorSession>(host.createView(), *session.loop, [plug] { return plug->GetUI(); });
+      if (!editor->open(error) || !editor->play(options.ui, error)) return false;
+      std::fprintf(out, "editor open from %s\n", secondsText(frames, rate).c_str());
+    }
     for (std::size_t i = 0; i < n; ++i) {
       audio.setIn(0, static_cast<int>(i), inL[i]);
       audio.setIn(1, static_cast<int>(i), inR[i]);
@@ -430,7 +465,8 @@ bool runUnguarded(const Options& options, std::FILE* out, std::string& error) {
       return false;
     }
     // The host's idle ticks, by audio time (several a frame at the lowest rates).
-    for (const std::uint64_t due = frames * kTicksPerSecond / perSecond; ticks < due; ++ticks) session.loop->fire(1);
+    for (const std::uint64_t due = frames * kTicksPerSecond / perSecond; ticks < due; ++ticks)
+      if (!editor || ticks % kEditorTickEvery == 0) session.loop->fire(1);
     for (; frames >= nextLine; nextLine += perSecond) printLine(out, static_cast<double>(nextLine / perSecond), *plug);
   }
 
@@ -455,17 +491,39 @@ bool runUnguarded(const Options& options, std::FILE* out, std::string& error) {
   std::fprintf(out, "deviation from the \"%s\" target over the last %.0f s (rms, 40 Hz to 16 kHz): input %.2f dB, output %.2f dB\n",
                plug->currentTarget().name.c_str(), static_cast<double>(frames - tail) / rate,
                inSpectrum.deviation(tail, target), outSpectrum.deviation(tail, target));
+
+  // The editor's picture beside the processed file.
+  std::vector<std::string> pictures;
+  if (editor) {
+    const std::filesystem::path folder = std::filesystem::path(outPath).parent_path();
+    const std::string name = stemOf(outPath) + "-editor";
+    pictures = {(folder / (name + ".png")).string(), (folder / (name + "@2x.png")).string()};
+    const bool drawn = editor->writePictures(pictures[0], pictures[1], error);
+    const std::vector<std::string> unanswered = editor->failures(true);
+    editor.reset();
+    if (!drawn) return false;
+    if (!unanswered.empty()) {
+      removeFiles(pictures);
+      error = "the editor's script went wrong: " + unanswered.front();
+      return false;
+    }
+  }
   session.host.reset();
 
   if (file == nullptr && !demoFile.commit()) {
+    removeFiles(pictures);
     error = "could not write the demo signal to " + options.outDir;
     return false;
   }
   if (!outFile.commit()) {
+    removeFiles(pictures);
     error = "could not write " + outPath;
     return false;
   }
   std::fprintf(out, "processed audio written to %s\n", outPath.c_str());
+  if (!pictures.empty())
+    std::fprintf(out, "editor picture written to %s (and at scale 2 to %s)\n", pictures[0].c_str(),
+                 pictures[1].c_str());
   return true;
 }
 
