@@ -273,30 +273,34 @@ void SpectrumControl::drawInput(ICanvas& g, const SpectrumView& view, int n) {
   g.PathClose();
   fillPath(g, kSlowInputColor);
 
-  // Where the fast input leaves the target band (a band on the edge is inside).
+  // Where the fast input leaves the target band (a band on the edge is inside): on each
+  // side, the quadrilateral of every interval with an outside end. Adjacent quadrilaterals
+  // share their edge, so each run of them is filled as one outline: filled one by one,
+  // their antialiased seams would show as faint stripes across the area.
   const IColor excursion = mPalette.contrast.WithAlpha(204);
-  for (int k = 0; k < n; ++k) {
-    for (const double sign : {1.0, -1.0}) {
-      float yIn[2], yEdge[2];
-      bool anyOutside = false;
-      for (int j = 0; j < 2; ++j) {
-        const std::size_t i = static_cast<std::size_t>(k + j);
-        const double edge = view.target[i] + sign * halfWidth(view.spread[i]);
-        const double in = view.inputFast[i];
-        const bool outside = sign > 0.0 ? in > edge : in < edge;
-        anyOutside = anyOutside || outside;
-        yIn[j] = yOfLevel(outside ? in : edge);
-        yEdge[j] = yOfLevel(edge);
-      }
-      if (!anyOutside) continue;
-      const float x0 = xOfBand(k), x1 = xOfBand(k + 1);
+  for (const double sign : {1.0, -1.0}) {
+    auto edgeAt = [&](int j) {
+      const std::size_t i = static_cast<std::size_t>(j);
+      return view.target[i] + sign * halfWidth(view.spread[i]);
+    };
+    auto outside = [&](int j) {
+      const double in = view.inputFast[static_cast<std::size_t>(j)];
+      return sign > 0.0 ? in > edgeAt(j) : in < edgeAt(j);
+    };
+    auto drawn = [&](int k) { return outside(k) || outside(k + 1); };
+    for (int k = 0; k < n; ++k) {
+      if (!drawn(k)) continue;
+      int last = k;  // the run's intervals are k .. last
+      while (last + 1 < n && drawn(last + 1)) ++last;
       g.PathClear();
-      g.PathMoveTo(x0, yIn[0]);
-      g.PathLineTo(x1, yIn[1]);
-      g.PathLineTo(x1, yEdge[1]);
-      g.PathLineTo(x0, yEdge[0]);
+      for (int j = k; j <= last + 1; ++j) {
+        const double p = outside(j) ? view.inputFast[static_cast<std::size_t>(j)] : edgeAt(j);
+        j == k ? g.PathMoveTo(xOfBand(j), yOfLevel(p)) : g.PathLineTo(xOfBand(j), yOfLevel(p));
+      }
+      for (int j = last + 1; j >= k; --j) g.PathLineTo(xOfBand(j), yOfLevel(edgeAt(j)));
       g.PathClose();
       fillPath(g, excursion);
+      k = last;
     }
   }
 

@@ -373,6 +373,35 @@ TEST_P(PanelPixels, SpectrumCurvesSitAtTheirLevels) {
   EXPECT_TRUE(colourNear(band, bandOverPanel, 4));
 }
 
+// The input far below the target band everywhere: the excursion is one even area, with no
+// darker seams where the intervals meet.
+TEST_P(PanelPixels, ExcursionAreaHasNoSeamsBetweenItsIntervals) {
+  PanelEditor& p = panel();
+  for (std::size_t i = 0; i < 180; ++i) {
+    p.view.target[i] = 0.0;
+    p.view.spread[i] = 3.0;
+    p.view.input[i] = -30.0;
+    p.view.inputFast[i] = -15.0 + 0.5 * std::sin(static_cast<double>(i));
+    p.view.response[i] = 12.0;
+  }
+  p.view.outputLive = false;
+  p.plug.setParam(kCorrect, 1.0);
+  p.draw();
+  p.save("spectrum_excursion", kSpectrumRect);
+  const float y = yOfLevel(-13.0);
+  ASSERT_GT(p.at(xOfBand(60), y)[0], 150) << "the row must cross the excursion";
+  int seams = 0;
+  for (float x = kSpectrumRect.L + 4.f; x < kSpectrumRect.R - 4.f; x += 1.f / p.scale) {
+    const auto sum = [&](float at) {
+      const Rgba c = p.at(at, y);
+      return c[0] + c[1] + c[2];
+    };
+    const int left = sum(x - 1.f / p.scale), mid = sum(x), right = sum(x + 1.f / p.scale);
+    seams += mid + 12 < left && mid + 12 < right;
+  }
+  EXPECT_EQ(seams, 0);
+}
+
 TEST_P(PanelPixels, SpectrumWithoutSignalShowsTheFrozenCorrectionAndHandles) {
   PanelEditor& p = panel();
   p.view.inputLive = false;

@@ -45,7 +45,7 @@ protected:
     view.output.fill(-9.0);
     view.inputLive = view.outputLive = view.correctionWanted = true;
   }
-  std::vector<Shape> contrastQuads() const { return shapesIn(testPalette().contrast.WithAlpha(204)); }
+  std::vector<Shape> excursions() const { return shapesIn(testPalette().contrast.WithAlpha(204)); }
 
   SpectrumView view;
   SpectrumControl* spectrum = nullptr;
@@ -76,17 +76,17 @@ TEST_F(SpectrumTest, EachCurveIsDrawnFromItsFieldByName) {
   EXPECT_FLOAT_EQ(lines[0].thickness(), 1.5f);
   for (const auto& [x, y] : lines[0].points()) EXPECT_FLOAT_EQ(y, 216.f);
 
-  // The fast input lies below the lower edge (-3 dB, y 189) everywhere: one quad per
-  // interval between 216 and 189, none above.
-  const auto quads = contrastQuads();
-  ASSERT_EQ(quads.size(), 179u);
-  for (const Shape& q : quads) {
-    const auto p = q.points();
-    ASSERT_EQ(p.size(), 4u);
-    EXPECT_FLOAT_EQ(p[0].second, 216.f);
-    EXPECT_FLOAT_EQ(p[1].second, 216.f);
-    EXPECT_FLOAT_EQ(p[2].second, 189.f);
-    EXPECT_FLOAT_EQ(p[3].second, 189.f);
+  // The fast input lies below the lower edge (-3 dB, y 189) everywhere: one outline over
+  // every interval, along the input at 216 and back along the edge at 189, none above.
+  const auto runs = excursions();
+  ASSERT_EQ(runs.size(), 1u);
+  const auto p = runs[0].points();
+  ASSERT_EQ(p.size(), 360u);
+  for (int k = 0; k < 180; ++k) {
+    EXPECT_FLOAT_EQ(p[k].first, bandX(k)) << k;
+    EXPECT_FLOAT_EQ(p[k].second, 216.f) << k;
+    EXPECT_FLOAT_EQ(p[359 - k].first, bandX(k)) << k;
+    EXPECT_FLOAT_EQ(p[359 - k].second, 189.f) << k;
   }
 
   // Correction from `response` (+3 dB): zero line at 204.5, line at 180, 2 wide, with its
@@ -103,6 +103,38 @@ TEST_F(SpectrumTest, EachCurveIsDrawnFromItsFieldByName) {
   const DrawOp tag = textOp("0 dB");
   EXPECT_EQ(tag.rect, IRECT(446.f, 197.5f, 474.f, 210.5f));
   EXPECT_EQ(tag.textStyle.color, IColor(153, 250, 250, 250));
+}
+
+TEST_F(SpectrumTest, ExcursionsAreOneOutlinePerRunOfIntervalsWithAnOutsideEnd) {
+  bindingFixture();
+  view.inputFast.fill(0.0);     // inside the band (0 +- 3) ...
+  view.inputFast[10] = -12.0;   // ... but below it at band 10
+  for (int k = 50; k <= 52; ++k) view.inputFast[static_cast<std::size_t>(k)] = 9.0;  // above at 50..52
+  view.inputFast[53] = 3.0;     // on the upper edge: inside
+  draw(*spectrum);
+  const auto runs = excursions();
+  ASSERT_EQ(runs.size(), 2u);
+  // Upper side first: intervals 49..52, along the input (edge where inside), back along the edge.
+  const auto up = runs[0].points();
+  ASSERT_EQ(up.size(), 10u);
+  const float upper = 171.f, lower = 189.f, above = 153.f, below = 216.f;  // +3, -3, +9, -12 dB
+  const std::pair<float, float> upWant[] = {{bandX(49), upper}, {bandX(50), above}, {bandX(51), above},
+                                            {bandX(52), above}, {bandX(53), upper}, {bandX(53), upper},
+                                            {bandX(52), upper}, {bandX(51), upper}, {bandX(50), upper},
+                                            {bandX(49), upper}};
+  for (std::size_t i = 0; i < up.size(); ++i) {
+    EXPECT_FLOAT_EQ(up[i].first, upWant[i].first) << i;
+    EXPECT_FLOAT_EQ(up[i].second, upWant[i].second) << i;
+  }
+  // Lower side: intervals 9 and 10 around band 10.
+  const auto down = runs[1].points();
+  ASSERT_EQ(down.size(), 6u);
+  const std::pair<float, float> downWant[] = {{bandX(9), lower},  {bandX(10), below}, {bandX(11), lower},
+                                              {bandX(11), lower}, {bandX(10), lower}, {bandX(9), lower}};
+  for (std::size_t i = 0; i < down.size(); ++i) {
+    EXPECT_FLOAT_EQ(down[i].first, downWant[i].first) << i;
+    EXPECT_FLOAT_EQ(down[i].second, downWant[i].second) << i;
+  }
 }
 
 TEST_F(SpectrumTest, FrozenCorrectionTagsItselfOnTheAccent) {
@@ -125,7 +157,7 @@ TEST_F(SpectrumTest, WithoutLiveInputTheBandCorrectionAndHandlesStillDraw) {
   EXPECT_TRUE(shapesIn(kSlowArea).empty());
   EXPECT_TRUE(shapesIn(kFastLine).empty());
   EXPECT_TRUE(shapesIn(kOutputLine).empty());
-  EXPECT_TRUE(contrastQuads().empty());
+  EXPECT_TRUE(excursions().empty());
   EXPECT_EQ(shapesIn(testPalette().accent.WithAlpha(71)).size(), 1u);  // target band
   EXPECT_EQ(shapesIn(testPalette().accent.WithAlpha(40)).size(), 1u);  // correction area
   EXPECT_TRUE(drewText("200") && drewText("2k") && drewText("6k"));
@@ -143,7 +175,9 @@ TEST_F(SpectrumTest, CurvesEndAtTheLastBandOfTheValidRunFromBandZero) {
   EXPECT_NEAR(end, 404.12f, 0.01f);
   EXPECT_FLOAT_EQ(shapesIn(kSlowArea)[0].points().back().first, end);
   EXPECT_FLOAT_EQ(shapesIn(kFastLine)[0].points().back().first, end);
-  EXPECT_EQ(contrastQuads().size(), 150u);
+  ASSERT_EQ(excursions().size(), 1u);
+  EXPECT_FLOAT_EQ(excursions()[0].points()[150].first, end);
+  EXPECT_EQ(excursions()[0].points().size(), 302u);
   float furthest = 0.f;
   for (const auto& [x, y] : shapesIn(testPalette().accent.WithAlpha(71))[0].points()) furthest = std::max(furthest, x);
   EXPECT_FLOAT_EQ(furthest, end);
@@ -153,7 +187,7 @@ TEST_F(SpectrumTest, InvalidBandZeroLeavesNoExcursionsAndNoOutput) {
   bindingFixture();
   view.valid[0] = false;
   draw(*spectrum);
-  EXPECT_TRUE(contrastQuads().empty());
+  EXPECT_TRUE(excursions().empty());
   EXPECT_TRUE(shapesIn(kOutputLine).empty());
   for (const auto& [x, y] : shapesIn(kFastLine)[0].points()) EXPECT_FLOAT_EQ(x, kL);
 }
