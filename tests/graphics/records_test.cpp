@@ -112,34 +112,6 @@ TEST(Records, TextStyleDefaultsAndFontNameIsCut) {
   EXPECT_EQ(std::string(cut.font), std::string(63, 'x'));
 }
 
-TEST(Constants, EasilyMistypedValues) {
-  EXPECT_EQ(COLOR_TRANSLUCENT, IColor(10, 0, 0, 0));
-  EXPECT_EQ(DEFAULT_SHCOLOR, IColor(60, 0, 0, 0));
-  EXPECT_EQ(COLOR_ORANGE, IColor(255, 255, 127, 0));
-  EXPECT_EQ(DEFAULT_PK_COLOR, IColor(60, 0, 0, 0));
-  EXPECT_EQ(LED3, IColor(255, 215, 222, 37));
-
-  EXPECT_EQ(DEFAULT_LABEL_TEXT.size, 19.f);
-  EXPECT_EQ(DEFAULT_LABEL_TEXT.valign, ETextVAlign::Top);
-  EXPECT_EQ(DEFAULT_VALUE_TEXT.size, 14.f);
-  EXPECT_EQ(DEFAULT_VALUE_TEXT.valign, ETextVAlign::Bottom);
-
-  EXPECT_EQ(static_cast<int>(BLEND_DST_IN.method), 5);
-  EXPECT_EQ(static_cast<int>(BLEND_DST_OVER.method), 4);
-  EXPECT_EQ(BLEND_25.weight, 0.25f);
-
-  const IColor roles[] = {DEFAULT_BGCOLOR, DEFAULT_FGCOLOR, DEFAULT_PRCOLOR, DEFAULT_FRCOLOR, DEFAULT_HLCOLOR,
-                          DEFAULT_SHCOLOR, DEFAULT_X1COLOR, DEFAULT_X2COLOR, DEFAULT_X3COLOR};
-  for (int i = 0; i < kNumVColors; ++i) EXPECT_EQ(DEFAULT_COLOR_SPEC.colors[i], roles[i]) << i;
-
-  EXPECT_TRUE(DEFAULT_STYLE.hideCursor && DEFAULT_STYLE.showLabel && DEFAULT_STYLE.drawShadows);
-  EXPECT_FALSE(DEFAULT_STYLE.emboss);
-  EXPECT_EQ(DEFAULT_STYLE.shadowOffset, 3.f);
-  EXPECT_EQ(DEFAULT_STYLE.labelText, DEFAULT_LABEL_TEXT);
-  EXPECT_EQ(DEFAULT_STYLE.valueText, DEFAULT_VALUE_TEXT);
-  EXPECT_EQ(DEFAULT_STYLE.colorSpec, DEFAULT_COLOR_SPEC);
-}
-
 TEST(Constants, ColourSpecFromAShortListKeepsRoleDefaults) {
   const IVColorSpec spec{COLOR_RED, COLOR_BLUE};
   EXPECT_EQ(spec.GetColor(kBackground), COLOR_RED);
