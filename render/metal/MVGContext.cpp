@@ -273,6 +273,48 @@ std::shared_ptr<mtl::RenderCommandEncoder> MVGContext::renderCommandEncoderWithC
   return enc;
 }
 
+void MVGContext::encodeAndCommit(MVGbuffers& b, const std::shared_ptr<mtl::CommandBuffer>& cb,
+                                 mtl::RenderCommandEncoder& enc, const std::shared_ptr<mtl::Texture>& color,
+                                 const std::shared_ptr<mtl::Drawable>& drawable, int image) {
+  {
+    std::lock_guard lock(b.mutex);
+    b.commandBuffer = cb;
+    b.image = image;
+  }
+  cb->enqueue();
+  cb->addCompletedHandler([set = &b, semaphore = semaphore_](mtl::CommandBuffer&) {
+    {
+      std::lock_guard lock(set->mutex);
+      resetSet(*set);
+    }
+    semaphore->release();
+  });
+
+  const FrameArrays& f = b.arrays;
+  for (int i = 0; i < f.ncalls; ++i) {
+    const Call& call = f.calls[i];
+    updateRenderPipelineStatesForBlend(call.blend, color->pixelFormat());
+    switch (call.type) {
+      case kCallFill: drawFill(enc, call); break;
+      case kCallConvexFill: drawConvexFill(enc, call); break;
+      case kCallStroke: drawStroke(enc, call); break;
+      case kCallTriangles: drawTriangles(enc, call); break;
+      default: break;
+    }
+  }
+  enc.endEncoding();
+
+  if (drawable && !layer_->presentsWithTransaction()) cb->presentDrawable(drawable);
+  if (gBinding.load()) {
+    auto blit = cb->blitCommandEncoder();
+    blit->synchronizeResource(color);
+    blit->endEncoding();
+  }
+  current_ = nullptr;
+  setFrame(nullptr);
+  cb->commit();
+}
+
 void MVGContext::renderFlush() {
   MVGbuffers* b = current_;
   if (!b) return;
@@ -306,44 +348,23 @@ void MVGContext::renderFlush() {
     cancelRecording();
     return;
   }
-  {
-    std::lock_guard lock(b->mutex);
-    b->commandBuffer = cb;
-    b->image = image;
-  }
-  cb->enqueue();
-  cb->addCompletedHandler([set = b, semaphore = semaphore_](mtl::CommandBuffer&) {
-    {
-      std::lock_guard lock(set->mutex);
-      resetSet(*set);
+  try {
+    encodeAndCommit(*b, cb, *enc, color, drawable, image);
+  } catch (...) {
+    // Memory ran out before the buffer was committed: its handler will never run, so the
+    // set and its slot are given back here.
+    if (cb->status() < mtl::CommandBufferStatus::Committed) {
+      {
+        std::lock_guard lock(b->mutex);
+        resetSet(*b);
+      }
+      semaphore_->release();
     }
-    semaphore->release();
-  });
-
-  const FrameArrays& f = b->arrays;
-  for (int i = 0; i < f.ncalls; ++i) {
-    const Call& call = f.calls[i];
-    updateRenderPipelineStatesForBlend(call.blend, color->pixelFormat());
-    switch (call.type) {
-      case kCallFill: drawFill(*enc, call); break;
-      case kCallConvexFill: drawConvexFill(*enc, call); break;
-      case kCallStroke: drawStroke(*enc, call); break;
-      case kCallTriangles: drawTriangles(*enc, call); break;
-      default: break;
-    }
+    current_ = nullptr;
+    setFrame(nullptr);
+    throw;
   }
-  enc->endEncoding();
-
   const bool transaction = drawable && layer_->presentsWithTransaction();
-  if (drawable && !transaction) cb->presentDrawable(drawable);
-  if (gBinding.load()) {
-    auto blit = cb->blitCommandEncoder();
-    blit->synchronizeResource(color);
-    blit->endEncoding();
-  }
-  current_ = nullptr;
-  setFrame(nullptr);
-  cb->commit();
   if (transaction) {
     cb->waitUntilScheduled();
     drawable->present();

@@ -83,6 +83,10 @@ protected:
   const ImageInfo* findImage(int image) const override;
 
 private:
+  // Encodes the set's calls into cb, hands the set to cb's completion and commits it.
+  void encodeAndCommit(MVGbuffers& b, const std::shared_ptr<mtl::CommandBuffer>& cb, mtl::RenderCommandEncoder& enc,
+                       const std::shared_ptr<mtl::Texture>& color, const std::shared_ptr<mtl::Drawable>& drawable,
+                       int image);
   void cancelRecording();             // reset and signal a set that is busy and not yet committed
   bool checkError(const std::optional<mtl::Error>& error, const char* message) const;
   bool updateRenderPipelineStatesForBlend(const Blend& blend, mtl::PixelFormat format);

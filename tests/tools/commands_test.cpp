@@ -139,7 +139,9 @@ TEST(Commands, MemoryStaysFlatWithTheFileLength) {
     std::vector<std::string> args;  // the input follows
   };
   const std::vector<Command> commands = {
-      {"run_plugin", {SP_RUN_PLUGIN, "--offline", "--block", "2048", "--out-dir", dir.path().string()}},
+      // The editor is open for a fixed stretch at the end, whatever the length: left out here
+      // (under the address sanitizer its frames' freed memory is held back and would count).
+      {"run_plugin", {SP_RUN_PLUGIN, "--offline", "--block", "2048", "--no-editor", "--out-dir", dir.path().string()}},
       {"testhost", {SP_TESTHOST, "process", SP_BUNDLE_DIR}},
   };
   for (const Command& command : commands) {

@@ -1,5 +1,6 @@
 #pragma once
-// PNG files of rendered frames. Thread: any. Failures: false (the file may be missing).
+// PNG files of rendered frames. Thread: any. Failures: false (the file may be missing);
+// std::bad_alloc when memory runs out (nothing the encoder held is kept).
 #include <cstdint>
 #include <string>
 #include <vector>

@@ -285,12 +285,13 @@ void Executor::commit(const std::shared_ptr<CommandBuffer>& cb) {
   bool inline_run = true;
   {
     std::lock_guard lock(mutex_);
-    cb->work_->status = CommandBufferStatus::Committed;
-    ++inFlight_;
+    // Queued first: a failed queueing leaves the buffer uncommitted.
     if (threaded_ && !stopping_ && worker_.joinable()) {
       pending_.push_back(cb);
       inline_run = false;
     }
+    cb->work_->status = CommandBufferStatus::Committed;
+    ++inFlight_;
   }
   if (inline_run)
     run(cb);
@@ -301,16 +302,23 @@ void Executor::commit(const std::shared_ptr<CommandBuffer>& cb) {
 void Executor::run(const std::shared_ptr<CommandBuffer>& cb) {
   setStatus(*cb, CommandBufferStatus::Scheduled);
   CommandBuffer::Work& work = *cb->work_;
-  for (auto& pass : work.passes) {
-    if (auto* render = std::get_if<std::shared_ptr<RenderCommandEncoder::Pass>>(&pass))
-      executeRenderPass(**render);
-    else
-      runBlitPass(*std::get<std::shared_ptr<BlitCommandEncoder::Pass>>(pass));
+  // A committed buffer always ends and calls its handlers: its owner may be waiting for
+  // them to give back what the buffer used.
+  CommandBufferStatus end = CommandBufferStatus::Completed;
+  try {
+    for (auto& pass : work.passes) {
+      if (auto* render = std::get_if<std::shared_ptr<RenderCommandEncoder::Pass>>(&pass))
+        executeRenderPass(**render);
+      else
+        runBlitPass(*std::get<std::shared_ptr<BlitCommandEncoder::Pass>>(pass));
+    }
+    for (auto& d : work.presents) d->present();
+  } catch (const std::bad_alloc&) {
+    end = CommandBufferStatus::Error;
   }
-  for (auto& d : work.presents) d->present();
   work.passes.clear();
   work.presents.clear();
-  setStatus(*cb, CommandBufferStatus::Completed);
+  setStatus(*cb, end);
   std::vector<CommandBuffer::Handler> handlers;
   handlers.swap(work.handlers);
   for (auto& h : handlers) h(*cb);

@@ -68,7 +68,9 @@ enum class LoadAction : uint32_t { DontCare = 0, Load = 1, Clear = 2 };
 enum class StoreAction : uint32_t { DontCare = 0, Store = 1 };
 enum class VertexFormat : uint32_t { Invalid = 0, Float2 = 29 };
 enum class VertexStepFunction : uint32_t { Constant = 0, PerVertex = 1 };
-enum class CommandBufferStatus : uint32_t { NotEnqueued = 0, Enqueued, Committed, Scheduled, Completed };
+// Error: the buffer ended without all of its work done (memory ran out while it ran); its
+// completion handlers still run.
+enum class CommandBufferStatus : uint32_t { NotEnqueued = 0, Enqueued, Committed, Scheduled, Completed, Error };
 
 // ---- plain records ----
 struct Origin { size_t x = 0, y = 0, z = 0; };
