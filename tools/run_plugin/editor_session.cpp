@@ -130,6 +130,11 @@ bool EditorSession::writePictures(const std::string& atOne, const std::string& a
   return false;
 }
 
+NSView* EditorSession::view() const {
+  const auto* content = static_cast<NSView*>(mWindow.parent());
+  return mAttached && !content->subviews().empty() ? content->subviews().front() : nullptr;
+}
+
 std::vector<std::string> EditorSession::failures(bool checkUnused) {
   if (checkUnused) NSApp->script().checkAllUsed();
   return mWindow.failures();

@@ -18,6 +18,8 @@ namespace plugkit::canvas {
 class ICanvas;
 }
 
+class NSView;
+
 namespace testhost {
 class PlugFrame;
 class RunLoop;
@@ -66,6 +68,10 @@ public:
   // scripted answers no prompt took (which are then dropped).
   std::vector<std::string> failures(bool checkUnused = false);
   void close();
+
+  // The window the editor sits in, and the editor's own view (null when none is open).
+  const testhost::EditorWindow& window() const { return mWindow; }
+  NSView* view() const;
 
 private:
   Steinberg::IPlugView* mView;

@@ -25,7 +25,8 @@ public:
   void* parent() const;
   // Whether a view sits in the window (the plug-in's, once attached).
   bool holdsAView() const;
-  // The window's picture: straight RGBA rows, top first, of (points x backing scale).
+  // The picture of the view in the window (the editor's, at the size it gave itself; the
+  // empty content without one): straight RGBA rows, top first, of (points x backing scale).
   std::vector<uint8_t> picture(int& width, int& height) const;
   // Writes the picture as a PNG through a temporary file beside path (nothing is left
   // behind on failure). False with a reason.
