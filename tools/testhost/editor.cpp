@@ -21,17 +21,16 @@ EditorWindow::~EditorWindow() {
   if (&NSApp->script() == &mScript) NSApp->setScript(nullptr);
 }
 
+void EditorWindow::resize(int width, int height) { mWindow->setContentSize(NSMakeSize(width, height)); }
+
 void* EditorWindow::parent() const { return mWindow->contentView(); }
 
 bool EditorWindow::holdsAView() const { return !mWindow->contentView()->subviews().empty(); }
 
 std::vector<uint8_t> EditorWindow::picture(int& width, int& height) const {
-  // The editor's view at its own size (it sizes itself: a larger window size grows it past
-  // the window), else the empty content.
   NSView* content = mWindow->contentView();
-  NSView* shown = content->subviews().empty() ? content : content->subviews().front();
-  NSBitmapImageRep rep = shown->bitmapImageRepForCachingDisplayInRect(shown->bounds());
-  shown->cacheDisplayInRect(shown->bounds(), rep);
+  NSBitmapImageRep rep = content->bitmapImageRepForCachingDisplayInRect(content->bounds());
+  content->cacheDisplayInRect(content->bounds(), rep);
   width = rep.pixelsWide;
   height = rep.pixelsHigh;
   return rep.rgba;

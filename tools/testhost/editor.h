@@ -21,12 +21,14 @@ public:
   EditorWindow(const EditorWindow&) = delete;
   EditorWindow& operator=(const EditorWindow&) = delete;
 
+  // The window's content takes that size in points (as a host's window follows the size
+  // its plug-in asks for).
+  void resize(int width, int height);
   // The parent for IPlugView::attached(parent, "NSView").
   void* parent() const;
   // Whether a view sits in the window (the plug-in's, once attached).
   bool holdsAView() const;
-  // The picture of the view in the window (the editor's, at the size it gave itself; the
-  // empty content without one): straight RGBA rows, top first, of (points x backing scale).
+  // The window's picture: straight RGBA rows, top first, of (points x backing scale).
   std::vector<uint8_t> picture(int& width, int& height) const;
   // Writes the picture as a PNG through a temporary file beside path (nothing is left
   // behind on failure). False with a reason.
