@@ -252,7 +252,7 @@ TEST_F(EditorEndToEnd, ClicksDragsMenusAndTypedTextChangeThePlugInAndThePanel) {
     EXPECT_EQ(param(kCorrect), 1.0);
     EXPECT_EQ(performed(kCorrect), std::vector<double>{1.0});
     EXPECT_TRUE(editedInOneGesture(kCorrect, from));
-    play(2.0);
+    play(1.0);
     EXPECT_TRUE(near(at(29, 267), 21, 232, 121)) << str(at(29, 267)) << ", off " << str(dotOff);
     EXPECT_FALSE(near(dotOff, 21, 232, 121, 60)) << str(dotOff);
     save("1-correct-on");
