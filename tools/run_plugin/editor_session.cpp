@@ -67,6 +67,10 @@ bool EditorSession::open(std::string& error) {
     return false;
   }
   mFrame = new testhost::PlugFrame(nullptr, &mLoop);
+  // The window follows the size the editor asks for, as a host's does.
+  mFrame->onResize = [this](const testhost::PlugFrame::Resize& r) {
+    mWindow.resize(r.rect.getWidth(), r.rect.getHeight());
+  };
   mView->setFrame(mFrame);
   mAttached = mView->attached(mWindow.parent(), "NSView") == Steinberg::kResultOk && mWindow.holdsAView();
   if (!mAttached) {
@@ -128,6 +132,11 @@ bool EditorSession::writePictures(const std::string& atOne, const std::string& a
   std::error_code ec;
   std::filesystem::remove(atOne, ec);
   return false;
+}
+
+NSView* EditorSession::view() const {
+  const auto* content = static_cast<NSView*>(mWindow.parent());
+  return mAttached && !content->subviews().empty() ? content->subviews().front() : nullptr;
 }
 
 std::vector<std::string> EditorSession::failures(bool checkUnused) {

@@ -1,6 +1,7 @@
 #pragma once
 // The run command's editor: the plug-in's editor view opened in a window of the headless
-// desktop (backing scale 1) whose frame offers the run's loop, so the plug-in's idle work
+// desktop (backing scale 1, following the sizes the editor asks for) whose frame offers
+// the run's loop, so the plug-in's idle work
 // and the editor's frames turn with it; scripted interactions (clicks, drags, menu choices,
 // typed text) at points of the panel; and the editor's picture at backing scale 1 and 2
 // written as PNG files. Main thread only.
@@ -17,6 +18,8 @@ class IPlugView;
 namespace plugkit::canvas {
 class ICanvas;
 }
+
+class NSView;
 
 namespace testhost {
 class PlugFrame;
@@ -66,6 +69,10 @@ public:
   // scripted answers no prompt took (which are then dropped).
   std::vector<std::string> failures(bool checkUnused = false);
   void close();
+
+  // The window the editor sits in, and the editor's own view (null when none is open).
+  const testhost::EditorWindow& window() const { return mWindow; }
+  NSView* view() const;
 
 private:
   Steinberg::IPlugView* mView;

@@ -1,25 +1,21 @@
 #include "tools/run_plugin/run_plugin.h"
 
-#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <memory>
 #include <new>
 #include <random>
-#include <thread>
 
 #include "engine/dsp/band_grid.h"
 #include "engine/dsp/correction_filters.h"
 #include "engine/dsp/spectrum_analysis.h"
 #include "engine/targets/reference_files.h"
-#include "framework/Paths.h"
-#include "framework/vst3/PluginEntry.h"
 #include "plugin/SpectraPoise.h"
-#include "services/updates.h"
 #include "tools/testhost/audio_files.h"
 #include "tools/testhost/host_objects.h"
 #include "tools/testhost/plugin_host.h"
 #include "tools/run_plugin/editor_session.h"
+#include "tools/run_plugin/product_instance.h"
 
 using namespace Steinberg;
 using namespace Steinberg::Vst;
@@ -33,8 +29,6 @@ namespace {
 // The worker may fall this far behind the audio fed to it; then the feeding waits until it
 // has read everything. One analysis window: the gains never lag by more than that.
 constexpr std::uint64_t kMostUnreadFrames = 8192;
-// A worker that reads nothing for this long (one that cannot make its state, say) ends the run.
-constexpr std::chrono::seconds kWorkerPatience{10};
 // The host's idle ticks: every 20 ms of audio; while the editor is open, every fifth of
 // them (100 ms: each one draws a frame on the software renderer, and the panel's rings hold
 // far more than that much audio).
@@ -264,25 +258,6 @@ std::string secondsText(std::uint64_t frames, double rate) {
   return text;
 }
 
-// Waits until the worker has read every frame fed to it; false when it reads nothing for
-// kWorkerPatience.
-bool waitForWorker(SpectraPoise& plug) {
-  const auto& ring = plug.workerRing();
-  std::uint64_t left = ring.unread();
-  auto progress = std::chrono::steady_clock::now();
-  while (left > 0) {
-    std::this_thread::sleep_for(std::chrono::microseconds(500));
-    const std::uint64_t now = ring.unread();
-    if (now < left) {
-      left = now;
-      progress = std::chrono::steady_clock::now();
-    } else if (std::chrono::steady_clock::now() - progress > kWorkerPatience) {
-      return false;
-    }
-  }
-  return true;
-}
-
 void printLine(std::FILE* out, double seconds, const SpectraPoise& plug) {
   const SpectraPoise::MeterReadings m = plug.meterReadings();
   const dsp::CorrectionGains g = plug.loadGains();
@@ -292,18 +267,6 @@ void printLine(std::FILE* out, double seconds, const SpectraPoise& plug) {
                seconds, m.shortTerm, m.integrated, m.truePeak3s, g.tilt, g.low, g.loMid, g.hiMid, g.high);
   std::fflush(out);
 }
-
-// The instance and the host objects around it, released in order on every way out.
-struct Session {
-  std::unique_ptr<testhost::Plugin> host;
-  testhost::HostContext* context = nullptr;
-  testhost::RunLoop* loop = nullptr;
-  ~Session() {
-    host.reset();
-    if (context != nullptr) context->release();
-    if (loop != nullptr) loop->release();
-  }
-};
 
 bool runUnguarded(const Options& options, std::FILE* out, std::string& error) {
   const int block = std::clamp(options.block, 1, 65536);
@@ -350,47 +313,16 @@ bool runUnguarded(const Options& options, std::FILE* out, std::string& error) {
   testhost::WavWriter outFile;
   if (!openOutput(outFile, outPath, rate, error)) return false;
 
-  std::error_code ec;
-  if (!options.bundleModule.empty() && std::filesystem::is_regular_file(options.bundleModule, ec))
-    plugkit::SetModuleFilePathForTesting(options.bundleModule.c_str());
-
   // The instance, created through the module's factory as a host does.
-  IPluginFactory* factory = plugkit::GetPluginFactoryInstance();
-  PClassInfo info;
-  void* object = nullptr;
-  if (factory->getClassInfo(0, &info) != kResultOk ||
-      factory->createInstance(info.cid, IComponent::iid, &object) != kResultOk || object == nullptr) {
-    factory->release();
-    error = "the factory made no instance";
-    return false;
-  }
-  auto* plug = dynamic_cast<SpectraPoise*>(static_cast<IComponent*>(object));
-  Session session;
-  session.host = testhost::Plugin::adopt(static_cast<IComponent*>(object), error);
-  factory->release();
-  if (!session.host || plug == nullptr) {
-    if (error.empty()) error = "the instance is not SpectraPoise";
-    return false;
-  }
-  // A command that processes a file checks for no updates: the schedule stops before its
-  // first check (the user's setting and an earlier notice stay as they are).
-  if (const auto updates = plug->updateCheck()) updates->stopSchedule();
-
+  ProductSetup setup;
+  setup.rate = rate;
+  setup.block = block;
+  setup.offline = options.offline;
+  setup.bundleModule = options.bundleModule;
+  ProductInstance session;
+  if (!startProduct(setup, session, error)) return false;
+  SpectraPoise* plug = session.plug;
   testhost::Plugin& host = *session.host;
-  session.loop = new testhost::RunLoop();
-  session.context = new testhost::HostContext("SpectraPoise run");
-  session.context->setRunLoop(session.loop);
-  bool ok = host.initialize(static_cast<IHostApplication*>(session.context)) == kResultOk;
-  SpeakerArrangement stereo = SpeakerArr::kStereo;
-  ok = ok && host.processor()->setBusArrangements(&stereo, 1, &stereo, 1) == kResultOk;
-  host.component()->activateBus(kAudio, kInput, 0, true);
-  host.component()->activateBus(kAudio, kOutput, 0, true);
-  ok = ok && host.setup(rate, block, kSample32, options.offline ? kOffline : kRealtime) == kResultOk;
-  if (!ok) {
-    error = "the plug-in refused the set-up";
-    return false;
-  }
-  host.start();
   // The editor opens for the last stretch of the audio (all of it when the length is not
   // known): the panel analyses only while it is open.
   std::uint64_t editorFrom = 0;

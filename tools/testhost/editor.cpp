@@ -21,6 +21,8 @@ EditorWindow::~EditorWindow() {
   if (&NSApp->script() == &mScript) NSApp->setScript(nullptr);
 }
 
+void EditorWindow::resize(int width, int height) { mWindow->setContentSize(NSMakeSize(width, height)); }
+
 void* EditorWindow::parent() const { return mWindow->contentView(); }
 
 bool EditorWindow::holdsAView() const { return !mWindow->contentView()->subviews().empty(); }

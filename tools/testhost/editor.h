@@ -21,6 +21,9 @@ public:
   EditorWindow(const EditorWindow&) = delete;
   EditorWindow& operator=(const EditorWindow&) = delete;
 
+  // The window's content takes that size in points (as a host's window follows the size
+  // its plug-in asks for).
+  void resize(int width, int height);
   // The parent for IPlugView::attached(parent, "NSView").
   void* parent() const;
   // Whether a view sits in the window (the plug-in's, once attached).

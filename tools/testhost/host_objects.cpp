@@ -214,6 +214,7 @@ tresult PLUGIN_API PlugFrame::resizeView(IPlugView* view, ViewRect* newSize) {
   if (newSize == nullptr) return kInvalidArgument;
   resizes.push_back(Resize{view, *newSize});
   if (log_ != nullptr) log_->add("resizeView");
+  if (onResize) onResize(resizes.back());
   return kResultOk;
 }
 

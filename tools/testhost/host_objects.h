@@ -161,6 +161,8 @@ public:
     Steinberg::ViewRect rect;
   };
   std::vector<Resize> resizes;
+  // Run on each request after it is recorded (the host's window following it, say).
+  std::function<void(const Resize&)> onResize;
 
   Steinberg::tresult PLUGIN_API resizeView(Steinberg::IPlugView* view, Steinberg::ViewRect* newSize) override;
 

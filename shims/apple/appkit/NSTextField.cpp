@@ -105,6 +105,8 @@ bool NSTextField::becomeFirstResponder() {
       const std::string text = answer->text;
       dispatch_async(dispatch_get_main_queue(), [self, text, entry] {
         if (!self->isEditing() || self->window() == nullptr) return;
+        // The field opens with its text selected: the typing replaces it.
+        self->mCell->text.clear();
         self->typeText(text);
         uiscript::Script& s = NSApp->script();
         if (s.textEntries.size() >= entry) {

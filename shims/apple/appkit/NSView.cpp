@@ -284,6 +284,11 @@ void NSWindow::setContentView(NSView* view) {
   }
 }
 
+void NSWindow::setContentSize(NSSize size) {
+  mFrame.size = size;
+  if (mContentView != nullptr) mContentView->setFrame({{0, 0}, size});
+}
+
 namespace {
 
 void forEachView(NSView* view, const std::function<void(NSView*)>& f) {

@@ -312,6 +312,8 @@ public:
 
   NSRect frame() const { return mFrame; }
   void setFrameOrigin(NSPoint origin) { mFrame.origin = origin; }
+  // The content takes the size (the content view with it; its subviews keep their frames).
+  void setContentSize(NSSize size);
   NSView* contentView() const { return mContentView; }
   // Retains the view, which fills the window.
   void setContentView(NSView* view);

@@ -143,8 +143,9 @@ public:
   // The item at that path: indices from the top menu down through submenus.
   void chooseMenuItem(std::vector<int> path);
   void dismissMenu();
-  // The text typed (keystroke by keystroke, through the entry's limits) and committed on
-  // the next turn of the main queue.
+  // The text typed (keystroke by keystroke, through the entry's limits) over the entry's
+  // initial text (which an entry opens with selected) and committed on the next turn of the
+  // main queue.
   void commitText(const std::string& text);
   // The entry closed without a commit on the next turn of the main queue.
   void dismissText();

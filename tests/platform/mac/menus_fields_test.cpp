@@ -112,6 +112,17 @@ TEST_F(MenusAndFields, FieldsTakeWhatTheirParameterAllowsAndKeepTheirLength) {
   EXPECT_EQ(view->textField(), nullptr);
 }
 
+TEST_F(MenusAndFields, AScriptedCommitTypesOverTheInitialText) {
+  left->SetTextEntryLength(16);
+  script.commitText("-16.5");
+  g->CreateTextEntry(*left, IText(14.f), left->GetRECT(), "-14.0", kEveryValIdx);
+  cfshim::DrainMainQueue();
+  ASSERT_EQ(script.textEntries.size(), 1u);
+  EXPECT_EQ(script.textEntries[0].initial, "-14.0");
+  EXPECT_EQ(script.textEntries[0].delivered, "-16.5");
+  EXPECT_EQ(left->names(), (std::vector<std::string>{"text -16.5"}));
+}
+
 TEST_F(MenusAndFields, FieldsShowTheRegisteredFontAtItsPointSizeAndCentreTheirText) {
   ASSERT_TRUE(g->LoadFont("Roboto-Regular", fontbytes::robotoRegularPath().c_str()));
   g->Resize(640, 400, 1.5f);
