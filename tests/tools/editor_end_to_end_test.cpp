@@ -128,7 +128,9 @@ protected:
       audio.setFrames(kBlock);
       product.host->process(audio, &changes);
       changes.clear();
-      if (plug->workerRing().unread() >= 8192) ASSERT_TRUE(runplugin::waitForWorker(*plug));
+      if (plug->workerRing().unread() >= 8192) {
+        ASSERT_TRUE(runplugin::waitForWorker(*plug));
+      }
       if (b % 2 == 1) product.loop->fire(1);
     }
   }
