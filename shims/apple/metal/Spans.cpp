@@ -24,6 +24,10 @@
 //   channel, which stays under a quarter of a byte after blending when the destination pixel
 //   is zero, the blend ignores the destination, or the texel is opaque under source-over; other
 //   pixels take the exact path.
+// - Outside the scissor: where the scissor mask is proven 0 (one scissor coordinate stays on
+//   one side, past the ramp), a shader whose colour stays finite gives a colour of signed
+//   zeros, which premultiplied source-over leaves every byte as it was (checked for all 256
+//   byte values): with no stencil such pixels are skipped, else they take the constant path.
 //
 // Proofs over a run use an affine model of each value along the run (its values at the run's
 // two ends, in double) and a bound on how far the computed float value can lie from it: the
@@ -36,6 +40,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <type_traits>
 
 #include "shims/apple/metal/Raster.h"
@@ -141,6 +146,24 @@ inline void storeSourceOver(const ColorLayout& l, uint8_t* p, const float* src) 
   const float keep = 1.f - src[3];
   for (int c = 0; c < 4; ++c) out[c] = src[c] * 1.f + dst[c] * keep;
   for (int c = 0; c < 4; ++c) p[idx[c]] = toUnorm(out[c]);
+}
+
+// True when premultiplied source-over of a colour of signed zeros stores every byte value
+// as it was (1 - alpha is an exact 1; byte / 255 must round back to the byte).
+bool zeroOverKeepsBytes() {
+  static const bool keeps = [] {
+    const ColorLayout rgba;
+    for (int v = 0; v < 256; ++v)
+      for (const float z : {0.f, -0.f}) {
+        const float src[4] = {z, z, z, z};
+        uint8_t px[4] = {uint8_t(v), uint8_t(v), uint8_t(v), uint8_t(v)};
+        storeSourceOver(rgba, px, src);
+        for (const uint8_t b : px)
+          if (b != v) return false;
+      }
+    return true;
+  }();
+  return keeps;
 }
 
 // toUnorm without branches (NaN and v <= 0 give 0, v >= 1 gives 255, the rest the same
@@ -380,6 +403,7 @@ struct SpanShader::Impl {
   bool texelCopy = false;
   bool textTexels = false;  // textured triangles from a texture with power-of-two sides
   int texelDst = 0;  // 0: only over a zero pixel; 1: also opaque texels; 2: any pixel
+  bool zeroKeeps = false;  // a fragment with scissor mask 0 changes no colour byte
   ConstPlan plan;
   bool planValid = false;
 
@@ -391,6 +415,7 @@ struct SpanShader::Impl {
   float strokeAlpha = 1.f;
   bool moderateTri = false;
   bool triScissorOne = false;  // the scissor mask is proven 1 at every pixel of the triangle
+  bool triScissorZero = false;  // ... proven 0 at every pixel of the triangle
 
   float vary[kChunk][kMaxVaryings];
 
@@ -409,6 +434,15 @@ struct SpanShader::Impl {
   template <class I>
   bool scissorOne(const RunEdges<I>& e, int64_t k0, int64_t k1) const;
   bool scissorOneOverTriangle() const;
+  template <class I>
+  bool scissorZero(const RunEdges<I>& e, int64_t k0, int64_t k1) const;
+  bool scissorZeroOverTriangle() const;
+  struct TriangleScissor {
+    double nearest[2], farthest[2];  // bounds on |scissor coordinate| over the triangle's pixels (nearest < 0: unknown)
+  };
+  TriangleScissor scissorOverTriangle() const;
+  template <class I>
+  void zeroRange(const RunEdges<I>& e, int64_t n, int64_t& zl, int64_t& zr) const;
   template <class I>
   void scissorRange(const RunEdges<I>& e, int64_t n, int64_t& lo, int64_t& hi) const;
   const ConstPlan& planFor(const float src[4]);
@@ -491,6 +525,13 @@ bool SpanShader::Impl::beginDraw(const DrawState& draw) {
                powerOfTwo(tex->width()) && powerOfTwo(tex->height()) &&
                (shader == Shader::Plain || (u.strokeThr <= 0.f && u.strokeMult >= 0.f && moderate(u.strokeMult)));
   const auto zeroOrOverOpaque = [](BlendFactor f) { return f == BlendFactor::Zero || f == BlendFactor::OneMinusSourceAlpha; };
+  // Under a scissor mask of +0 the colour is (finite value) x (+-0) when the paint's numbers,
+  // the colours and the stroke multiplier are moderate (see the file comment).
+  bool colourFinite = true;
+  for (int c = 0; c < 4; ++c) colourFinite = colourFinite && moderate(u.innerCol[c]) && moderate(u.outerCol[c]);
+  if (u.type == 0) colourFinite = colourFinite && paintModerate && std::isfinite(u.feather);
+  if (shader == Shader::AntiAlias) colourFinite = colourFinite && moderate(u.strokeMult);
+  zeroKeeps = colourFinite && (!draw.writeColor || (sourceOver && zeroOverKeepsBytes()));
   if (!ca.blendingEnabled || (ca.destinationRGBBlendFactor == BlendFactor::Zero && ca.destinationAlphaBlendFactor == BlendFactor::Zero))
     texelDst = 2;
   else if (zeroOrOverOpaque(ca.destinationRGBBlendFactor) && zeroOrOverOpaque(ca.destinationAlphaBlendFactor))
@@ -511,13 +552,16 @@ void SpanShader::Impl::beginTriangle(const Interpolation& in) {
   constTc = in.dB[2] == 0 && in.dC[2] == 0 && in.dB[3] == 0 && in.dC[3] == 0;
   triScissorOne = fast && moderateTri && scissorAffine && (shader == Shader::Plain || shader == Shader::AntiAlias) &&
                   scissorOneOverTriangle();
-  discardAll = false;
+  triScissorZero = !triScissorOne && fast && moderateTri && scissorAffine && (shader == Shader::Plain || shader == Shader::AntiAlias) &&
+                   scissorZeroOverTriangle();
+  // Nothing of such a triangle can change a byte: no stencil, and its colour keeps the pixels.
+  discardAll = triScissorZero && !sd && zeroKeeps;
   strokeAlpha = 1.f;
   if (fast && shader == Shader::AntiAlias && constTc) {
     const float tu = static_cast<float>(in.a[2] + in.dB[2] + in.dC[2]);
     const float tv = static_cast<float>(in.a[3] + in.dB[3] + in.dC[3]);
     strokeAlpha = sh::strokeMask(u, tu, tv);
-    discardAll = strokeAlpha < u.strokeThr;
+    discardAll = discardAll || strokeAlpha < u.strokeThr;
   }
 }
 
@@ -628,11 +672,12 @@ bool SpanShader::Impl::scissorOne(const RunEdges<I>& e, int64_t k0, int64_t k1) 
   return true;
 }
 
-// True when the scissor mask is provably exactly 1 at every pixel of the triangle: the
-// exact positions of its pixels are convex combinations of the vertices' positions, so
-// |scissor coordinate| is largest at a vertex; the bound covers the rounding of the
-// interpolated positions and of the mask's float evaluation anywhere in the triangle.
-bool SpanShader::Impl::scissorOneOverTriangle() const {
+// Bounds on |scissor coordinate| (each row) over the pixels of the triangle: the exact
+// positions of its pixels are convex combinations of the vertices' positions, so the
+// coordinate's exact value is largest in magnitude at a vertex, and where it has one sign at
+// the three vertices, smallest at a vertex too. The bounds cover the rounding of the
+// interpolated positions and of the coordinate's float evaluation anywhere in the triangle.
+SpanShader::Impl::TriangleScissor SpanShader::Impl::scissorOverTriangle() const {
   double pos[2][3], maxAbs[2], err[2];
   for (int i = 0; i < 2; ++i) {
     pos[i][0] = tri.a[i];
@@ -643,19 +688,91 @@ bool SpanShader::Impl::scissorOneOverTriangle() const {
     err[i] = mag * 0x1p-45 + maxAbs[i] * 0x1p-24 + kTiny;
   }
   const float* m = u.scissorMat;
+  TriangleScissor out{};
   for (int row = 0; row < 2; ++row) {
     const double m0 = std::fabs(m[row]), m4 = std::fabs(m[4 + row]), m8 = std::fabs(m[8 + row]);
     const double bound = m0 * (maxAbs[0] + err[0]) + m4 * (maxAbs[1] + err[1]) + m8;
-    const double sErr = m0 * err[0] + m4 * err[1] + bound * 0x1p-22 + kTiny;
-    double worst = 0;
-    for (int v = 0; v < 3; ++v)
-      worst = std::max(worst, std::fabs(double(m[row]) * pos[0][v] + double(m[4 + row]) * pos[1][v] + double(m[8 + row])));
-    worst += sErr + bound * 0x1p-50;
-    const double ext = u.scissorExt[row], scale = u.scissorScale[row];
-    const double slack = (1.0 + (worst + std::fabs(ext)) * scale) * 0x1p-18;
-    if (!(0.5 - (worst - ext) * scale >= 1.0 + slack)) return false;
+    const double sErr = m0 * err[0] + m4 * err[1] + bound * 0x1p-22 + kTiny + bound * 0x1p-50;
+    double worst = 0, nearest = std::numeric_limits<double>::infinity();
+    int positive = 0, negative = 0;
+    for (int v = 0; v < 3; ++v) {
+      const double sv = double(m[row]) * pos[0][v] + double(m[4 + row]) * pos[1][v] + double(m[8 + row]);
+      worst = std::max(worst, std::fabs(sv));
+      nearest = std::min(nearest, std::fabs(sv));
+      positive += sv > 0 ? 1 : 0;
+      negative += sv < 0 ? 1 : 0;
+    }
+    out.farthest[row] = worst + sErr;
+    out.nearest[row] = positive == 3 || negative == 3 ? nearest - sErr : -1.0;
+  }
+  return out;
+}
+
+// The slack of the scissor mask's float evaluation at coordinates up to `reach` in magnitude.
+inline double scissorSlack(double reach, double ext, double scale) { return (1.0 + (reach + std::fabs(ext)) * scale) * 0x1p-18; }
+
+// True when the scissor mask is provably exactly 1 at every pixel of the triangle.
+bool SpanShader::Impl::scissorOneOverTriangle() const {
+  const TriangleScissor ts = scissorOverTriangle();
+  for (int row = 0; row < 2; ++row) {
+    const double worst = ts.farthest[row], ext = u.scissorExt[row], scale = u.scissorScale[row];
+    if (!(0.5 - (worst - ext) * scale >= 1.0 + scissorSlack(worst, ext, scale))) return false;
   }
   return true;
+}
+
+// True when the scissor mask is provably +0 at every pixel of the triangle: one coordinate
+// keeps one sign past the ramp, so its clamped factor is +0 and the other factor is finite.
+bool SpanShader::Impl::scissorZeroOverTriangle() const {
+  const TriangleScissor ts = scissorOverTriangle();
+  for (int row = 0; row < 2; ++row) {
+    const double nearest = ts.nearest[row], ext = u.scissorExt[row], scale = u.scissorScale[row];
+    if (nearest > 0 && 0.5 - (nearest - ext) * scale <= -scissorSlack(ts.farthest[row], ext, scale)) return true;
+  }
+  return false;
+}
+
+// True when the scissor mask is provably +0 at pixels k0 .. k1 of the run (see
+// scissorZeroOverTriangle; along the run the coordinate is affine).
+template <class I>
+bool SpanShader::Impl::scissorZero(const RunEdges<I>& e, int64_t k0, int64_t k1) const {
+  if (!scissorAffine) return false;
+  const Lin fx = varyingLin(0, e, k0, k1), fy = varyingLin(1, e, k0, k1);
+  for (int row = 0; row < 2; ++row) {
+    const Lin s = transformLin(u.scissorMat, row, fx, fy);
+    const double ext = u.scissorExt[row], scale = u.scissorScale[row];
+    const bool oneSide = (s.v0 > 0 && s.v1 > 0) || (s.v0 < 0 && s.v1 < 0);
+    const double nearest = std::min(std::fabs(s.v0), std::fabs(s.v1)) - s.err;
+    if (oneSide && nearest > 0 && 0.5 - (nearest - ext) * scale <= -scissorSlack(s.maxAbs + s.err, ext, scale)) return true;
+  }
+  return false;
+}
+
+// A guess of the pixels of a run where the scissor mask is 0: [0, zl) and [zr, n), shrunk
+// by one where the guess meets the ramp.
+template <class I>
+void SpanShader::Impl::zeroRange(const RunEdges<I>& e, int64_t n, int64_t& zl, int64_t& zr) const {
+  zl = 0;
+  zr = n;
+  if (scissorOff || !scissorAffine) return;
+  const Lin fx = varyingLin(0, e, 0, n - 1), fy = varyingLin(1, e, 0, n - 1);
+  int64_t lo = 0, hi = n - 1;  // where no row is past its ramp
+  for (int row = 0; row < 2; ++row) {
+    const Lin s = transformLin(u.scissorMat, row, fx, fy);
+    const double ext = u.scissorExt[row], scale = u.scissorScale[row];
+    const double limit = ext + (0.5 + scissorSlack(s.maxAbs + s.err, ext, scale)) / scale + s.err;
+    int64_t a, b;
+    insideRange(s.v0, s.v1, n, limit, a, b);
+    if (a > b) {
+      zl = zr = n;
+      return;
+    }
+    lo = std::max(lo, a);
+    hi = std::min(hi, b);
+  }
+  zl = std::max<int64_t>(0, lo - 1);
+  zr = std::min<int64_t>(n, hi + 2);
+  zr = std::max(zr, zl);
 }
 
 // A guess of the pixels of a run where the scissor mask is 1, shrunk by one where it is cut.
@@ -1076,13 +1193,43 @@ void SpanShader::Impl::partitioned(const RunEdges<I>& e, int64_t y, int64_t x0, 
     return middle(0, n - 1, scissorConst);
   }
   if (triScissorOne) return middle(0, n - 1, 1.f);
+  // Pixels with scissor mask +0: nothing to do where they keep their bytes, else the middle
+  // paths with that mask (the texel copy assumes a mask of 1: exact).
+  const auto outside = [&](int64_t k0, int64_t k1) {
+    if (!sd && zeroKeeps) return;
+    if (kind == RunKind::Texel) return exact(e, y, x0, k0, k1);
+    middle(k0, k1, 0.f);
+  };
+  if (triScissorZero) return outside(0, n - 1);
   if (n < kProofFrom) return exact(e, y, x0, 0, n - 1);
-  int64_t lo, hi;
+  // [0, zl) mask 0, [zl, lo) exact, [lo, hi] mask 1, (hi, zr) exact, [zr, n) mask 0; each
+  // part proven, else exact.
+  int64_t lo, hi, zl, zr;
   scissorRange(e, n, lo, hi);
-  if (lo > hi || !scissorOne(e, lo, hi)) return exact(e, y, x0, 0, n - 1);
-  if (lo > 0) exact(e, y, x0, 0, lo - 1);
-  middle(lo, hi, 1.f);
-  if (hi < n - 1) exact(e, y, x0, hi + 1, n - 1);
+  zeroRange(e, n, zl, zr);
+  if (lo > hi) {
+    lo = zl;
+    hi = zl - 1;
+  } else {
+    zl = std::min(zl, lo);
+    zr = std::max(zr, hi + 1);
+  }
+  const auto zeroPart = [&](int64_t k0, int64_t k1) {
+    if (k0 > k1) return;
+    if (scissorZero(e, k0, k1))
+      outside(k0, k1);
+    else
+      exact(e, y, x0, k0, k1);
+  };
+  zeroPart(0, zl - 1);
+  if (lo <= hi && scissorOne(e, lo, hi)) {
+    if (zl < lo) exact(e, y, x0, zl, lo - 1);
+    middle(lo, hi, 1.f);
+    if (hi + 1 < zr) exact(e, y, x0, hi + 1, zr - 1);
+  } else if (zl < zr) {
+    exact(e, y, x0, zl, zr - 1);
+  }
+  zeroPart(zr, n - 1);
 }
 
 template <class I>
