@@ -57,10 +57,12 @@ constexpr double kTiny = 1e-36;        // absolute rounding below the normal ran
 constexpr int64_t kLutAfter = 1024;
 constexpr int64_t kProofFrom = 8;      // shorter runs cost less exactly than a proof over them    // pixels of one colour drawn exactly before a table pays off
 
+// NaN and v <= 0 give 0, v >= 1 gives 255, the rest v x 255 rounded half up; without
+// branches (channel values of text and gradients would mispredict them), so rows vectorise.
 inline uint8_t toUnorm(float v) {
-  if (!(v > 0.f)) return 0;  // also NaN
-  if (v >= 1.f) return 255;
-  return static_cast<uint8_t>(v * 255.f + 0.5f);
+  float c = v > 0.f ? v : 0.f;
+  c = c < 1.f ? c : 1.f;
+  return static_cast<uint8_t>(static_cast<int>(c * 255.f + 0.5f));
 }
 
 bool stencilCompare(CompareFunction f, uint32_t ref, uint32_t stored) {
@@ -166,13 +168,6 @@ bool zeroOverKeepsBytes() {
   return keeps;
 }
 
-// toUnorm without branches (NaN and v <= 0 give 0, v >= 1 gives 255, the rest the same
-// rounding), so that rows of it vectorise.
-inline uint8_t toUnormSelect(float v) {
-  float c = v > 0.f ? v : 0.f;
-  c = c < 1.f ? c : 1.f;
-  return static_cast<uint8_t>(static_cast<int>(c * 255.f + 0.5f));
-}
 
 // storeSourceOver over a row of m pixels with colours in planes, for byte orders RGBA (R = 0,
 // B = 2) and BGRA (R = 2, B = 0).
@@ -185,10 +180,10 @@ void storeSourceOverRow(uint8_t* p, const float* r, const float* g, const float*
     // 1 - alpha is an exact 0: the destination (finite) adds +0, the colour is stored as is.
     for (int j = 0; j < m; ++j) {
       uint8_t* q = p + j * 4;
-      q[R] = toUnormSelect(r[j] * 1.f + 0.f);
-      q[1] = toUnormSelect(g[j] * 1.f + 0.f);
-      q[B] = toUnormSelect(b[j] * 1.f + 0.f);
-      q[3] = toUnormSelect(a[j] * 1.f + 0.f);
+      q[R] = toUnorm(r[j] * 1.f + 0.f);
+      q[1] = toUnorm(g[j] * 1.f + 0.f);
+      q[B] = toUnorm(b[j] * 1.f + 0.f);
+      q[3] = toUnorm(a[j] * 1.f + 0.f);
     }
     return;
   }
@@ -199,10 +194,10 @@ void storeSourceOverRow(uint8_t* p, const float* r, const float* g, const float*
     const float outG = g[j] * 1.f + q[1] * k * keep;
     const float outB = b[j] * 1.f + q[B] * k * keep;
     const float outA = a[j] * 1.f + q[3] * k * keep;
-    q[R] = toUnormSelect(outR);
-    q[1] = toUnormSelect(outG);
-    q[B] = toUnormSelect(outB);
-    q[3] = toUnormSelect(outA);
+    q[R] = toUnorm(outR);
+    q[1] = toUnorm(outG);
+    q[B] = toUnorm(outB);
+    q[3] = toUnorm(outA);
   }
 }
 
@@ -325,6 +320,21 @@ inline bool zeroPixels(const uint8_t* p, int64_t m) {
     any |= v;
   }
   return any == 0;
+}
+
+// Sets n four-byte pixels to one value, four at a time.
+inline void fillPixels(uint8_t* p, uint32_t word, int64_t n) {
+  const Pixels4 v = {word, word, word, word};
+  int64_t i = 0;
+  for (; i + 4 <= n; i += 4) std::memcpy(p + i * 4, &v, 16);
+  for (; i < n; ++i) std::memcpy(p + i * 4, &word, 4);
+}
+
+// The cover pass of a stencilled fill: passes where the stored value differs from the
+// reference (under the read mask), and every tested value becomes 0, pass or fail.
+inline bool isCoverTest(const StencilDescriptor& sd) {
+  return sd.stencilCompareFunction == CompareFunction::NotEqual && sd.stencilFailureOperation == StencilOperation::Zero &&
+         sd.depthStencilPassOperation == StencilOperation::Zero && (sd.writeMask & 0xFF) == 0xFF;
 }
 
 // Copies m four-byte pixels, exchanging bytes 0 and 2 (RGBA <-> BGRA).
@@ -844,6 +854,16 @@ void SpanShader::Impl::constRun(const RunEdges<I>&, int64_t y, int64_t x0, int64
       for (int64_t i = 0; i < n; ++i) stencilTest(*sd, s[i], ref);
     return;
   }
+  // A colour of signed zeros under source-over keeps every byte: only the stencil changes.
+  if (sourceOver && src[0] == 0.f && src[1] == 0.f && src[2] == 0.f && src[3] == 0.f && zeroOverKeepsBytes()) {
+    if (!s) return;
+    if (isCoverTest(*sd) && (ref & sd->readMask) <= 0xFF) {
+      std::memset(s, 0, static_cast<size_t>(n));
+      return;
+    }
+    for (int64_t i = 0; i < n; ++i) stencilTest(*sd, s[i], ref);
+    return;
+  }
   const size_t bpp = t->layout.bpp;
   uint8_t* p = t->color + (static_cast<size_t>(y) * t->colorStride + static_cast<size_t>(x0 + k0)) * bpp;
   ConstPlan& pl = const_cast<ConstPlan&>(planFor(src));
@@ -860,12 +880,19 @@ void SpanShader::Impl::constRun(const RunEdges<I>&, int64_t y, int64_t x0, int64
       pl.kind = ConstPlan::Kind::Table;
     }
   }
+  // The cover test as a comparison per pixel and one clear of the tested values.
+  const bool cover = s && isCoverTest(*sd) && (ref & sd->readMask) <= 0xFF;
+  const uint8_t coverMask = cover ? static_cast<uint8_t>(sd->readMask) : 0;
+  const uint8_t coverRef = static_cast<uint8_t>(ref & coverMask);
   switch (pl.kind) {
     case ConstPlan::Kind::Bytes:
-      if (!s && pl.allWritten) {
+      if (pl.allWritten && (!s || cover)) {
         uint32_t word;
         std::memcpy(&word, pl.bytes, 4);
-        for (int64_t i = 0; i < n; ++i) std::memcpy(p + i * 4, &word, 4);
+        if (!s) return fillPixels(p, word, n);
+        for (int64_t i = 0; i < n; ++i)
+          if ((s[i] & coverMask) != coverRef) std::memcpy(p + i * 4, &word, 4);
+        std::memset(s, 0, static_cast<size_t>(n));
         return;
       }
       for (int64_t i = 0; i < n; ++i, p += 4) {
@@ -875,6 +902,13 @@ void SpanShader::Impl::constRun(const RunEdges<I>&, int64_t y, int64_t x0, int64
       }
       return;
     case ConstPlan::Kind::Table:
+      if (cover) {
+        for (int64_t i = 0; i < n; ++i, p += 4)
+          if ((s[i] & coverMask) != coverRef)
+            for (int b = 0; b < 4; ++b) p[b] = pl.table[b][p[b]];
+        std::memset(s, 0, static_cast<size_t>(n));
+        return;
+      }
       for (int64_t i = 0; i < n; ++i, p += 4) {
         if (s && !stencilTest(*sd, s[i], ref)) continue;
         for (int b = 0; b < 4; ++b) p[b] = pl.table[b][p[b]];

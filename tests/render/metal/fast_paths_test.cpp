@@ -5,11 +5,12 @@
 // borders: images drawn 1:1 over opaque, translucent and empty pixels at whole and half pixel
 // offsets with each filter and address mode, rotated and fractional scissors over solid
 // fills and shapes inside the scissor's ramp, whole-frame content under small scissors,
-// large translucent fills under every composite
+// large concave fills, large translucent fills under every composite
 // operation (each also without antialiasing), and the frame copy of a framebuffer onto the
 // window's drawable at ratios 1, 1.5 and 2.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -244,6 +245,43 @@ void drawScissorOutside(NVGcontext* vg, float w, float h, const gallery::Assets&
   }
 }
 
+// Large concave fills (stencil, then a cover pass that tests it), opaque and translucent,
+// with holes and overlapping sub-paths, over a drawn background: past the pixel count where
+// a colour gets its table.
+void drawLargeConcave(NVGcontext* vg, float w, float h, const gallery::Assets&) {
+  nvgBeginPath(vg);
+  nvgRect(vg, 0, 0, w, h);
+  nvgFillPaint(vg, nvgLinearGradient(vg, 0, 0, 0, h, nvgRGBA(10, 60, 90, 255), nvgRGBA(120, 20, 60, 200)));
+  nvgFill(vg);
+  const auto star = [&](float cx, float cy, float r) {
+    for (int i = 0; i < 10; ++i) {
+      const float a = float(i) * 3.14159265f / 5.f, rr = i % 2 ? r * 0.4f : r;
+      if (i == 0)
+        nvgMoveTo(vg, cx + rr * std::sin(a), cy - rr * std::cos(a));
+      else
+        nvgLineTo(vg, cx + rr * std::sin(a), cy - rr * std::cos(a));
+    }
+    nvgClosePath(vg);
+  };
+  const NVGcolor colours[3] = {nvgRGBA(250, 200, 30, 255), nvgRGBA(30, 220, 250, 140), nvgRGBA(255, 255, 255, 60)};
+  for (int i = 0; i < 3; ++i) {
+    nvgBeginPath(vg);
+    star(60 + float(i) * 100, 70, 60);
+    nvgRect(vg, 20 + float(i) * 100, 130, 90, 60);
+    nvgRect(vg, 40 + float(i) * 100, 145, 40, 30);
+    nvgPathWinding(vg, NVG_HOLE);
+    nvgFillColor(vg, colours[i]);
+    nvgFill(vg);
+  }
+  nvgSave(vg);
+  nvgScissor(vg, 30, 40, 200, 100);
+  nvgBeginPath(vg);
+  star(150, 100, 90);
+  nvgFillColor(vg, nvgRGBA(200, 60, 250, 180));
+  nvgFill(vg);
+  nvgRestore(vg);
+}
+
 // Large translucent solid fills (their colour tables) under every composite operation.
 void drawTranslucentEdges(NVGcontext* vg, float w, float h, const gallery::Assets&) {
   nvgBeginPath(vg);
@@ -276,6 +314,7 @@ TEST(FastPaths, EdgeSceneBytesMatchPixelByPixelShading) {
                 {"scissor-edges", drawScissorEdges},
                 {"scissor-ramp", drawScissorRamp},
                 {"scissor-outside", drawScissorOutside},
+                {"large-concave", drawLargeConcave},
                 {"translucent-edges", drawTranslucentEdges}};
   for (const auto& s : scenes)
     for (float ratio : {1.f, 1.5f, 2.f}) {
