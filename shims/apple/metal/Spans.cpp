@@ -426,6 +426,7 @@ struct SpanShader::Impl {
   bool moderateTri = false;
   bool triScissorOne = false;  // the scissor mask is proven 1 at every pixel of the triangle
   bool triScissorZero = false;  // ... proven 0 at every pixel of the triangle
+  bool lastRunZero = false;     // the triangle's previous run was proven outside the scissor whole
 
   float vary[kChunk][kMaxVaryings];
 
@@ -566,6 +567,7 @@ void SpanShader::Impl::beginTriangle(const Interpolation& in) {
                    scissorZeroOverTriangle();
   // Nothing of such a triangle can change a byte: no stencil, and its colour keeps the pixels.
   discardAll = triScissorZero && !sd && zeroKeeps;
+  lastRunZero = true;  // try the whole first run as outside before guessing its parts
   strokeAlpha = 1.f;
   if (fast && shader == Shader::AntiAlias && constTc) {
     const float tu = static_cast<float>(in.a[2] + in.dB[2] + in.dC[2]);
@@ -1236,6 +1238,12 @@ void SpanShader::Impl::partitioned(const RunEdges<I>& e, int64_t y, int64_t x0, 
   };
   if (triScissorZero) return outside(0, n - 1);
   if (n < kProofFrom) return exact(e, y, x0, 0, n - 1);
+  // Rows of a large triangle that lie wholly outside the scissor tend to follow each other:
+  // one proof over the whole run first, while that keeps succeeding.
+  if (lastRunZero) {
+    if (scissorZero(e, 0, n - 1)) return outside(0, n - 1);
+    lastRunZero = false;
+  }
   // [0, zl) mask 0, [zl, lo) exact, [lo, hi] mask 1, (hi, zr) exact, [zr, n) mask 0; each
   // part proven, else exact.
   int64_t lo, hi, zl, zr;
@@ -1255,6 +1263,7 @@ void SpanShader::Impl::partitioned(const RunEdges<I>& e, int64_t y, int64_t x0, 
     else
       exact(e, y, x0, k0, k1);
   };
+  if (zl == n) lastRunZero = true;
   zeroPart(0, zl - 1);
   if (lo <= hi && scissorOne(e, lo, hi)) {
     if (zl < lo) exact(e, y, x0, zl, lo - 1);
