@@ -1088,6 +1088,23 @@ bool SpanShader::Impl::textRun(const RunEdges<I>& e, int64_t y, int64_t x0, int6
   const int texType = u.texType;
   // Along a texel row inside the texture the addresses are the texel indexes themselves.
   const bool contiguous = step[0] == 1 && step[1] == 0 && start[0] + n <= int64_t(size[0]) && start[1] < int64_t(size[1]);
+  if (contiguous && !sd && sourceOver && texType == 2 && tex->pixelFormat() == PixelFormat::R8Unorm) {
+    // A glyph row: the texel r gives (r / 255) in every channel, so an empty texel gives a
+    // colour of signed zeros, which keeps the pixel where zeroKeeps holds.
+    const uint8_t* texels = tex->levelData(0) + static_cast<size_t>(start[1]) * size[0] + static_cast<size_t>(start[0]);
+    const float inner[4] = {u.innerCol[0], u.innerCol[1], u.innerCol[2], u.innerCol[3]};
+    uint8_t* p = colorRow + static_cast<size_t>(x0 + k0) * 4;
+    const bool skipEmpty = zeroKeeps && std::isfinite(scissor);
+    for (int64_t k = 0; k < n; ++k) {
+      const uint8_t r = texels[k];
+      if (r == 0 && skipEmpty) continue;
+      const float tv = r * (1.f / 255.f);
+      float src[4];
+      for (int c = 0; c < 4; ++c) src[c] = tv * scissor * inner[c];
+      storeSourceOver(t->layout, p + k * 4, src);
+    }
+    return true;
+  }
   for (int64_t k = 0; k < n; ++k) {
     size_t tx = 0, ty = 0;
     if (contiguous) {
