@@ -13,11 +13,15 @@
 //   Every fragment then has the same colour and the same discard decision; the pixels get the
 //   stencil test and a blend of that colour, written as constant bytes where the blend does
 //   not depend on the destination, else through a table per channel built with the exact blend.
+//   The cover pass of a stencilled fill (not-equal test, both outcomes zero the value) is one
+//   comparison per pixel and a clear of the tested values.
 // - Gradient: the same shader with a known scissor mask and any paint: per pixel only the
 //   stroke mask (when it varies), the gradient (unless solid) and the blend, the same
 //   expressions evaluated over planes of pixels so that the compiler vectorises them.
 // - Text: textured triangles (type 2) whose coordinates are exactly texel centres of a
-//   texture with power-of-two sides (see textRun): one texel instead of four taps.
+//   texture with power-of-two sides (see textRun): one texel instead of four taps; along a
+//   glyph row (one-byte texels spread to four channels) an empty texel gives a colour of
+//   signed zeros, skipped as below.
 // - Texel copy: the image shader (type 1, straight texType 0, inner colour 1, stroke and
 //   scissor masks exactly 1) when every pixel centre of the run maps to within 2^-12 of a
 //   texel centre. The bilinear result then differs from that texel by under 2^-11 per
@@ -27,7 +31,9 @@
 // - Outside the scissor: where the scissor mask is proven 0 (one scissor coordinate stays on
 //   one side, past the ramp), a shader whose colour stays finite gives a colour of signed
 //   zeros, which premultiplied source-over leaves every byte as it was (checked for all 256
-//   byte values): with no stencil such pixels are skipped, else they take the constant path.
+//   byte values): with no stencil such pixels are skipped, else they take the span paths with
+//   a mask of 0 (only the stencil changes where the colour keeps the bytes). The runs of a
+//   triangle are split where the mask is proven 1, proven 0, or neither (exact).
 //
 // Proofs over a run use an affine model of each value along the run (its values at the run's
 // two ends, in double) and a bound on how far the computed float value can lie from it: the

@@ -174,6 +174,14 @@ void drawScissorRamp(NVGcontext* vg, float, float, const gallery::Assets&) {
   }
 }
 
+// The whole frame filled with a linear gradient from `from` at (0, 0) to `to` at (ex, ey).
+void fillFrame(NVGcontext* vg, float w, float h, float ex, float ey, NVGcolor from, NVGcolor to) {
+  nvgBeginPath(vg);
+  nvgRect(vg, 0, 0, w, h);
+  nvgFillPaint(vg, nvgLinearGradient(vg, 0, 0, ex, ey, from, to));
+  nvgFill(vg);
+}
+
 // Whole-frame content under small scissors (the way a dirty rectangle clips a redraw): solid,
 // gradient and image fills, a concave (stencilled) fill, strokes and text reaching far past
 // the scissor, rotated and on fractional edges, over a drawn background; then fills under
@@ -214,10 +222,7 @@ void drawScissorOutside(NVGcontext* vg, float w, float h, const gallery::Assets&
       for (int i = 0; i < 8; ++i) nvgText(vg, 2, 16 + float(i) * 24, "Scissored text, far past its clip", nullptr);
     }
   };
-  nvgBeginPath(vg);
-  nvgRect(vg, 0, 0, w, h);
-  nvgFillPaint(vg, nvgLinearGradient(vg, 0, 0, w, 0, nvgRGBA(90, 0, 40, 255), nvgRGBA(0, 90, 40, 140)));
-  nvgFill(vg);
+  fillFrame(vg, w, h, w, 0, nvgRGBA(90, 0, 40, 255), nvgRGBA(0, 90, 40, 140));
   const float boxes[4][4] = {{40, 30, 60, 20}, {120.25f, 61.5f, 33.5f, 47.75f}, {200, 10, 1, 120}, {10, 150, 300, 0.5f}};
   for (const auto& b : boxes) {
     nvgSave(vg);
@@ -249,10 +254,7 @@ void drawScissorOutside(NVGcontext* vg, float w, float h, const gallery::Assets&
 // with holes and overlapping sub-paths, over a drawn background: past the pixel count where
 // a colour gets its table.
 void drawLargeConcave(NVGcontext* vg, float w, float h, const gallery::Assets&) {
-  nvgBeginPath(vg);
-  nvgRect(vg, 0, 0, w, h);
-  nvgFillPaint(vg, nvgLinearGradient(vg, 0, 0, 0, h, nvgRGBA(10, 60, 90, 255), nvgRGBA(120, 20, 60, 200)));
-  nvgFill(vg);
+  fillFrame(vg, w, h, 0, h, nvgRGBA(10, 60, 90, 255), nvgRGBA(120, 20, 60, 200));
   const auto star = [&](float cx, float cy, float r) {
     for (int i = 0; i < 10; ++i) {
       const float a = float(i) * 3.14159265f / 5.f, rr = i % 2 ? r * 0.4f : r;
@@ -284,10 +286,7 @@ void drawLargeConcave(NVGcontext* vg, float w, float h, const gallery::Assets&) 
 
 // Large translucent solid fills (their colour tables) under every composite operation.
 void drawTranslucentEdges(NVGcontext* vg, float w, float h, const gallery::Assets&) {
-  nvgBeginPath(vg);
-  nvgRect(vg, 0, 0, w, h);
-  nvgFillPaint(vg, nvgLinearGradient(vg, 0, 0, w, h, nvgRGBA(255, 0, 0, 255), nvgRGBA(0, 0, 255, 60)));
-  nvgFill(vg);
+  fillFrame(vg, w, h, w, h, nvgRGBA(255, 0, 0, 255), nvgRGBA(0, 0, 255, 60));
   const int ops[11] = {NVG_SOURCE_OVER, NVG_SOURCE_IN, NVG_SOURCE_OUT, NVG_ATOP, NVG_DESTINATION_OVER, NVG_DESTINATION_IN,
                        NVG_DESTINATION_OUT, NVG_DESTINATION_ATOP, NVG_LIGHTER, NVG_COPY, NVG_XOR};
   for (int i = 0; i < 11; ++i) {
