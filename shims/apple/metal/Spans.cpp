@@ -13,17 +13,27 @@
 //   Every fragment then has the same colour and the same discard decision; the pixels get the
 //   stencil test and a blend of that colour, written as constant bytes where the blend does
 //   not depend on the destination, else through a table per channel built with the exact blend.
+//   The cover pass of a stencilled fill (not-equal test, both outcomes zero the value) is one
+//   comparison per pixel and a clear of the tested values.
 // - Gradient: the same shader with a known scissor mask and any paint: per pixel only the
 //   stroke mask (when it varies), the gradient (unless solid) and the blend, the same
 //   expressions evaluated over planes of pixels so that the compiler vectorises them.
 // - Text: textured triangles (type 2) whose coordinates are exactly texel centres of a
-//   texture with power-of-two sides (see textRun): one texel instead of four taps.
+//   texture with power-of-two sides (see textRun): one texel instead of four taps; along a
+//   glyph row (one-byte texels spread to four channels) an empty texel gives a colour of
+//   signed zeros, skipped as below.
 // - Texel copy: the image shader (type 1, straight texType 0, inner colour 1, stroke and
 //   scissor masks exactly 1) when every pixel centre of the run maps to within 2^-12 of a
 //   texel centre. The bilinear result then differs from that texel by under 2^-11 per
 //   channel, which stays under a quarter of a byte after blending when the destination pixel
 //   is zero, the blend ignores the destination, or the texel is opaque under source-over; other
 //   pixels take the exact path.
+// - Outside the scissor: where the scissor mask is proven 0 (one scissor coordinate stays on
+//   one side, past the ramp), a shader whose colour stays finite gives a colour of signed
+//   zeros, which premultiplied source-over leaves every byte as it was (checked for all 256
+//   byte values): with no stencil such pixels are skipped, else they take the span paths with
+//   a mask of 0 (only the stencil changes where the colour keeps the bytes). The runs of a
+//   triangle are split where the mask is proven 1, proven 0, or neither (exact).
 //
 // Proofs over a run use an affine model of each value along the run (its values at the run's
 // two ends, in double) and a bound on how far the computed float value can lie from it: the
@@ -36,6 +46,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <type_traits>
 
 #include "shims/apple/metal/Raster.h"
@@ -52,10 +63,12 @@ constexpr double kTiny = 1e-36;        // absolute rounding below the normal ran
 constexpr int64_t kLutAfter = 1024;
 constexpr int64_t kProofFrom = 8;      // shorter runs cost less exactly than a proof over them    // pixels of one colour drawn exactly before a table pays off
 
+// NaN and v <= 0 give 0, v >= 1 gives 255, the rest v x 255 rounded half up; without
+// branches (channel values of text and gradients would mispredict them), so rows vectorise.
 inline uint8_t toUnorm(float v) {
-  if (!(v > 0.f)) return 0;  // also NaN
-  if (v >= 1.f) return 255;
-  return static_cast<uint8_t>(v * 255.f + 0.5f);
+  float c = v > 0.f ? v : 0.f;
+  c = c < 1.f ? c : 1.f;
+  return static_cast<uint8_t>(static_cast<int>(c * 255.f + 0.5f));
 }
 
 bool stencilCompare(CompareFunction f, uint32_t ref, uint32_t stored) {
@@ -143,13 +156,24 @@ inline void storeSourceOver(const ColorLayout& l, uint8_t* p, const float* src) 
   for (int c = 0; c < 4; ++c) p[idx[c]] = toUnorm(out[c]);
 }
 
-// toUnorm without branches (NaN and v <= 0 give 0, v >= 1 gives 255, the rest the same
-// rounding), so that rows of it vectorise.
-inline uint8_t toUnormSelect(float v) {
-  float c = v > 0.f ? v : 0.f;
-  c = c < 1.f ? c : 1.f;
-  return static_cast<uint8_t>(static_cast<int>(c * 255.f + 0.5f));
+// True when premultiplied source-over of a colour of signed zeros stores every byte value
+// as it was (1 - alpha is an exact 1; byte / 255 must round back to the byte).
+bool zeroOverKeepsBytes() {
+  static const bool keeps = [] {
+    const ColorLayout rgba;
+    for (int v = 0; v < 256; ++v)
+      for (const float z : {0.f, -0.f}) {
+        const float src[4] = {z, z, z, z};
+        uint8_t px[4] = {uint8_t(v), uint8_t(v), uint8_t(v), uint8_t(v)};
+        storeSourceOver(rgba, px, src);
+        for (const uint8_t b : px)
+          if (b != v) return false;
+      }
+    return true;
+  }();
+  return keeps;
 }
+
 
 // storeSourceOver over a row of m pixels with colours in planes, for byte orders RGBA (R = 0,
 // B = 2) and BGRA (R = 2, B = 0).
@@ -162,10 +186,10 @@ void storeSourceOverRow(uint8_t* p, const float* r, const float* g, const float*
     // 1 - alpha is an exact 0: the destination (finite) adds +0, the colour is stored as is.
     for (int j = 0; j < m; ++j) {
       uint8_t* q = p + j * 4;
-      q[R] = toUnormSelect(r[j] * 1.f + 0.f);
-      q[1] = toUnormSelect(g[j] * 1.f + 0.f);
-      q[B] = toUnormSelect(b[j] * 1.f + 0.f);
-      q[3] = toUnormSelect(a[j] * 1.f + 0.f);
+      q[R] = toUnorm(r[j] * 1.f + 0.f);
+      q[1] = toUnorm(g[j] * 1.f + 0.f);
+      q[B] = toUnorm(b[j] * 1.f + 0.f);
+      q[3] = toUnorm(a[j] * 1.f + 0.f);
     }
     return;
   }
@@ -176,10 +200,10 @@ void storeSourceOverRow(uint8_t* p, const float* r, const float* g, const float*
     const float outG = g[j] * 1.f + q[1] * k * keep;
     const float outB = b[j] * 1.f + q[B] * k * keep;
     const float outA = a[j] * 1.f + q[3] * k * keep;
-    q[R] = toUnormSelect(outR);
-    q[1] = toUnormSelect(outG);
-    q[B] = toUnormSelect(outB);
-    q[3] = toUnormSelect(outA);
+    q[R] = toUnorm(outR);
+    q[1] = toUnorm(outG);
+    q[B] = toUnorm(outB);
+    q[3] = toUnorm(outA);
   }
 }
 
@@ -304,6 +328,21 @@ inline bool zeroPixels(const uint8_t* p, int64_t m) {
   return any == 0;
 }
 
+// Sets n four-byte pixels to one value, four at a time.
+inline void fillPixels(uint8_t* p, uint32_t word, int64_t n) {
+  const Pixels4 v = {word, word, word, word};
+  int64_t i = 0;
+  for (; i + 4 <= n; i += 4) std::memcpy(p + i * 4, &v, 16);
+  for (; i < n; ++i) std::memcpy(p + i * 4, &word, 4);
+}
+
+// The cover pass of a stencilled fill: passes where the stored value differs from the
+// reference (under the read mask), and every tested value becomes 0, pass or fail.
+inline bool isCoverTest(const StencilDescriptor& sd) {
+  return sd.stencilCompareFunction == CompareFunction::NotEqual && sd.stencilFailureOperation == StencilOperation::Zero &&
+         sd.depthStencilPassOperation == StencilOperation::Zero && (sd.writeMask & 0xFF) == 0xFF;
+}
+
 // Copies m four-byte pixels, exchanging bytes 0 and 2 (RGBA <-> BGRA).
 inline uint32_t swapRedBlue(uint32_t v) { return (v & 0xFF00FF00u) | ((v & 0xFFu) << 16) | ((v >> 16) & 0xFFu); }
 template <int64_t kCount>
@@ -380,6 +419,7 @@ struct SpanShader::Impl {
   bool texelCopy = false;
   bool textTexels = false;  // textured triangles from a texture with power-of-two sides
   int texelDst = 0;  // 0: only over a zero pixel; 1: also opaque texels; 2: any pixel
+  bool zeroKeeps = false;  // a fragment with scissor mask 0 changes no colour byte
   ConstPlan plan;
   bool planValid = false;
 
@@ -391,6 +431,8 @@ struct SpanShader::Impl {
   float strokeAlpha = 1.f;
   bool moderateTri = false;
   bool triScissorOne = false;  // the scissor mask is proven 1 at every pixel of the triangle
+  bool triScissorZero = false;  // ... proven 0 at every pixel of the triangle
+  bool lastRunZero = false;     // the triangle's previous run was proven outside the scissor whole
 
   float vary[kChunk][kMaxVaryings];
 
@@ -409,6 +451,15 @@ struct SpanShader::Impl {
   template <class I>
   bool scissorOne(const RunEdges<I>& e, int64_t k0, int64_t k1) const;
   bool scissorOneOverTriangle() const;
+  template <class I>
+  bool scissorZero(const RunEdges<I>& e, int64_t k0, int64_t k1) const;
+  bool scissorZeroOverTriangle() const;
+  struct TriangleScissor {
+    double nearest[2], farthest[2];  // bounds on |scissor coordinate| over the triangle's pixels (nearest < 0: unknown)
+  };
+  TriangleScissor scissorOverTriangle() const;
+  template <class I>
+  void zeroRange(const RunEdges<I>& e, int64_t n, int64_t& zl, int64_t& zr) const;
   template <class I>
   void scissorRange(const RunEdges<I>& e, int64_t n, int64_t& lo, int64_t& hi) const;
   const ConstPlan& planFor(const float src[4]);
@@ -491,6 +542,13 @@ bool SpanShader::Impl::beginDraw(const DrawState& draw) {
                powerOfTwo(tex->width()) && powerOfTwo(tex->height()) &&
                (shader == Shader::Plain || (u.strokeThr <= 0.f && u.strokeMult >= 0.f && moderate(u.strokeMult)));
   const auto zeroOrOverOpaque = [](BlendFactor f) { return f == BlendFactor::Zero || f == BlendFactor::OneMinusSourceAlpha; };
+  // Under a scissor mask of +0 the colour is (finite value) x (+-0) when the paint's numbers,
+  // the colours and the stroke multiplier are moderate (see the file comment).
+  bool colourFinite = true;
+  for (int c = 0; c < 4; ++c) colourFinite = colourFinite && moderate(u.innerCol[c]) && moderate(u.outerCol[c]);
+  if (u.type == 0) colourFinite = colourFinite && paintModerate && std::isfinite(u.feather);
+  if (shader == Shader::AntiAlias) colourFinite = colourFinite && moderate(u.strokeMult);
+  zeroKeeps = colourFinite && (!draw.writeColor || (sourceOver && zeroOverKeepsBytes()));
   if (!ca.blendingEnabled || (ca.destinationRGBBlendFactor == BlendFactor::Zero && ca.destinationAlphaBlendFactor == BlendFactor::Zero))
     texelDst = 2;
   else if (zeroOrOverOpaque(ca.destinationRGBBlendFactor) && zeroOrOverOpaque(ca.destinationAlphaBlendFactor))
@@ -511,13 +569,17 @@ void SpanShader::Impl::beginTriangle(const Interpolation& in) {
   constTc = in.dB[2] == 0 && in.dC[2] == 0 && in.dB[3] == 0 && in.dC[3] == 0;
   triScissorOne = fast && moderateTri && scissorAffine && (shader == Shader::Plain || shader == Shader::AntiAlias) &&
                   scissorOneOverTriangle();
-  discardAll = false;
+  triScissorZero = !triScissorOne && fast && moderateTri && scissorAffine && (shader == Shader::Plain || shader == Shader::AntiAlias) &&
+                   scissorZeroOverTriangle();
+  // Nothing of such a triangle can change a byte: no stencil, and its colour keeps the pixels.
+  discardAll = triScissorZero && !sd && zeroKeeps;
+  lastRunZero = true;  // try the whole first run as outside before guessing its parts
   strokeAlpha = 1.f;
   if (fast && shader == Shader::AntiAlias && constTc) {
     const float tu = static_cast<float>(in.a[2] + in.dB[2] + in.dC[2]);
     const float tv = static_cast<float>(in.a[3] + in.dB[3] + in.dC[3]);
     strokeAlpha = sh::strokeMask(u, tu, tv);
-    discardAll = strokeAlpha < u.strokeThr;
+    discardAll = discardAll || strokeAlpha < u.strokeThr;
   }
 }
 
@@ -628,11 +690,12 @@ bool SpanShader::Impl::scissorOne(const RunEdges<I>& e, int64_t k0, int64_t k1) 
   return true;
 }
 
-// True when the scissor mask is provably exactly 1 at every pixel of the triangle: the
-// exact positions of its pixels are convex combinations of the vertices' positions, so
-// |scissor coordinate| is largest at a vertex; the bound covers the rounding of the
-// interpolated positions and of the mask's float evaluation anywhere in the triangle.
-bool SpanShader::Impl::scissorOneOverTriangle() const {
+// Bounds on |scissor coordinate| (each row) over the pixels of the triangle: the exact
+// positions of its pixels are convex combinations of the vertices' positions, so the
+// coordinate's exact value is largest in magnitude at a vertex, and where it has one sign at
+// the three vertices, smallest at a vertex too. The bounds cover the rounding of the
+// interpolated positions and of the coordinate's float evaluation anywhere in the triangle.
+SpanShader::Impl::TriangleScissor SpanShader::Impl::scissorOverTriangle() const {
   double pos[2][3], maxAbs[2], err[2];
   for (int i = 0; i < 2; ++i) {
     pos[i][0] = tri.a[i];
@@ -643,19 +706,91 @@ bool SpanShader::Impl::scissorOneOverTriangle() const {
     err[i] = mag * 0x1p-45 + maxAbs[i] * 0x1p-24 + kTiny;
   }
   const float* m = u.scissorMat;
+  TriangleScissor out{};
   for (int row = 0; row < 2; ++row) {
     const double m0 = std::fabs(m[row]), m4 = std::fabs(m[4 + row]), m8 = std::fabs(m[8 + row]);
     const double bound = m0 * (maxAbs[0] + err[0]) + m4 * (maxAbs[1] + err[1]) + m8;
-    const double sErr = m0 * err[0] + m4 * err[1] + bound * 0x1p-22 + kTiny;
-    double worst = 0;
-    for (int v = 0; v < 3; ++v)
-      worst = std::max(worst, std::fabs(double(m[row]) * pos[0][v] + double(m[4 + row]) * pos[1][v] + double(m[8 + row])));
-    worst += sErr + bound * 0x1p-50;
-    const double ext = u.scissorExt[row], scale = u.scissorScale[row];
-    const double slack = (1.0 + (worst + std::fabs(ext)) * scale) * 0x1p-18;
-    if (!(0.5 - (worst - ext) * scale >= 1.0 + slack)) return false;
+    const double sErr = m0 * err[0] + m4 * err[1] + bound * 0x1p-22 + kTiny + bound * 0x1p-50;
+    double worst = 0, nearest = std::numeric_limits<double>::infinity();
+    int positive = 0, negative = 0;
+    for (int v = 0; v < 3; ++v) {
+      const double sv = double(m[row]) * pos[0][v] + double(m[4 + row]) * pos[1][v] + double(m[8 + row]);
+      worst = std::max(worst, std::fabs(sv));
+      nearest = std::min(nearest, std::fabs(sv));
+      positive += sv > 0 ? 1 : 0;
+      negative += sv < 0 ? 1 : 0;
+    }
+    out.farthest[row] = worst + sErr;
+    out.nearest[row] = positive == 3 || negative == 3 ? nearest - sErr : -1.0;
+  }
+  return out;
+}
+
+// The slack of the scissor mask's float evaluation at coordinates up to `reach` in magnitude.
+inline double scissorSlack(double reach, double ext, double scale) { return (1.0 + (reach + std::fabs(ext)) * scale) * 0x1p-18; }
+
+// True when the scissor mask is provably exactly 1 at every pixel of the triangle.
+bool SpanShader::Impl::scissorOneOverTriangle() const {
+  const TriangleScissor ts = scissorOverTriangle();
+  for (int row = 0; row < 2; ++row) {
+    const double worst = ts.farthest[row], ext = u.scissorExt[row], scale = u.scissorScale[row];
+    if (!(0.5 - (worst - ext) * scale >= 1.0 + scissorSlack(worst, ext, scale))) return false;
   }
   return true;
+}
+
+// True when the scissor mask is provably +0 at every pixel of the triangle: one coordinate
+// keeps one sign past the ramp, so its clamped factor is +0 and the other factor is finite.
+bool SpanShader::Impl::scissorZeroOverTriangle() const {
+  const TriangleScissor ts = scissorOverTriangle();
+  for (int row = 0; row < 2; ++row) {
+    const double nearest = ts.nearest[row], ext = u.scissorExt[row], scale = u.scissorScale[row];
+    if (nearest > 0 && 0.5 - (nearest - ext) * scale <= -scissorSlack(ts.farthest[row], ext, scale)) return true;
+  }
+  return false;
+}
+
+// True when the scissor mask is provably +0 at pixels k0 .. k1 of the run (see
+// scissorZeroOverTriangle; along the run the coordinate is affine).
+template <class I>
+bool SpanShader::Impl::scissorZero(const RunEdges<I>& e, int64_t k0, int64_t k1) const {
+  if (!scissorAffine) return false;
+  const Lin fx = varyingLin(0, e, k0, k1), fy = varyingLin(1, e, k0, k1);
+  for (int row = 0; row < 2; ++row) {
+    const Lin s = transformLin(u.scissorMat, row, fx, fy);
+    const double ext = u.scissorExt[row], scale = u.scissorScale[row];
+    const bool oneSide = (s.v0 > 0 && s.v1 > 0) || (s.v0 < 0 && s.v1 < 0);
+    const double nearest = std::min(std::fabs(s.v0), std::fabs(s.v1)) - s.err;
+    if (oneSide && nearest > 0 && 0.5 - (nearest - ext) * scale <= -scissorSlack(s.maxAbs + s.err, ext, scale)) return true;
+  }
+  return false;
+}
+
+// A guess of the pixels of a run where the scissor mask is 0: [0, zl) and [zr, n), shrunk
+// by one where the guess meets the ramp.
+template <class I>
+void SpanShader::Impl::zeroRange(const RunEdges<I>& e, int64_t n, int64_t& zl, int64_t& zr) const {
+  zl = 0;
+  zr = n;
+  if (scissorOff || !scissorAffine) return;
+  const Lin fx = varyingLin(0, e, 0, n - 1), fy = varyingLin(1, e, 0, n - 1);
+  int64_t lo = 0, hi = n - 1;  // where no row is past its ramp
+  for (int row = 0; row < 2; ++row) {
+    const Lin s = transformLin(u.scissorMat, row, fx, fy);
+    const double ext = u.scissorExt[row], scale = u.scissorScale[row];
+    const double limit = ext + (0.5 + scissorSlack(s.maxAbs + s.err, ext, scale)) / scale + s.err;
+    int64_t a, b;
+    insideRange(s.v0, s.v1, n, limit, a, b);
+    if (a > b) {
+      zl = zr = n;
+      return;
+    }
+    lo = std::max(lo, a);
+    hi = std::min(hi, b);
+  }
+  zl = std::max<int64_t>(0, lo - 1);
+  zr = std::min<int64_t>(n, hi + 2);
+  zr = std::max(zr, zl);
 }
 
 // A guess of the pixels of a run where the scissor mask is 1, shrunk by one where it is cut.
@@ -727,6 +862,16 @@ void SpanShader::Impl::constRun(const RunEdges<I>&, int64_t y, int64_t x0, int64
       for (int64_t i = 0; i < n; ++i) stencilTest(*sd, s[i], ref);
     return;
   }
+  // A colour of signed zeros under source-over keeps every byte: only the stencil changes.
+  if (sourceOver && src[0] == 0.f && src[1] == 0.f && src[2] == 0.f && src[3] == 0.f && zeroOverKeepsBytes()) {
+    if (!s) return;
+    if (isCoverTest(*sd) && (ref & sd->readMask) <= 0xFF) {
+      std::memset(s, 0, static_cast<size_t>(n));
+      return;
+    }
+    for (int64_t i = 0; i < n; ++i) stencilTest(*sd, s[i], ref);
+    return;
+  }
   const size_t bpp = t->layout.bpp;
   uint8_t* p = t->color + (static_cast<size_t>(y) * t->colorStride + static_cast<size_t>(x0 + k0)) * bpp;
   ConstPlan& pl = const_cast<ConstPlan&>(planFor(src));
@@ -743,12 +888,19 @@ void SpanShader::Impl::constRun(const RunEdges<I>&, int64_t y, int64_t x0, int64
       pl.kind = ConstPlan::Kind::Table;
     }
   }
+  // The cover test as a comparison per pixel and one clear of the tested values.
+  const bool cover = s && isCoverTest(*sd) && (ref & sd->readMask) <= 0xFF;
+  const uint8_t coverMask = cover ? static_cast<uint8_t>(sd->readMask) : 0;
+  const uint8_t coverRef = static_cast<uint8_t>(ref & coverMask);
   switch (pl.kind) {
     case ConstPlan::Kind::Bytes:
-      if (!s && pl.allWritten) {
+      if (pl.allWritten && (!s || cover)) {
         uint32_t word;
         std::memcpy(&word, pl.bytes, 4);
-        for (int64_t i = 0; i < n; ++i) std::memcpy(p + i * 4, &word, 4);
+        if (!s) return fillPixels(p, word, n);
+        for (int64_t i = 0; i < n; ++i)
+          if ((s[i] & coverMask) != coverRef) std::memcpy(p + i * 4, &word, 4);
+        std::memset(s, 0, static_cast<size_t>(n));
         return;
       }
       for (int64_t i = 0; i < n; ++i, p += 4) {
@@ -758,6 +910,13 @@ void SpanShader::Impl::constRun(const RunEdges<I>&, int64_t y, int64_t x0, int64
       }
       return;
     case ConstPlan::Kind::Table:
+      if (cover) {
+        for (int64_t i = 0; i < n; ++i, p += 4)
+          if ((s[i] & coverMask) != coverRef)
+            for (int b = 0; b < 4; ++b) p[b] = pl.table[b][p[b]];
+        std::memset(s, 0, static_cast<size_t>(n));
+        return;
+      }
       for (int64_t i = 0; i < n; ++i, p += 4) {
         if (s && !stencilTest(*sd, s[i], ref)) continue;
         for (int b = 0; b < 4; ++b) p[b] = pl.table[b][p[b]];
@@ -935,6 +1094,23 @@ bool SpanShader::Impl::textRun(const RunEdges<I>& e, int64_t y, int64_t x0, int6
   const int texType = u.texType;
   // Along a texel row inside the texture the addresses are the texel indexes themselves.
   const bool contiguous = step[0] == 1 && step[1] == 0 && start[0] + n <= int64_t(size[0]) && start[1] < int64_t(size[1]);
+  if (contiguous && !sd && sourceOver && texType == 2 && tex->pixelFormat() == PixelFormat::R8Unorm) {
+    // A glyph row: the texel r gives (r / 255) in every channel, so an empty texel gives a
+    // colour of signed zeros, which keeps the pixel where zeroKeeps holds.
+    const uint8_t* texels = tex->levelData(0) + static_cast<size_t>(start[1]) * size[0] + static_cast<size_t>(start[0]);
+    const float inner[4] = {u.innerCol[0], u.innerCol[1], u.innerCol[2], u.innerCol[3]};
+    uint8_t* p = colorRow + static_cast<size_t>(x0 + k0) * 4;
+    const bool skipEmpty = zeroKeeps && std::isfinite(scissor);
+    for (int64_t k = 0; k < n; ++k) {
+      const uint8_t r = texels[k];
+      if (r == 0 && skipEmpty) continue;
+      const float tv = r * (1.f / 255.f);
+      float src[4];
+      for (int c = 0; c < 4; ++c) src[c] = tv * scissor * inner[c];
+      storeSourceOver(t->layout, p + k * 4, src);
+    }
+    return true;
+  }
   for (int64_t k = 0; k < n; ++k) {
     size_t tx = 0, ty = 0;
     if (contiguous) {
@@ -1076,13 +1252,50 @@ void SpanShader::Impl::partitioned(const RunEdges<I>& e, int64_t y, int64_t x0, 
     return middle(0, n - 1, scissorConst);
   }
   if (triScissorOne) return middle(0, n - 1, 1.f);
+  // Pixels with scissor mask +0: nothing to do where they keep their bytes, else the middle
+  // paths with that mask (the texel copy assumes a mask of 1: exact).
+  const auto outside = [&](int64_t k0, int64_t k1) {
+    if (!sd && zeroKeeps) return;
+    if (kind == RunKind::Texel) return exact(e, y, x0, k0, k1);
+    middle(k0, k1, 0.f);
+  };
+  if (triScissorZero) return outside(0, n - 1);
   if (n < kProofFrom) return exact(e, y, x0, 0, n - 1);
-  int64_t lo, hi;
+  // Rows of a large triangle that lie wholly outside the scissor tend to follow each other:
+  // one proof over the whole run first, while that keeps succeeding.
+  if (lastRunZero) {
+    if (scissorZero(e, 0, n - 1)) return outside(0, n - 1);
+    lastRunZero = false;
+  }
+  // [0, zl) mask 0, [zl, lo) exact, [lo, hi] mask 1, (hi, zr) exact, [zr, n) mask 0; each
+  // part proven, else exact.
+  int64_t lo, hi, zl, zr;
   scissorRange(e, n, lo, hi);
-  if (lo > hi || !scissorOne(e, lo, hi)) return exact(e, y, x0, 0, n - 1);
-  if (lo > 0) exact(e, y, x0, 0, lo - 1);
-  middle(lo, hi, 1.f);
-  if (hi < n - 1) exact(e, y, x0, hi + 1, n - 1);
+  zeroRange(e, n, zl, zr);
+  if (lo > hi) {
+    lo = zl;
+    hi = zl - 1;
+  } else {
+    zl = std::min(zl, lo);
+    zr = std::max(zr, hi + 1);
+  }
+  const auto zeroPart = [&](int64_t k0, int64_t k1) {
+    if (k0 > k1) return;
+    if (scissorZero(e, k0, k1))
+      outside(k0, k1);
+    else
+      exact(e, y, x0, k0, k1);
+  };
+  if (zl == n) lastRunZero = true;
+  zeroPart(0, zl - 1);
+  if (lo <= hi && scissorOne(e, lo, hi)) {
+    if (zl < lo) exact(e, y, x0, zl, lo - 1);
+    middle(lo, hi, 1.f);
+    if (hi + 1 < zr) exact(e, y, x0, hi + 1, zr - 1);
+  } else if (zl < zr) {
+    exact(e, y, x0, zl, zr - 1);
+  }
+  zeroPart(zr, n - 1);
 }
 
 template <class I>

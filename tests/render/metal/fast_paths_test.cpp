@@ -4,11 +4,13 @@
 // (the busy scene among them) at pixel ratios 1, 1.5 and 2, and edge scenes for the proofs'
 // borders: images drawn 1:1 over opaque, translucent and empty pixels at whole and half pixel
 // offsets with each filter and address mode, rotated and fractional scissors over solid
-// fills and shapes inside the scissor's ramp, large translucent fills under every composite
+// fills and shapes inside the scissor's ramp, whole-frame content under small scissors,
+// large concave fills, large translucent fills under every composite
 // operation (each also without antialiasing), and the frame copy of a framebuffer onto the
 // window's drawable at ratios 1, 1.5 and 2.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -172,12 +174,119 @@ void drawScissorRamp(NVGcontext* vg, float, float, const gallery::Assets&) {
   }
 }
 
-// Large translucent solid fills (their colour tables) under every composite operation.
-void drawTranslucentEdges(NVGcontext* vg, float w, float h, const gallery::Assets&) {
+// The whole frame filled with a linear gradient from `from` at (0, 0) to `to` at (ex, ey).
+void fillFrame(NVGcontext* vg, float w, float h, float ex, float ey, NVGcolor from, NVGcolor to) {
   nvgBeginPath(vg);
   nvgRect(vg, 0, 0, w, h);
-  nvgFillPaint(vg, nvgLinearGradient(vg, 0, 0, w, h, nvgRGBA(255, 0, 0, 255), nvgRGBA(0, 0, 255, 60)));
+  nvgFillPaint(vg, nvgLinearGradient(vg, 0, 0, ex, ey, from, to));
   nvgFill(vg);
+}
+
+// Whole-frame content under small scissors (the way a dirty rectangle clips a redraw): solid,
+// gradient and image fills, a concave (stencilled) fill, strokes and text reaching far past
+// the scissor, rotated and on fractional edges, over a drawn background; then fills under
+// composite operations that write where the scissor mask is 0.
+void drawScissorOutside(NVGcontext* vg, float w, float h, const gallery::Assets& a) {
+  const auto content = [&](float t) {
+    nvgBeginPath(vg);
+    nvgRect(vg, 0, 0, w, h);
+    nvgFillColor(vg, nvgRGBA(40, 120, 200, 200));
+    nvgFill(vg);
+    nvgBeginPath(vg);
+    nvgRoundedRect(vg, 5, 5, w - 10, h - 10, 6);
+    nvgFillPaint(vg, nvgLinearGradient(vg, 0, 0, w, h, nvgRGBA(255, 200, 0, 255), nvgRGBA(0, 60, 255, 120)));
+    nvgFill(vg);
+    nvgBeginPath(vg);
+    nvgMoveTo(vg, 0, h);
+    for (int i = 0; i <= 16; ++i) nvgLineTo(vg, w * float(i) / 16.f, h * (0.2f + 0.6f * float((i * 7 + int(t)) % 5) / 4.f));
+    nvgLineTo(vg, w, h);
+    nvgClosePath(vg);
+    nvgFillColor(vg, nvgRGBA(250, 250, 250, 90));
+    nvgFill(vg);
+    nvgBeginPath(vg);
+    for (int i = 0; i < 6; ++i) {
+      nvgMoveTo(vg, 3 + float(i) * 50, 2);
+      nvgLineTo(vg, w - float(i) * 40, h - 3);
+    }
+    nvgStrokeWidth(vg, 1.5f + t);
+    nvgStrokeColor(vg, nvgRGBA(255, 60, 60, 230));
+    nvgStroke(vg);
+    nvgBeginPath(vg);
+    nvgRect(vg, 0, 0, w, h / 2);
+    nvgFillPaint(vg, nvgImagePattern(vg, 0, 0, 16, 16, 0, a.images[4], 0.7f));
+    nvgFill(vg);
+    if (a.font >= 0) {
+      nvgFontFaceId(vg, a.font);
+      nvgFontSize(vg, 14);
+      nvgFillColor(vg, nvgRGBA(255, 255, 255, 220));
+      for (int i = 0; i < 8; ++i) nvgText(vg, 2, 16 + float(i) * 24, "Scissored text, far past its clip", nullptr);
+    }
+  };
+  fillFrame(vg, w, h, w, 0, nvgRGBA(90, 0, 40, 255), nvgRGBA(0, 90, 40, 140));
+  const float boxes[4][4] = {{40, 30, 60, 20}, {120.25f, 61.5f, 33.5f, 47.75f}, {200, 10, 1, 120}, {10, 150, 300, 0.5f}};
+  for (const auto& b : boxes) {
+    nvgSave(vg);
+    nvgScissor(vg, b[0], b[1], b[2], b[3]);
+    content(b[0] / 100.f);
+    nvgRestore(vg);
+  }
+  nvgSave(vg);
+  nvgTranslate(vg, 250, 120);
+  nvgRotate(vg, 0.4f);
+  nvgScissor(vg, -30, -20, 60, 40);
+  nvgTranslate(vg, -250, -120);
+  content(0.5f);
+  nvgRestore(vg);
+  const int ops[3] = {NVG_COPY, NVG_SOURCE_IN, NVG_DESTINATION_OUT};
+  for (int i = 0; i < 3; ++i) {
+    nvgSave(vg);
+    nvgGlobalCompositeOperation(vg, ops[i]);
+    nvgScissor(vg, 20 + float(i) * 90, 170, 50, 20);
+    nvgBeginPath(vg);
+    nvgRect(vg, float(i) * 90, 160, 90, 40);
+    nvgFillColor(vg, nvgRGBA(0, 255, 120, 160));
+    nvgFill(vg);
+    nvgRestore(vg);
+  }
+}
+
+// Large concave fills (stencil, then a cover pass that tests it), opaque and translucent,
+// with holes and overlapping sub-paths, over a drawn background: past the pixel count where
+// a colour gets its table.
+void drawLargeConcave(NVGcontext* vg, float w, float h, const gallery::Assets&) {
+  fillFrame(vg, w, h, 0, h, nvgRGBA(10, 60, 90, 255), nvgRGBA(120, 20, 60, 200));
+  const auto star = [&](float cx, float cy, float r) {
+    for (int i = 0; i < 10; ++i) {
+      const float a = float(i) * 3.14159265f / 5.f, rr = i % 2 ? r * 0.4f : r;
+      if (i == 0)
+        nvgMoveTo(vg, cx + rr * std::sin(a), cy - rr * std::cos(a));
+      else
+        nvgLineTo(vg, cx + rr * std::sin(a), cy - rr * std::cos(a));
+    }
+    nvgClosePath(vg);
+  };
+  const NVGcolor colours[3] = {nvgRGBA(250, 200, 30, 255), nvgRGBA(30, 220, 250, 140), nvgRGBA(255, 255, 255, 60)};
+  for (int i = 0; i < 3; ++i) {
+    nvgBeginPath(vg);
+    star(60 + float(i) * 100, 70, 60);
+    nvgRect(vg, 20 + float(i) * 100, 130, 90, 60);
+    nvgRect(vg, 40 + float(i) * 100, 145, 40, 30);
+    nvgPathWinding(vg, NVG_HOLE);
+    nvgFillColor(vg, colours[i]);
+    nvgFill(vg);
+  }
+  nvgSave(vg);
+  nvgScissor(vg, 30, 40, 200, 100);
+  nvgBeginPath(vg);
+  star(150, 100, 90);
+  nvgFillColor(vg, nvgRGBA(200, 60, 250, 180));
+  nvgFill(vg);
+  nvgRestore(vg);
+}
+
+// Large translucent solid fills (their colour tables) under every composite operation.
+void drawTranslucentEdges(NVGcontext* vg, float w, float h, const gallery::Assets&) {
+  fillFrame(vg, w, h, w, h, nvgRGBA(255, 0, 0, 255), nvgRGBA(0, 0, 255, 60));
   const int ops[11] = {NVG_SOURCE_OVER, NVG_SOURCE_IN, NVG_SOURCE_OUT, NVG_ATOP, NVG_DESTINATION_OVER, NVG_DESTINATION_IN,
                        NVG_DESTINATION_OUT, NVG_DESTINATION_ATOP, NVG_LIGHTER, NVG_COPY, NVG_XOR};
   for (int i = 0; i < 11; ++i) {
@@ -203,6 +312,8 @@ TEST(FastPaths, EdgeSceneBytesMatchPixelByPixelShading) {
   } scenes[] = {{"image-edges", drawImageEdges},
                 {"scissor-edges", drawScissorEdges},
                 {"scissor-ramp", drawScissorRamp},
+                {"scissor-outside", drawScissorOutside},
+                {"large-concave", drawLargeConcave},
                 {"translucent-edges", drawTranslucentEdges}};
   for (const auto& s : scenes)
     for (float ratio : {1.f, 1.5f, 2.f}) {
