@@ -134,10 +134,11 @@ TEST_F(Prompts, TextFieldsTypeThroughTheirFormatterAndCommitOnTheNextTurn) {
   EXPECT_NE(field->currentEditor(), nullptr);
   EXPECT_TRUE(delegate.ended.empty());  // typed on the next turn
   cfshim::DrainMainQueue();
-  EXPECT_EQ(delegate.ended, (std::vector<std::string>{"712"}));
+  // The field opens with its text selected: the typing replaces "7".
+  EXPECT_EQ(delegate.ended, (std::vector<std::string>{"123"}));
   ASSERT_EQ(script.textEntries.size(), 1u);
   EXPECT_EQ(script.textEntries[0].initial, "7");
-  EXPECT_EQ(script.textEntries[0].delivered, "712");
+  EXPECT_EQ(script.textEntries[0].delivered, "123");
   EXPECT_TRUE(script.textEntries[0].committed);
   EXPECT_FALSE(field->isEditing());
 
@@ -150,7 +151,7 @@ TEST_F(Prompts, TextFieldsTypeThroughTheirFormatterAndCommitOnTheNextTurn) {
   field->setDelegate(nullptr);
   field->removeFromSuperview();
   cfshim::DrainMainQueue();
-  EXPECT_EQ(field->stringValue(), "712");
+  EXPECT_EQ(field->stringValue(), "123");
   EXPECT_EQ(delegate.ended.size(), 1u);
 }
 
