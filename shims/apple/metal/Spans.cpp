@@ -174,7 +174,6 @@ bool zeroOverKeepsBytes() {
   return keeps;
 }
 
-
 // storeSourceOver over a row of m pixels with colours in planes, for byte orders RGBA (R = 0,
 // B = 2) and BGRA (R = 2, B = 0).
 template <int R, int B>
@@ -862,10 +861,12 @@ void SpanShader::Impl::constRun(const RunEdges<I>&, int64_t y, int64_t x0, int64
       for (int64_t i = 0; i < n; ++i) stencilTest(*sd, s[i], ref);
     return;
   }
+  // The cover pass of a stencilled fill: a comparison per pixel and one clear of the tested values.
+  const bool cover = s && isCoverTest(*sd) && (ref & sd->readMask) <= 0xFF;
   // A colour of signed zeros under source-over keeps every byte: only the stencil changes.
   if (sourceOver && src[0] == 0.f && src[1] == 0.f && src[2] == 0.f && src[3] == 0.f && zeroOverKeepsBytes()) {
     if (!s) return;
-    if (isCoverTest(*sd) && (ref & sd->readMask) <= 0xFF) {
+    if (cover) {
       std::memset(s, 0, static_cast<size_t>(n));
       return;
     }
@@ -888,8 +889,6 @@ void SpanShader::Impl::constRun(const RunEdges<I>&, int64_t y, int64_t x0, int64
       pl.kind = ConstPlan::Kind::Table;
     }
   }
-  // The cover test as a comparison per pixel and one clear of the tested values.
-  const bool cover = s && isCoverTest(*sd) && (ref & sd->readMask) <= 0xFF;
   const uint8_t coverMask = cover ? static_cast<uint8_t>(sd->readMask) : 0;
   const uint8_t coverRef = static_cast<uint8_t>(ref & coverMask);
   switch (pl.kind) {
