@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """Checks that the project's libraries depend one way.
 
-Reads the graph `cmake --graphviz` writes for a configured build and fails when two
-project libraries (targets named sp_*) reach each other, printing the cycle. With
+Configures the project afresh in a temporary folder, with the options of the build folder it
+is given (which it leaves untouched), reads the graph `cmake --graphviz` writes and fails when
+two project libraries (targets named sp_*) reach each other, printing the cycle. With
 --print, also prints each project library and the project libraries it links directly.
 
     tools/checks/library_graph.py <build dir> [--print]
@@ -15,10 +16,11 @@ import tempfile
 
 
 def read_graph(build_dir):
+    source, options = read_cache(build_dir)
     with tempfile.TemporaryDirectory() as tmp:
         dot = os.path.join(tmp, "graph.dot")
-        subprocess.run(["cmake", "-S", source_dir(build_dir), "-B", build_dir, f"--graphviz={dot}"],
-                       check=True, stdout=subprocess.DEVNULL)
+        subprocess.run(["cmake", "-S", source, "-B", os.path.join(tmp, "build"), *options,
+                        f"--graphviz={dot}"], check=True, stdout=subprocess.DEVNULL)
         text = open(dot, encoding="utf-8").read()
     names = {}
     for node, label in re.findall(r'^\s*"?(node\d+)"?\s*\[\s*label\s*=\s*"([^"]+)"', text, re.M):
@@ -29,12 +31,22 @@ def read_graph(build_dir):
     return names.values(), edges
 
 
-def source_dir(build_dir):
+def read_cache(build_dir):
+    """The source folder and the -D options (build type, the project's SP_* options) of a build."""
     cache = os.path.join(build_dir, "CMakeCache.txt")
+    source, options = None, []
     for line in open(cache, encoding="utf-8"):
-        if line.startswith("CMAKE_HOME_DIRECTORY:"):
-            return line.split("=", 1)[1].strip()
-    sys.exit(f"{cache}: no CMAKE_HOME_DIRECTORY")
+        entry = re.match(r"^([A-Za-z_][A-Za-z0-9_]*):([A-Z]+)=(.*)$", line.rstrip("\n"))
+        if not entry:
+            continue
+        name, kind, value = entry.groups()
+        if name == "CMAKE_HOME_DIRECTORY":
+            source = value
+        elif name == "CMAKE_BUILD_TYPE" or (name.startswith("SP_") and kind in ("BOOL", "STRING")):
+            options.append(f"-D{name}:{kind}={value}")
+    if not source:
+        sys.exit(f"{cache}: no CMAKE_HOME_DIRECTORY")
+    return source, options
 
 
 def find_cycle(nodes, edges):
