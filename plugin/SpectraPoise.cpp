@@ -8,6 +8,7 @@
 
 #include "graphics/ICanvas.h"
 #include "plugin/typed_value.h"
+#include "plugin/version.h"
 #include "services/updates.h"
 #include "shims/vst3sdk/utf_convert.h"
 
@@ -45,7 +46,7 @@ void SpectraPoise::construct(const Options& options) {
 
   brightloom::updates::Config updates;
   updates.product = "spectrapoise";
-  updates.version = "0.4.10";
+  updates.version = spectrapoise::plugin::kVersion;
   updates.folder = brightloom::updates::makerDataFolder();
   updates.feedUrl = std::string(brightloom::updates::kFeedUrl);
   updateCheck_ = std::make_shared<brightloom::updates::UpdateCheck>(std::move(updates));

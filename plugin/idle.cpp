@@ -9,6 +9,7 @@
 #include "graphics/ITextControl.h"
 #include "plugin/SpectraPoise.h"
 #include "plugin/panel_roles.h"
+#include "plugin/version.h"
 
 using namespace spectrapoise::plugin;
 
@@ -160,7 +161,7 @@ void SpectraPoise::refreshShades() {
 }
 
 std::string SpectraPoise::footerText() const {
-  return "SpectraPoise 0.4.10 · " + std::to_string(GetLatency()) + " samples latency";
+  return std::string("SpectraPoise ") + kVersion + " · " + std::to_string(GetLatency()) + " samples latency";
 }
 
 void SpectraPoise::refreshFooter() {

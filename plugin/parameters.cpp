@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "plugin/version.h"
+
 namespace spectrapoise::plugin {
 
 namespace {
@@ -96,7 +98,7 @@ const plugkit::Config& productConfig() {
     k.name = "SpectraPoise";
     k.product = "SpectraPoise";
     k.maker = "Brightloom";
-    k.version = 0x040A;
+    k.version = kVersionCode;
     k.pluginCode = static_cast<int>(plugkit::FourCC("BrSp"));
     k.makerCode = static_cast<int>(plugkit::FourCC("Brlm"));
     k.latency = 0;

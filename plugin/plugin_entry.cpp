@@ -6,6 +6,7 @@
 #include "framework/vst3/PluginEntry.h"
 #include "platform/mac/ICanvasMac.h"
 #include "plugin/SpectraPoise.h"
+#include "plugin/version.h"
 
 namespace plugkit {
 
@@ -17,7 +18,7 @@ const ModuleInfo& GetModuleInfo() {
       {0xF2AEE70D, 0x00DE4F4E, 0x42726C6D /* 'Brlm' */, 0x42725370 /* 'BrSp' */},
       "SpectraPoise",
       "Fx|Analyzer|Mastering",
-      "0.4.10",
+      spectrapoise::plugin::kVersion,
       "VST 3.8.1",
   };
   return info;

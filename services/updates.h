@@ -32,7 +32,7 @@ std::filesystem::path makerDataFolder();
 
 struct Config {
   std::string product;  // key of the product's entry in the feed, e.g. "spectrapoise"
-  std::string version;  // running version, e.g. "0.4.10"
+  std::string version;  // running version, e.g. "1.2.3"
   std::filesystem::path folder;
   std::string feedUrl;
   std::function<std::int64_t()> now;                               // Unix seconds

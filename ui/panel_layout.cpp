@@ -8,6 +8,7 @@
 #include "graphics/ISVGControl.h"
 #include "graphics/ITextControl.h"
 #include "plugin/parameters.h"
+#include "plugin/version.h"
 #include "ui/chips.h"
 #include "ui/corner_scale.h"
 #include "ui/loudness_control.h"
@@ -212,7 +213,7 @@ bool layOutPanel(ICanvas& g, EditorServices& plug, bool hostBypassed) {
   auto* pill = new UpdatePillControl(IRECT(364, 41, 524, 65), IColor(255, 252, 120, 92), IColor(255, 253, 146, 124),
                                      IColor(255, 10, 10, 10), texts.pill, plug.updateCheck().get(), titleRelayout(g));
   SettingsMenuControl* settings =
-      attach(g, new SettingsMenuControl(settingsActions(plug, pill), kVersionText));
+      attach(g, new SettingsMenuControl(settingsActions(plug, pill), kVersion));
   attach(g, pill);
 
   if (IPanelControl* s = attach(g, shade(IRECT(10, 74, 630, 360)), kNoTag, kBypassShade))

@@ -14,8 +14,6 @@
 
 namespace balance_panel {
 
-// The product's version, as the settings menu's title line shows it.
-inline constexpr const char* kVersionText = "0.4.10";
 // The logo's resource file.
 inline constexpr const char* kLogoFile = "spectrapoise-lockup.svg";
 

@@ -6,6 +6,7 @@
 #include <set>
 #include <string>
 
+#include "plugin/version.h"
 #include "shims/vst3sdk/utf_convert.h"
 #include "tools/testhost/module.h"
 
@@ -68,7 +69,7 @@ TEST(Bundle, FactoryAndClassDescription) {
   EXPECT_EQ(ci.classFlags, 2u);
   EXPECT_STREQ(ci.subCategories, "Fx|Analyzer|Mastering");
   EXPECT_STREQ(ci.vendor, "");
-  EXPECT_STREQ(ci.version, "0.4.10");
+  EXPECT_STREQ(ci.version, spectrapoise::plugin::kVersion);
   EXPECT_STREQ(ci.sdkVersion, "VST 3.8.1");
 
   ASSERT_NE(module->factory3(), nullptr);
@@ -76,7 +77,7 @@ TEST(Bundle, FactoryAndClassDescription) {
   ASSERT_EQ(module->factory3()->getClassInfoUnicode(0, &wi), kResultOk);
   EXPECT_EQ(std::memcmp(wi.cid, ci.cid, 16), 0);
   EXPECT_EQ(vst3shim::utf16ToUtf8(reinterpret_cast<const char16_t*>(wi.name), PClassInfo::kNameSize), "SpectraPoise");
-  EXPECT_EQ(vst3shim::utf16ToUtf8(reinterpret_cast<const char16_t*>(wi.version), PClassInfoW::kVersionSize), "0.4.10");
+  EXPECT_EQ(vst3shim::utf16ToUtf8(reinterpret_cast<const char16_t*>(wi.version), PClassInfoW::kVersionSize), spectrapoise::plugin::kVersion);
   EXPECT_EQ(vst3shim::utf16ToUtf8(reinterpret_cast<const char16_t*>(wi.sdkVersion), PClassInfoW::kVersionSize),
             "VST 3.8.1");
   EXPECT_EQ(vst3shim::utf16ToUtf8(reinterpret_cast<const char16_t*>(wi.vendor), PClassInfoW::kVendorSize), "");

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "plugin/version.h"
 #include "tests/support/test_plugin/test_plugin.h"
 #include "tools/testhost/host_objects.h"
 
@@ -121,12 +122,15 @@ TEST(ApiBase, CompareStateAndImportantParameters) {
 TEST(ApiBase, VersionTextsAndDefaults) {
   sptest::TestPlugin plug;
   StringBuf text;
-  EXPECT_EQ(plug.GetPluginVersion(true), 410);
+  using spectrapoise::plugin::kVersion, spectrapoise::plugin::kVersionCode;
+  // As decimal digits: major x 10000 + minor x 100 + bug-fix (0.4.10 gives 410).
+  EXPECT_EQ(plug.GetPluginVersion(true),
+            (kVersionCode >> 16) * 10000 + ((kVersionCode >> 8) & 0xFF) * 100 + (kVersionCode & 0xFF));
   plug.GetPluginVersionStr(text);
-  EXPECT_STREQ(text.Get(), "v0.4.10");
+  EXPECT_EQ(std::string(text.Get()), std::string("v") + kVersion);
   EXPECT_STREQ(plug.GetAPIStr(), "VST3");
   plug.GetBuildInfoStr(text, "Jan  1 2025", "12:34:56");
-  EXPECT_STREQ(text.Get(), "v0.4.10 VST3 (x86-64), built on Jan  1 2025 at 12:34 ");
+  EXPECT_EQ(std::string(text.Get()), std::string("v") + kVersion + " VST3 (x86-64), built on Jan  1 2025 at 12:34 ");
   EXPECT_TRUE(plug.OnHostRequestingSupportedViewConfiguration(0, 0));
   EXPECT_FALSE(plug.OnHostRequestingSupportedViewConfiguration(640, 400));
   char note[8] = "x";

@@ -8,6 +8,7 @@
 #include "engine/targets/target_files.h"
 #include "tests/support/plugin/editor_fixture.h"
 #include "tests/support/canvas/event_driver.h"
+#include "plugin/version.h"
 
 namespace {
 
@@ -15,6 +16,11 @@ using namespace sp::test;
 using namespace spectrapoise::plugin;
 
 class Idle : public EditorFixture {};
+
+// The footer as the idle tick writes it for a latency.
+std::string footer(int latency) {
+  return std::string("SpectraPoise ") + kVersion + " \xC2\xB7 " + std::to_string(latency) + " samples latency";
+}
 
 TEST_F(Idle, ShadesFollowBypassCorrectAndFreeze) {
   tick();
@@ -85,18 +91,18 @@ TEST_F(Idle, LiveControlsAreRedrawnEveryTick) {
 
 TEST_F(Idle, FooterIsWrittenWhenItChanges) {
   tick();
-  EXPECT_STREQ(panel.footer->GetStr(), "SpectraPoise 0.4.10 \xC2\xB7 0 samples latency");
+  EXPECT_STREQ(panel.footer->GetStr(), footer(0).c_str());
   EXPECT_EQ(panel.footer->sets, 1);
   tick();
   EXPECT_EQ(panel.footer->sets, 1);
   plug->SetLatency(64);
   tick();
-  EXPECT_STREQ(panel.footer->GetStr(), "SpectraPoise 0.4.10 \xC2\xB7 64 samples latency");
+  EXPECT_STREQ(panel.footer->GetStr(), footer(64).c_str());
   // A new editor gets it again.
   closeEditor();
   openEditor();
   tick();
-  EXPECT_STREQ(panel.footer->GetStr(), "SpectraPoise 0.4.10 \xC2\xB7 64 samples latency");
+  EXPECT_STREQ(panel.footer->GetStr(), footer(64).c_str());
 }
 
 TEST_F(Idle, AccentChangeRebuildsTheEditorOnce) {
@@ -108,7 +114,7 @@ TEST_F(Idle, AccentChangeRebuildsTheEditorOnce) {
   EXPECT_EQ(layouts, before + 1);
   // The new controls carry the parameters' values and the footer.
   EXPECT_DOUBLE_EQ(panel.correctKnob->GetValue(), 1.0);
-  EXPECT_STREQ(panel.footer->GetStr(), "SpectraPoise 0.4.10 \xC2\xB7 0 samples latency");
+  EXPECT_STREQ(panel.footer->GetStr(), footer(0).c_str());
   tick();
   EXPECT_EQ(layouts, before + 1);
   plug->setAccentIndex(1);  // the same accent: nothing

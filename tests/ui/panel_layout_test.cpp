@@ -16,6 +16,7 @@
 #include "graphics/IPanelControl.h"
 #include "graphics/ISVGControl.h"
 #include "graphics/ITextControl.h"
+#include "plugin/version.h"
 #include "tests/support/canvas/draw_ops.h"
 #include "tests/ui/product_panel.h"
 #include "ui/chips.h"
@@ -272,11 +273,11 @@ TEST_F(PanelLayout, TheTitleShowsTheTrackLabelOrTheProductName) {
 
 TEST_F(PanelLayout, TheFooterIsWrittenAgainByTheFirstTickAfterALayout) {
   tick();
-  EXPECT_STREQ(static_cast<ITextControl*>(tagged(1))->GetStr(), "SpectraPoise 0.4.10 \xC2\xB7 0 samples latency");
+  EXPECT_STREQ(static_cast<ITextControl*>(tagged(1))->GetStr(), (std::string("SpectraPoise ") + spectrapoise::plugin::kVersion + " \xC2\xB7 0 samples latency").c_str());
   relayOut();
   EXPECT_STREQ(static_cast<ITextControl*>(tagged(1))->GetStr(), "");
   tick();
-  EXPECT_STREQ(static_cast<ITextControl*>(tagged(1))->GetStr(), "SpectraPoise 0.4.10 \xC2\xB7 0 samples latency");
+  EXPECT_STREQ(static_cast<ITextControl*>(tagged(1))->GetStr(), (std::string("SpectraPoise ") + spectrapoise::plugin::kVersion + " \xC2\xB7 0 samples latency").c_str());
 }
 
 // ---------------------------------------------------------------------------------------

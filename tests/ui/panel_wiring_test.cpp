@@ -10,6 +10,7 @@
 #include <string>
 
 #include "engine/dsp/correction_filters.h"
+#include "plugin/version.h"
 #include "services/updates.h"
 #include "tests/ui/panel_fixture.h"
 #include "tests/ui/product_panel.h"
@@ -250,7 +251,7 @@ TEST_F(PanelWiring, TheUpdateItemSwitchesChecksAndRedrawsThePill) {
   chooseSetting(16);
   EXPECT_EQ(shownItems(0)[16], "Check for updates");
   EXPECT_EQ(platform.menus[0].menu.items[16].flags, IPopupMenu::Item::kChecked);
-  EXPECT_EQ(shownItems(0)[18], "SpectraPoise 0.4.10");
+  EXPECT_EQ(shownItems(0)[18], std::string("SpectraPoise ") + spectrapoise::plugin::kVersion);
   EXPECT_FALSE(checker.enabled());
   EXPECT_TRUE(fs::exists(checker.offFile()));
   chooseSetting(16);

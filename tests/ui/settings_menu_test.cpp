@@ -18,7 +18,7 @@ const std::vector<std::string> kItems = {
     "Resolution: fine (1/3 octave)", "Resolution: medium (1/2 octave)", "Resolution: smooth (1 octave)", "",
     "Green", "Red", "Orange", "Blue", "Purple", "DAW color", "",
     "Window 0.75x", "Window 1x", "Window 1.5x", "Window 2x", "",
-    "Check for updates", "", "SpectraPoise 0.4.10"};
+    "Check for updates", "", "SpectraPoise 9.8.76"};
 
 class SettingsMenu : public PanelTest {
 protected:
@@ -39,7 +39,7 @@ protected:
       };
     }
     a.updateItem = [this](int i) { calls.push_back("update " + std::to_string(i)); };
-    return attach(new SettingsMenuControl(std::move(a), "0.4.10"));
+    return attach(new SettingsMenuControl(std::move(a), "9.8.76"));
   }
   // Opens the menu and answers nothing: the menu as shown.
   sp::test::MenuSnapshot open(SettingsMenuControl& menu) {
@@ -106,7 +106,7 @@ TEST_F(SettingsMenu, ChecksFollowTheGetters) {
   SettingsMenuControl* bare = make(false, false);
   const sp::test::MenuSnapshot m = open(*bare);
   EXPECT_EQ(m.items.size(), 17u);
-  EXPECT_EQ(m.items[16].text, "SpectraPoise 0.4.10");
+  EXPECT_EQ(m.items[16].text, "SpectraPoise 9.8.76");
   EXPECT_EQ(checked(m), (std::vector<int>{0, 4, 12}));
 }
 

@@ -65,7 +65,7 @@ void attachBusyPanel(ICanvas* g) {
                                      [value](ICanvas& gr, const IRECT& r) { drawKnob(gr, r, value); }));
   }
   g->AttachControl(new DrawControl(IRECT(10, 390, 630, 400), [](ICanvas& gr, const IRECT& r) {
-    gr.DrawText(IText(8.f, IColor(120, 250, 250, 250)), "SpectraPoise 0.4.10 · Balanced", r);
+    gr.DrawText(IText(8.f, IColor(120, 250, 250, 250)), "SpectraPoise 1.2.3 · Balanced", r);
   }));
 }
 
