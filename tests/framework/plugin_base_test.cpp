@@ -123,7 +123,7 @@ TEST(ApiBase, VersionTextsAndDefaults) {
   sptest::TestPlugin plug;
   StringBuf text;
   using spectrapoise::plugin::kVersion, spectrapoise::plugin::kVersionCode;
-  // As decimal digits: major x 10000 + minor x 100 + bug-fix (0.4.10 gives 410).
+  // As decimal digits: major x 10000 + minor x 100 + bug-fix (1.2.3 gives 10203).
   EXPECT_EQ(plug.GetPluginVersion(true),
             (kVersionCode >> 16) * 10000 + ((kVersionCode >> 8) & 0xFF) * 100 + (kVersionCode & 0xFF));
   plug.GetPluginVersionStr(text);
