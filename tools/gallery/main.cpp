@@ -9,7 +9,7 @@
 
 #include "render/metal/nanovg_mtl.h"
 #include "shims/apple/metal/Metal.h"
-#include "tools/gallery/Png.h"
+#include "tools/png/Png.h"
 #include "tools/gallery/Scenes.h"
 
 namespace {
@@ -26,7 +26,7 @@ bool drawToPng(NVGcontext* vg, MVGframebuffer* fb, int w, int h, float ratio, co
   std::vector<uint8_t> rgba(size_t(w) * size_t(h) * 4);
   mvgReadPixels(vg, fb->image, 0, 0, w, h, rgba.data());
   mvgBindFramebuffer(nullptr);
-  return gallery::writePremultipliedPng(path, w, h, rgba);
+  return pngfile::writePremultipliedPng(path, w, h, rgba);
 }
 
 }  // namespace
@@ -76,7 +76,7 @@ int main(int argc, char** argv) {
     front->getBytes(px.data(), front->width() * 4, mtl::Region::make2D(0, 0, front->width(), front->height()), 0);
     for (size_t i = 0; i < px.size(); i += 4) std::swap(px[i], px[i + 2]);
     const std::string path = (out / "window.png").string();
-    if (gallery::writePremultipliedPng(path, int(front->width()), int(front->height()), px))
+    if (pngfile::writePremultipliedPng(path, int(front->width()), int(front->height()), px))
       std::printf("%s\n", path.c_str());
     else
       ++failures;

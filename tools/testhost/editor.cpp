@@ -2,7 +2,7 @@
 
 #include "framework/FileWrite.h"
 #include "shims/apple/appkit/AppKit.h"
-#include "tools/gallery/Png.h"
+#include "tools/png/Png.h"
 #include "tools/testhost/audio_files.h"
 
 namespace testhost {
@@ -39,7 +39,7 @@ std::vector<uint8_t> EditorWindow::picture(int& width, int& height) const {
 bool EditorWindow::writePng(const std::string& path, std::string& error) const {
   int w = 0, h = 0;
   const std::vector<uint8_t> rgba = picture(w, h);
-  const std::string png = gallery::encodePremultipliedPng(w, h, rgba);
+  const std::string png = pngfile::encodePremultipliedPng(w, h, rgba);
   if (png.empty() || !plugkit::WriteThroughTemporary(path, png, [&] { return temporaryNameBeside(path); })) {
     error = "cannot write " + path;
     return false;

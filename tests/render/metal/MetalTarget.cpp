@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "tests/support/temp_dir.h"
-#include "tools/gallery/Png.h"
+#include "tools/png/Png.h"
 
 namespace sp::test {
 
@@ -46,7 +46,7 @@ std::string savePng(const std::string& name, int w, int h, const std::vector<uin
   std::error_code ec;
   std::filesystem::create_directories(folder, ec);
   const std::string path = (folder / (name + ".png")).string();
-  gallery::writePremultipliedPng(path, w, h, rgba);
+  pngfile::writePremultipliedPng(path, w, h, rgba);
   return path;
 }
 

@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
-namespace gallery {
+namespace pngfile {
 
 // Writes premultiplied RGBA rows (top row first) as a straight-alpha PNG.
 bool writePremultipliedPng(const std::string& path, int w, int h, const std::vector<uint8_t>& rgba);
 // The same PNG file's bytes (empty when the rows do not fit w x h or encoding fails).
 std::string encodePremultipliedPng(int w, int h, const std::vector<uint8_t>& rgba);
 
-}  // namespace gallery
+}  // namespace pngfile

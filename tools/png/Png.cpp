@@ -1,5 +1,5 @@
 // PNG writing through stb_image_write (header-only, private to this file).
-#include "tools/gallery/Png.h"
+#include "tools/png/Png.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -7,7 +7,7 @@
 #include <new>
 #include <unordered_set>
 
-namespace gallery {
+namespace pngfile {
 namespace {
 
 // The encoder's buffers, tracked while one encoding runs on this thread: the encoder assumes
@@ -67,11 +67,11 @@ int tracked(Encode&& encode) {
 }
 
 }  // namespace
-}  // namespace gallery
+}  // namespace pngfile
 
-#define STBIW_MALLOC(size) gallery::encoderMalloc(size)
-#define STBIW_REALLOC(p, size) gallery::encoderRealloc(p, size)
-#define STBIW_FREE(p) gallery::encoderFree(p)
+#define STBIW_MALLOC(size) pngfile::encoderMalloc(size)
+#define STBIW_REALLOC(p, size) pngfile::encoderRealloc(p, size)
+#define STBIW_FREE(p) pngfile::encoderFree(p)
 #define STB_IMAGE_WRITE_STATIC
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #pragma GCC diagnostic push
@@ -79,7 +79,7 @@ int tracked(Encode&& encode) {
 #include <stb/stb_image_write.h>
 #pragma GCC diagnostic pop
 
-namespace gallery {
+namespace pngfile {
 
 namespace {
 
@@ -116,4 +116,4 @@ std::string encodePremultipliedPng(int w, int h, const std::vector<uint8_t>& rgb
   return bytes;
 }
 
-}  // namespace gallery
+}  // namespace pngfile
