@@ -23,6 +23,11 @@ class IPopupMenu;
 struct IMouseInfo;
 }  // namespace plugkit::canvas
 
+// The Cocoa classes of the platform layer (this view, its text field, menus and formatter)
+// carry the product and format in their names: Objective-C classes share one flat namespace
+// in the host's process, so two plug-ins built on this framework would otherwise register the
+// same class names and one would get the other's code. They stay outside C++ namespaces for
+// the same reason.
 class ICanvasTextField_vSpectraPoise_vst3;
 
 class ICanvasView_vSpectraPoise_vst3 : public NSView, public NSTextFieldDelegate, public NSDraggingSource {
