@@ -9,7 +9,7 @@
 
 #include "render/metal/nanovg_mtl.h"
 #include "shims/apple/metal/Metal.h"
-#include "tools/png/Png.h"
+#include "tools/png/png_file.h"
 #include "tools/gallery/Scenes.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include "framework/FileWrite.h"
 #include "shims/apple/appkit/AppKit.h"
-#include "tools/png/Png.h"
+#include "tools/png/png_file.h"
 #include "tools/testhost/audio_files.h"
 
 namespace testhost {

@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "tests/support/temp_dir.h"
-#include "tools/png/Png.h"
+#include "tools/png/png_file.h"
 
 namespace sp::test {
 

@@ -1,5 +1,5 @@
 // PNG writing through stb_image_write (header-only, private to this file).
-#include "tools/png/Png.h"
+#include "tools/png/png_file.h"
 
 #include <algorithm>
 #include <cstddef>
