@@ -21,8 +21,6 @@ enum : int {
   kFlagDoubleBuffer = 1 << 12,
   kFlagTripleBuffer = 1 << 13,
 };
-// The back end's own image flag: the texture belongs to someone else.
-constexpr int kImageNoDelete = 1 << 16;
 constexpr int kMaxTextureSide = 16384;
 
 enum CallType : int { kCallNone = 0, kCallFill = 1, kCallConvexFill = 2, kCallStroke = 3, kCallTriangles = 4 };
