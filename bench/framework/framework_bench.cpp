@@ -12,7 +12,7 @@ namespace {
 
 // Parameter 2 ("Low Crossover", 60..800 Hz, exponential).
 void BM_FromNormalized_ShapeExp(benchmark::State& state) {
-  sptest::TestPlugin plug;
+  sp::test::TestPlugin plug;
   const plugkit::IParam& param = *plug.GetParam(2);
   double n = 0.0;
   for (auto _ : state) {

@@ -14,7 +14,7 @@ namespace {
 using namespace Steinberg;
 using namespace Steinberg::Vst;
 
-std::unique_ptr<testhost::Plugin> makePlugin(sptest::TestPlugin* plug) {
+std::unique_ptr<testhost::Plugin> makePlugin(sp::test::TestPlugin* plug) {
   std::string error;
   auto host = testhost::Plugin::adopt(static_cast<IAudioProcessor*>(plug), error);
   host->initialize(nullptr);
@@ -23,7 +23,7 @@ std::unique_ptr<testhost::Plugin> makePlugin(sptest::TestPlugin* plug) {
 
 void BM_Process_Stereo32_18Queues(benchmark::State& state) {
   const int n = static_cast<int>(state.range(0));
-  auto host = makePlugin(new sptest::TestPlugin());
+  auto host = makePlugin(new sp::test::TestPlugin());
   host->setup(48000, n, kSample32);
   host->start();
   testhost::AudioBlock block(2, 2, n, kSample32);
@@ -68,7 +68,7 @@ void BM_Anchor_PlainLoops(benchmark::State& state) {
 BENCHMARK(BM_Anchor_PlainLoops)->Arg(64)->Arg(512);
 
 // A plug-in whose state carries 16 KB besides its parameters.
-struct BigState : sptest::TestPlugin {
+struct BigState : sp::test::TestPlugin {
   std::string extra = std::string(16 * 1024 - 148, 'x');
   bool SerializeState(plugkit::IByteChunk& chunk) const override {
     return SerializeParams(chunk) && chunk.PutBytes(extra.data(), static_cast<int>(extra.size()));

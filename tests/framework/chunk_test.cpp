@@ -99,7 +99,7 @@ TEST(ByteChunk, StringStopsAtAZeroByte) {
 
 class ParamBlock : public ::testing::Test {
 protected:
-  sptest::TestPlugin plug;
+  sp::test::TestPlugin plug;
 };
 
 TEST_F(ParamBlock, EighteenParametersTake144Bytes) {
@@ -109,7 +109,7 @@ TEST_F(ParamBlock, EighteenParametersTake144Bytes) {
   ASSERT_TRUE(plug.SerializeParams(chunk));
   EXPECT_EQ(chunk.Size(), 144);
 
-  sptest::TestPlugin other;
+  sp::test::TestPlugin other;
   other.clearLog();
   EXPECT_EQ(other.UnserializeParams(chunk, 0), 144);
   EXPECT_DOUBLE_EQ(other.GetParam(1)->Value(), -20);

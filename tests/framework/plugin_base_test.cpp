@@ -34,7 +34,7 @@ TEST(HostIdentification, NamesTable) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name.substr(0, 40));
-    sptest::TestPlugin plug;
+    sp::test::TestPlugin plug;
     EXPECT_EQ(plug.GetHost(), plugkit::kHostUninit);
     plug.clearLog();
     plug.SetHost(c.name.c_str(), 0);
@@ -42,7 +42,7 @@ TEST(HostIdentification, NamesTable) {
     EXPECT_EQ(plug.GetHostName(), c.name);
     EXPECT_EQ(plug.countInLog("OnHostIdentified"), 1);
   }
-  sptest::TestPlugin plug;
+  sp::test::TestPlugin plug;
   plug.SetHost(nullptr, 0);
   EXPECT_EQ(plug.GetHost(), plugkit::kHostUnknown);
 }
@@ -62,7 +62,7 @@ protected:
     plug.setComponentHandler(nullptr);
     handler->release();
   }
-  sptest::TestPlugin plug;
+  sp::test::TestPlugin plug;
   testhost::ComponentHandler* handler;
 };
 
@@ -102,7 +102,7 @@ TEST_F(EditorEdits, ResizeWithoutPlatformResizeAsksNobody) {
 }
 
 TEST(ApiBase, CompareStateAndImportantParameters) {
-  sptest::TestPlugin plug;
+  sp::test::TestPlugin plug;
   std::vector<double> data(20, 0.0);
   for (int i = 0; i < 18; ++i) data[static_cast<size_t>(i + 2)] = plug.GetParam(i)->Value();
   const auto* bytes = reinterpret_cast<const uint8_t*>(data.data());
@@ -120,7 +120,7 @@ TEST(ApiBase, CompareStateAndImportantParameters) {
 }
 
 TEST(ApiBase, VersionTextsAndDefaults) {
-  sptest::TestPlugin plug;
+  sp::test::TestPlugin plug;
   StringBuf text;
   using spectrapoise::plugin::kVersion, spectrapoise::plugin::kVersionCode;
   // As decimal digits: major x 10000 + minor x 100 + bug-fix (1.2.3 gives 10203).
@@ -142,7 +142,7 @@ TEST(ApiBase, VersionTextsAndDefaults) {
 }
 
 TEST(ApiBase, ParameterHelpers) {
-  sptest::TestPlugin plug;
+  sp::test::TestPlugin plug;
   plug.GetParam(5)->Set(80);
   plug.CopyParamValues(5, 6, 1);
   EXPECT_DOUBLE_EQ(plug.GetParam(6)->Value(), 80);
@@ -160,7 +160,7 @@ TEST(ApiBase, ParameterHelpers) {
 }
 
 TEST(ApiBase, DelegateDefaultsForwardToTheHooks) {
-  struct Messages : sptest::TestPlugin {
+  struct Messages : sp::test::TestPlugin {
     std::vector<std::string> seen;
     bool OnMessage(int msgTag, int ctrlTag, int, const void*) override {
       seen.push_back(std::to_string(msgTag) + "/" + std::to_string(ctrlTag));

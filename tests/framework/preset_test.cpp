@@ -11,14 +11,14 @@
 namespace {
 
 plugkit::Config configWithPresets(int presets, bool chunks) {
-  plugkit::Config c = sptest::productConfig();
+  plugkit::Config c = sp::test::productConfig();
   c.presetCount = presets;
   c.stateIsChunk = chunks;
   return c;
 }
 
 TEST(Presets, FirstRestoreOfAFreshPresetMakesAUserPreset) {
-  sptest::TestPlugin plug;
+  sp::test::TestPlugin plug;
   EXPECT_STREQ(plug.GetPresetName(0), "empty");
   plug.GetParam(5)->Set(70);
   plug.clearLog();
@@ -39,14 +39,14 @@ TEST(Presets, FirstRestoreOfAFreshPresetMakesAUserPreset) {
 }
 
 TEST(Presets, OneEmptyPresetSerialisesToTenBytes) {
-  sptest::TestPlugin plug;
+  sp::test::TestPlugin plug;
   plugkit::IByteChunk chunk;
   ASSERT_TRUE(plug.SerializePresets(chunk));
   EXPECT_EQ(chunk.Size(), 10);
 }
 
 TEST(Presets, FillingAndTheListChunkRoundTrip) {
-  sptest::TestPlugin plug(configWithPresets(3, true));
+  sp::test::TestPlugin plug(configWithPresets(3, true));
   std::initializer_list<double> values = {1, -20, 300, 7000, 1, 10, 20, 30, 40, 5, 0, 1, 2, 3, 4, 2500, 60, 5};
   ASSERT_TRUE(plug.MakePreset("all", values));
   ASSERT_TRUE(plug.MakePresetFromNamedParams("named", {{1, -30.0}, {16, 90.0}}));
@@ -65,7 +65,7 @@ TEST(Presets, FillingAndTheListChunkRoundTrip) {
 
   plugkit::IByteChunk list;
   ASSERT_TRUE(plug.SerializePresets(list));
-  sptest::TestPlugin other(configWithPresets(3, true));
+  sp::test::TestPlugin other(configWithPresets(3, true));
   EXPECT_EQ(other.UnserializePresets(list, 0), list.Size());
   EXPECT_STREQ(other.GetPresetName(2), "blob");
   ASSERT_TRUE(other.RestorePreset("all"));
@@ -85,18 +85,18 @@ TEST(ProgramFiles, ChunkAndParameterVariantsRoundTrip) {
     SCOPED_TRACE(chunks ? "FPCh" : "FxCk");
     const std::string fxp = (dir / (chunks ? "a.fxp" : "b.fxp")).string();
     const std::string fxb = (dir / (chunks ? "a.fxb" : "b.fxb")).string();
-    sptest::TestPlugin plug(configWithPresets(2, chunks));
+    sp::test::TestPlugin plug(configWithPresets(2, chunks));
     plug.GetParam(2)->Set(400);
     plug.ModifyCurrentPreset("mine");
     ASSERT_TRUE(plug.SavePresetAsFXP(fxp.c_str()));
     ASSERT_TRUE(plug.SaveBankAsFXB(fxb.c_str()));
 
-    sptest::TestPlugin other(configWithPresets(2, chunks));
+    sp::test::TestPlugin other(configWithPresets(2, chunks));
     ASSERT_TRUE(other.LoadPresetFromFXP(fxp.c_str()));
     EXPECT_NEAR(other.GetParam(2)->Value(), 400, chunks ? 0 : 0.01);
     EXPECT_STREQ(other.GetPresetName(0), "mine");
 
-    sptest::TestPlugin third(configWithPresets(2, chunks));
+    sp::test::TestPlugin third(configWithPresets(2, chunks));
     ASSERT_TRUE(third.LoadBankFromFXB(fxb.c_str()));
     EXPECT_STREQ(third.GetPresetName(0), "mine");
     EXPECT_NEAR(third.GetParam(2)->Value(), 400, chunks ? 0 : 0.01);
@@ -105,7 +105,7 @@ TEST(ProgramFiles, ChunkAndParameterVariantsRoundTrip) {
 
 TEST(ProgramFiles, DamagedFilesChangeNothing) {
   sp::test::TempDir dir;
-  sptest::TestPlugin plug(configWithPresets(1, true));
+  sp::test::TestPlugin plug(configWithPresets(1, true));
   const std::string good = (dir / "good.fxp").string();
   ASSERT_TRUE(plug.SavePresetAsFXP(good.c_str()));
   const std::string bytes = sp::test::readFile(good);
@@ -123,7 +123,7 @@ TEST(ProgramFiles, DamagedFilesChangeNothing) {
     SCOPED_TRACE(c.what);
     const auto path = dir / "bad.fxp";
     ASSERT_TRUE(sp::test::writeFile(path, c.bytes));
-    sptest::TestPlugin other(configWithPresets(1, true));
+    sp::test::TestPlugin other(configWithPresets(1, true));
     other.GetParam(1)->Set(-30);
     EXPECT_FALSE(other.LoadPresetFromFXP(path.c_str()));
     EXPECT_FALSE(other.LoadBankFromFXB(path.c_str()));
@@ -140,16 +140,16 @@ TEST(ProgramFiles, SavingNeverWritesThroughALinkBesideTheTarget) {
   ASSERT_TRUE(sp::test::writeFile(victim, "keep me"));
   const auto fxp = dir / "a.fxp";
   std::filesystem::create_symlink(victim, fxp.string() + ".partial");
-  sptest::TestPlugin plug(configWithPresets(1, true));
+  sp::test::TestPlugin plug(configWithPresets(1, true));
   ASSERT_TRUE(plug.SavePresetAsFXP(fxp.c_str()));
   EXPECT_EQ(sp::test::readFile(victim), "keep me");
-  sptest::TestPlugin other(configWithPresets(1, true));
+  sp::test::TestPlugin other(configWithPresets(1, true));
   EXPECT_TRUE(other.LoadPresetFromFXP(fxp.c_str()));
 }
 
 TEST(PresetDumps, SourceTextCallsTheFillingOperations) {
   sp::test::TempDir dir;
-  sptest::TestPlugin plug;
+  sp::test::TestPlugin plug;
   plug.RestorePreset(0);
   const auto path = dir / "dump.txt";
   ASSERT_TRUE(plug.DumpMakePresetSrc(path.c_str()));

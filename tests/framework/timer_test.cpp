@@ -185,7 +185,7 @@ TEST(Timer, ExceptionsEndInTheTick) {
 // The plug-in's tick: drains the queues, then OnIdle; skipped while one runs.
 TEST(PluginTick, NestedLoopInsideATickSkipsTheInnerTick) {
   cfshim::ManualRunLoop loop;
-  sptest::TestPlugin plug;
+  sp::test::TestPlugin plug;
   int idleDuringNested = -1;
   plug.insideIdle = [&] {
     loop.advance(60);  // a modal dialog's loop: the timer fires in it
@@ -200,7 +200,7 @@ TEST(PluginTick, NestedLoopInsideATickSkipsTheInnerTick) {
 
 TEST(PluginTick, ThrowingIdleLeavesTheTimerRunning) {
   cfshim::ManualRunLoop loop;
-  sptest::TestPlugin plug;
+  sp::test::TestPlugin plug;
   plug.throwInIdle = true;
   loop.advance(40);
   EXPECT_EQ(plug.countInLog("OnIdle"), 2);
@@ -208,7 +208,7 @@ TEST(PluginTick, ThrowingIdleLeavesTheTimerRunning) {
 
 TEST(PluginTick, StopTimerIsIdempotentAndFinal) {
   cfshim::ManualRunLoop loop;
-  sptest::TestPlugin plug;
+  sp::test::TestPlugin plug;
   plug.StopTimer();
   plug.StopTimer();
   loop.advance(100);
@@ -217,7 +217,7 @@ TEST(PluginTick, StopTimerIsIdempotentAndFinal) {
 
 TEST(PluginTick, NoLoopMeansNoTickAndNoThreadUntilOneIsOffered) {
   const int threadsBefore = threadCount();
-  auto local = std::make_unique<sptest::TestPlugin>();
+  auto local = std::make_unique<sp::test::TestPlugin>();
   local->pendingRequest = true;
   EXPECT_EQ(threadCount(), threadsBefore);
   EXPECT_FALSE(local->GetTimer()->IsDriven());
@@ -252,7 +252,7 @@ TEST(PluginTick, NoLoopMeansNoTickAndNoThreadUntilOneIsOffered) {
 }
 
 TEST(PluginTick, OwedTickRunsOnlyWithoutALoop) {
-  sptest::TestPlugin plug;
+  sp::test::TestPlugin plug;
   plug.pendingRequest = true;
   EXPECT_TRUE(plug.RunOwedTick());
   EXPECT_EQ(plug.requestsTaken, 1);

@@ -14,7 +14,7 @@ namespace {
 
 using namespace Steinberg;
 using namespace Steinberg::Vst;
-using sptest::Bound;
+using sp::test::Bound;
 
 std::string utf8(const TChar* text) {
   char out[1024];
@@ -70,7 +70,7 @@ TEST(Buses, ArrangementsMatchAChannelConfiguration) {
     EXPECT_EQ(arr, c.afterIn);
     EXPECT_EQ(b.host->component()->getBusCount(kAudio, kInput), 1);
   }
-  Bound ardour(sptest::productConfig(), "Ardour 8");
+  Bound ardour(sp::test::productConfig(), "Ardour 8");
   SpeakerArrangement mono = SpeakerArr::kMono, stereo = SpeakerArr::kStereo;
   EXPECT_EQ(ardour.host->processor()->setBusArrangements(&mono, 1, &stereo, 1), kResultOk);
   SpeakerArrangement arr = 0;
@@ -96,14 +96,14 @@ TEST(Buses, TerminateAndInitializeAgainBuildOnce) {
 }
 
 TEST(Initialize, IdentifiesTheHostAndResetsTheParameters) {
-  Bound b(sptest::productConfig(), "WaveLab 11", false);
+  Bound b(sp::test::productConfig(), "WaveLab 11", false);
   b.plug->clearLog();
   ASSERT_EQ(b.host->initialize(static_cast<IHostApplication*>(b.context)), kResultOk);
   EXPECT_EQ(b.plug->GetHost(), plugkit::kHostWaveLab);
   EXPECT_STREQ(b.plug->GetHostName(), "WaveLab 11");
   EXPECT_EQ(b.plug->countInLog("OnHostIdentified"), 2);  // from SetHost, then from initialize
   EXPECT_EQ(b.plug->countInLog("OnParamReset 0"), 1);
-  Bound unknown(sptest::productConfig(), "testhost", false);
+  Bound unknown(sp::test::productConfig(), "testhost", false);
   unknown.host->initialize(nullptr);
   EXPECT_EQ(unknown.plug->GetHost(), plugkit::kHostUninit);
 }
@@ -168,9 +168,9 @@ TEST(Parameters, ObjectsInfoAndTexts) {
 }
 
 TEST(Parameters, GroupsBecomeUnits) {
-  plugkit::Config config = sptest::productConfig();
+  plugkit::Config config = sp::test::productConfig();
   config.paramCount = 3;
-  sptest::TestPlugin* plug = new sptest::TestPlugin(config, false);
+  sp::test::TestPlugin* plug = new sp::test::TestPlugin(config, false);
   plug->GetParam(0)->InitDouble("a", 0, 0, 1, 0.1, "", 0, "Left");
   plug->GetParam(1)->InitDouble("b", 0, 0, 1, 0.1, "", 0, "Right");
   plug->GetParam(2)->InitDouble("c", 0, 0, 1, 0.1, "", 0, "Left");
@@ -220,7 +220,7 @@ TEST(HostEdits, LatencyTailAndDetailsGoToTheHost) {
   b.plug->SetTailSize(100);
   EXPECT_EQ(b.host->processor()->getTailSamples(), 100u);
 
-  Bound noHandler(sptest::productConfig(), "testhost", false);
+  Bound noHandler(sp::test::productConfig(), "testhost", false);
   noHandler.plug->SetLatency(32);  // no component handler: stored only
   EXPECT_EQ(noHandler.plug->GetLatency(), 32);
 }
@@ -307,7 +307,7 @@ TEST(Midi, ControllerParametersOnlyWhenTheConfigurationTakesMidi) {
   ParamID id = 0;
   EXPECT_EQ(plainMapping->getMidiControllerAssignment(0, 0, 7, id), kResultFalse);
 
-  Bound midi(sptest::midiConfig());
+  Bound midi(sp::test::midiConfig());
   EXPECT_EQ(midi.controller()->getParameterCount(), 19 + 130);
   EXPECT_EQ(midi.host->component()->getBusCount(kEvent, kInput), 1);
   FUnknownPtr<IMidiMapping> mapping(midi.controller());
@@ -356,7 +356,7 @@ TEST(Identity, NamesInterfacesAndProgramNames) {
 namespace {
 
 // A plug-in whose hooks throw whenever `armed` is set.
-struct Throwing : sptest::TestPlugin {
+struct Throwing : sp::test::TestPlugin {
   bool armed = false;
   void OnReset() override {
     if (armed) throw std::bad_alloc();

@@ -12,7 +12,7 @@ namespace {
 
 using namespace Steinberg;
 using namespace Steinberg::Vst;
-using sptest::Bound;
+using sp::test::Bound;
 using testhost::AudioBlock;
 using testhost::ParameterChanges;
 
@@ -22,7 +22,7 @@ const char* sizeName(int32 size) { return size == kSample64 ? "64-bit" : "32-bit
 
 struct Running : Bound {
   explicit Running(int32 sampleSize = kSample32, int maxBlock = 512, int32 mode = kRealtime,
-                   const plugkit::Config& config = sptest::productConfig())
+                   const plugkit::Config& config = sp::test::productConfig())
       : Bound(config) {
     EXPECT_EQ(host->setup(48000, maxBlock, sampleSize, mode), kResultOk);
     host->start();
@@ -312,7 +312,7 @@ TEST(Process, NothingIsAllocated) {
 }
 
 TEST(Process, MidiControllersAndEditorMessages) {
-  Running r(kSample32, 512, kRealtime, sptest::midiConfig());
+  Running r(kSample32, 512, kRealtime, sp::test::midiConfig());
   AudioBlock block(2, 2, 64, kSample32);
   block.setFrames(64);
   ParameterChanges changes;

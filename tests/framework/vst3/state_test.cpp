@@ -13,11 +13,11 @@ namespace {
 
 using namespace Steinberg;
 using namespace Steinberg::Vst;
-using sptest::Bound;
+using sp::test::Bound;
 using testhost::ScriptedStream;
 
 // The parameters of a plug-in, for "nothing changed" checks.
-std::vector<double> values(const sptest::TestPlugin& plug) {
+std::vector<double> values(const sp::test::TestPlugin& plug) {
   std::vector<double> v;
   for (int i = 0; i < plug.NParams(); ++i) v.push_back(plug.GetParam(i)->Value());
   return v;
@@ -73,7 +73,7 @@ TEST(State, ReadInBlocksWithWaveLabsFailingLastRead) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.host) + (c.failLast ? ", failing last read" : ""));
-    Bound target(sptest::productConfig(), c.host);
+    Bound target(sp::test::productConfig(), c.host);
     ScriptedStream stream(bytes);
     stream.readSizes = {100, 128, 40};
     if (c.failLast) stream.failingRead = 2;
@@ -132,7 +132,7 @@ TEST(State, BadStreamsAreRefusedWithNothingChanged) {
 }
 
 // A plug-in whose own chunk reader refuses everything, and counts its runs.
-struct Refusing : sptest::TestPlugin {
+struct Refusing : sp::test::TestPlugin {
   int reads = 0;
   int UnserializeState(const plugkit::IByteChunk&, int) override {
     ++reads;
@@ -188,7 +188,7 @@ TEST(State, SavingRunsTheOwedTickWhileNoLoopDrivesTheTimer) {
 }
 
 TEST(State, InitializeContextRunLoopDrivesTheTimer) {
-  Bound b(sptest::productConfig(), "testhost", false);
+  Bound b(sp::test::productConfig(), "testhost", false);
   auto* loop = new testhost::RunLoop();
   b.context->setRunLoop(loop);
   ASSERT_EQ(b.host->initialize(static_cast<IHostApplication*>(b.context)), kResultOk);

@@ -15,7 +15,7 @@ using namespace Steinberg;
 using namespace Steinberg::Vst;
 
 TEST(Threads, ProcessWhileTheMainThreadEditsSavesAndRestores) {
-  sptest::Bound b;
+  sp::test::Bound b;
   b.plug->recordChanges = false;  // the test plug-in's recorder is single-threaded
   ASSERT_EQ(b.host->setup(48000, 256, kSample32), kResultOk);
   b.host->start();
@@ -53,7 +53,7 @@ TEST(Threads, ProcessWhileTheMainThreadEditsSavesAndRestores) {
 // A host may hand the view to other threads (an embedding helper, a scanner): its count
 // is atomic, and its last release deletes it once.
 TEST(Threads, ViewReferencesFromSeveralThreads) {
-  sptest::Bound b;
+  sp::test::Bound b;
   IPlugView* view = b.host->createView();
   ASSERT_NE(view, nullptr);
   std::vector<std::thread> threads;

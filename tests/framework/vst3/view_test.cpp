@@ -12,7 +12,7 @@ namespace {
 
 using namespace Steinberg;
 using namespace Steinberg::Vst;
-using sptest::Bound;
+using sp::test::Bound;
 
 int gParent = 0;  // a stand-in parent window
 
@@ -167,7 +167,7 @@ TEST(Keys, TranslationTable) {
 TEST(Keys, ReachTheEditorAndReaperKeepsAllButTheSpaceBar) {
   for (const char* host : {"testhost", "REAPER"}) {
     SCOPED_TRACE(host);
-    Bound b(sptest::productConfig(), host);
+    Bound b(sp::test::productConfig(), host);
     IPlugView* view = b.host->createView();
     const bool reaper = std::string(host) == "REAPER";
     EXPECT_EQ(view->onKeyDown(u'a', 0, 0), reaper ? kResultFalse : kResultOk);

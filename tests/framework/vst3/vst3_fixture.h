@@ -8,7 +8,7 @@
 #include "tools/testhost/host_objects.h"
 #include "tools/testhost/plugin_host.h"
 
-namespace sptest {
+namespace sp::test {
 
 struct Bound {
   explicit Bound(const plugkit::Config& config = productConfig(), const char* hostName = "testhost",
@@ -41,4 +41,4 @@ inline plugkit::Config midiConfig() {
   return c;
 }
 
-}  // namespace sptest
+}  // namespace sp::test

@@ -5,7 +5,7 @@
 
 #include "plugin/parameters.h"
 
-namespace sptest {
+namespace sp::test {
 
 plugkit::Config productConfig() { return spectrapoise::plugin::productConfig(); }
 
@@ -123,4 +123,4 @@ void TestPlugin::ProcessBlock(double** inputs, double** outputs, int nFrames) {
   }
 }
 
-}  // namespace sptest
+}  // namespace sp::test

@@ -10,7 +10,7 @@
 
 #include "framework/vst3/IPluginVST3.h"
 
-namespace sptest {
+namespace sp::test {
 
 // The product's configuration (a copy, for tests that change it).
 plugkit::Config productConfig();
@@ -94,4 +94,4 @@ public:
   bool throwInIdle = false;
 };
 
-}  // namespace sptest
+}  // namespace sp::test
