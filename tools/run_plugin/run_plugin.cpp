@@ -268,110 +268,133 @@ void printLine(std::FILE* out, double seconds, const SpectraPoise& plug) {
   std::fflush(out);
 }
 
-bool runUnguarded(const Options& options, std::FILE* out, std::string& error) {
-  const int block = std::clamp(options.block, 1, 65536);
-  const auto blockFrames = static_cast<std::size_t>(block);
-
-  // The audio: the demo, written to the output folder as it is made, or a file.
+// The audio to process: the demo signal (written to the output folder as it is made) or
+// the first two channels of a file.
+struct Input {
   std::unique_ptr<FrameSource> source;
-  FileSource* file = nullptr;
+  FileSource* file = nullptr;  // the file, when the input is one (owned by source)
+  DemoSignal* demo = nullptr;  // the demo, when the input is the demo (owned by source)
   testhost::WavWriter demoFile;
   double rate = 48000.0;
   std::string stem = "spectrapoise-demo";
-  if (options.input.empty()) {
-    auto demo = std::make_unique<DemoSignal>(options.demoSeconds, rate, blockFrames);
-    const std::string demoIn = (std::filesystem::path(options.outDir) / "spectrapoise-demo-in.wav").string();
-    if (!makeFolder(options.outDir, error) || !openOutput(demoFile, demoIn, rate, error)) return false;
-    std::fprintf(out, "demo signal: %.0f s of pink noise, dull and boomy, written to %s\n",
-                 static_cast<double>(demo->frames()) / rate, demoIn.c_str());
-    source = std::move(demo);
-  } else {
-    auto opened = std::make_unique<FileSource>(blockFrames);
-    if (!opened->open(options.input, error)) return false;
-    const testhost::AudioReader& reader = opened->file();
-    rate = reader.sampleRate();
-    stem = stemOf(options.input);
-    if (reader.declaredFrames() >= 0) {
-      std::fprintf(out, "input: %s, %.1f s at %.0f Hz\n", options.input.c_str(),
-                   static_cast<double>(reader.declaredFrames()) / rate, rate);
-    } else {
-      std::fprintf(out, "input: %s at %.0f Hz\n", options.input.c_str(), rate);
-    }
-    if (reader.channels() > 2)
-      std::fprintf(out, "the file has %d channels: the first 2 are processed, the other %d are left out\n",
-                   reader.channels(), reader.channels() - 2);
-    file = opened.get();
-    source = std::move(opened);
+
+  // The frames the input says it has; -1 when a file does not say.
+  std::int64_t knownFrames() const {
+    return file != nullptr ? file->file().declaredFrames() : static_cast<std::int64_t>(demo->frames());
   }
-  std::string outPath = options.output;
-  if (outPath.empty()) {
+};
+
+bool openInput(const Options& options, std::size_t blockFrames, std::FILE* out, Input& input, std::string& error) {
+  if (options.input.empty()) {
+    auto demo = std::make_unique<DemoSignal>(options.demoSeconds, input.rate, blockFrames);
+    const std::string demoIn = (std::filesystem::path(options.outDir) / "spectrapoise-demo-in.wav").string();
+    if (!makeFolder(options.outDir, error) || !openOutput(input.demoFile, demoIn, input.rate, error)) return false;
+    std::fprintf(out, "demo signal: %.0f s of pink noise, dull and boomy, written to %s\n",
+                 static_cast<double>(demo->frames()) / input.rate, demoIn.c_str());
+    input.demo = demo.get();
+    input.source = std::move(demo);
+    return true;
+  }
+  auto opened = std::make_unique<FileSource>(blockFrames);
+  if (!opened->open(options.input, error)) return false;
+  const testhost::AudioReader& reader = opened->file();
+  input.rate = reader.sampleRate();
+  input.stem = stemOf(options.input);
+  if (reader.declaredFrames() >= 0) {
+    std::fprintf(out, "input: %s, %.1f s at %.0f Hz\n", options.input.c_str(),
+                 static_cast<double>(reader.declaredFrames()) / input.rate, input.rate);
+  } else {
+    std::fprintf(out, "input: %s at %.0f Hz\n", options.input.c_str(), input.rate);
+  }
+  if (reader.channels() > 2)
+    std::fprintf(out, "the file has %d channels: the first 2 are processed, the other %d are left out\n",
+                 reader.channels(), reader.channels() - 2);
+  input.file = opened.get();
+  input.source = std::move(opened);
+  return true;
+}
+
+// The processed file: the one asked for, or "<stem>-spectrapoise.wav" in the output folder.
+bool openProcessed(const Options& options, const Input& input, testhost::WavWriter& writer, std::string& path,
+                   std::string& error) {
+  path = options.output;
+  if (path.empty()) {
     if (!makeFolder(options.outDir, error)) return false;
-    outPath = (std::filesystem::path(options.outDir) / (stem + "-spectrapoise.wav")).string();
-  } else if (!makeFolder(std::filesystem::path(outPath).parent_path(), error)) {
+    path = (std::filesystem::path(options.outDir) / (input.stem + "-spectrapoise.wav")).string();
+  } else if (!makeFolder(std::filesystem::path(path).parent_path(), error)) {
     return false;
   }
-  testhost::WavWriter outFile;
-  if (!openOutput(outFile, outPath, rate, error)) return false;
+  return openOutput(writer, path, input.rate, error);
+}
 
-  // The instance, created through the module's factory as a host does.
-  ProductSetup setup;
-  setup.rate = rate;
-  setup.block = block;
-  setup.offline = options.offline;
-  setup.bundleModule = options.bundleModule;
-  ProductInstance session;
-  if (!startProduct(setup, session, error)) return false;
-  SpectraPoise* plug = session.plug;
-  testhost::Plugin& host = *session.host;
-  // The editor opens for the last stretch of the audio (all of it when the length is not
-  // known): the panel analyses only while it is open.
-  std::uint64_t editorFrom = 0;
-  const std::int64_t known = file != nullptr ? file->file().declaredFrames()
-                                             : static_cast<std::int64_t>(static_cast<DemoSignal&>(*source).frames());
-  if (known > 0) {
-    const auto stretch = static_cast<std::uint64_t>(std::max(options.editorSeconds, 0.0) * rate);
-    editorFrom = static_cast<std::uint64_t>(known) > stretch ? static_cast<std::uint64_t>(known) - stretch : 0;
-  }
-  std::unique_ptr<EditorSession> editor;
-  std::fprintf(out, "%s processing in blocks of %d frames, Correct %s\n",
-               options.offline ? "offline" : "real-time", block, options.correct ? "on" : "off");
-
-  // Parameter changes of the first block, told to the controller too as hosts do (so an
-  // open editor shows them).
-  testhost::ParameterChanges changes;
+// The options' parameter changes, for the first block; told to the controller too as hosts
+// do (so an open editor shows them).
+void setFirstParameters(const Options& options, ProductInstance& session, testhost::ParameterChanges& changes) {
+  SpectraPoise& plug = *session.plug;
   auto set = [&](int param, double normalized) {
     changes.add(static_cast<ParamID>(param), 0, normalized);
-    host.controller()->setParamNormalized(static_cast<ParamID>(param), normalized);
+    session.host->controller()->setParamNormalized(static_cast<ParamID>(param), normalized);
   };
   set(sp::kCorrect, options.correct ? 1.0 : 0.0);
   if (options.amount >= 0.0)
-    for (const int p : sp::kAmountParams) set(p, plug->GetParam(p)->ToNormalized(options.amount));
-  if (options.speed >= 0.0) set(sp::kCorrectSpeed, plug->GetParam(sp::kCorrectSpeed)->ToNormalized(options.speed));
+    for (const int p : sp::kAmountParams) set(p, plug.GetParam(p)->ToNormalized(options.amount));
+  if (options.speed >= 0.0) set(sp::kCorrectSpeed, plug.GetParam(sp::kCorrectSpeed)->ToNormalized(options.speed));
+}
+
+// What processing leaves behind: the frames processed, both streams' spectra for the
+// closing figure, and the editor when it opened.
+struct Processed {
+  explicit Processed(double rate) : inSpectrum(rate), outSpectrum(rate) {}
+  std::uint64_t frames = 0;
+  StretchSpectrum inSpectrum, outSpectrum;
+  std::unique_ptr<EditorSession> editor;
+};
+
+// The frame from which the editor is open: the last stretch of the audio, all of it when the
+// length is not known (the panel analyses only while it is open).
+std::uint64_t editorStart(const Options& options, const Input& input) {
+  const std::int64_t known = input.knownFrames();
+  if (known <= 0) return 0;
+  const auto stretch = static_cast<std::uint64_t>(std::max(options.editorSeconds, 0.0) * input.rate);
+  return static_cast<std::uint64_t>(known) > stretch ? static_cast<std::uint64_t>(known) - stretch : 0;
+}
+
+// Feeds the input through the instance a block at a time, writing the processed file (and
+// the demo as it is made), firing the host's idle ticks by audio time and printing a line a
+// second; opens the editor when its stretch begins.
+bool process(const Options& options, Input& input, ProductInstance& session, testhost::WavWriter& outFile,
+             const std::string& outPath, std::FILE* out, Processed& done, std::string& error) {
+  const int block = std::clamp(options.block, 1, 65536);
+  const auto blockFrames = static_cast<std::size_t>(block);
+  SpectraPoise* plug = session.plug;
+  testhost::Plugin& host = *session.host;
+  const std::uint64_t editorFrom = editorStart(options, input);
+  testhost::ParameterChanges changes;
+  setFirstParameters(options, session, changes);
 
   testhost::AudioBlock audio(2, 2, block, kSample32);
   std::vector<float> inL(blockFrames), inR(blockFrames), inDemo(2 * blockFrames), outLR(2 * blockFrames);
-  StretchSpectrum inSpectrum(rate), outSpectrum(rate);
-  const auto perSecond = static_cast<std::uint64_t>(rate);
-  std::uint64_t frames = 0;
+  const auto perSecond = static_cast<std::uint64_t>(input.rate);
+  std::uint64_t& frames = done.frames;
   std::uint64_t ticks = 0;
   std::uint64_t nextLine = perSecond;
-  while (const std::size_t n = source->read(inL.data(), inR.data(), blockFrames)) {
-    if (options.editor && !editor && frames >= editorFrom) {
-      editor = std::make_unique<EditorSession>(host.createView(), *session.loop, [plug] { return plug->GetUI(); });
-      if (!editor->open(error) || !editor->play(options.ui, error)) return false;
-      std::fprintf(out, "editor open from %s\n", secondsText(frames, rate).c_str());
+  while (const std::size_t n = input.source->read(inL.data(), inR.data(), blockFrames)) {
+    if (options.editor && !done.editor && frames >= editorFrom) {
+      done.editor = std::make_unique<EditorSession>(host.createView(), *session.loop, [plug] { return plug->GetUI(); });
+      if (!done.editor->open(error) || !done.editor->play(options.ui, error)) return false;
+      std::fprintf(out, "editor open from %s\n", secondsText(frames, input.rate).c_str());
     }
     for (std::size_t i = 0; i < n; ++i) {
       audio.setIn(0, static_cast<int>(i), inL[i]);
       audio.setIn(1, static_cast<int>(i), inR[i]);
-      inSpectrum.push(inL[i], inR[i]);
+      done.inSpectrum.push(inL[i], inR[i]);
     }
-    if (file == nullptr) {
+    if (input.demo != nullptr) {
       for (std::size_t i = 0; i < n; ++i) {
         inDemo[2 * i] = inL[i];
         inDemo[2 * i + 1] = inR[i];
       }
-      if (!demoFile.write(inDemo.data(), static_cast<std::int64_t>(n))) {
+      if (!input.demoFile.write(inDemo.data(), static_cast<std::int64_t>(n))) {
         error = "could not write all of the demo signal";
         return false;
       }
@@ -384,7 +407,7 @@ bool runUnguarded(const Options& options, std::FILE* out, std::string& error) {
       const auto r = static_cast<float>(audio.out(1, static_cast<int>(i)));
       outLR[2 * i] = l;
       outLR[2 * i + 1] = r;
-      outSpectrum.push(l, r);
+      done.outSpectrum.push(l, r);
     }
     if (!outFile.write(outLR.data(), static_cast<std::int64_t>(n))) {
       error = "could not write all of " + outPath;
@@ -398,51 +421,62 @@ bool runUnguarded(const Options& options, std::FILE* out, std::string& error) {
     }
     // The host's idle ticks, by audio time (several a frame at the lowest rates).
     for (const std::uint64_t due = frames * kTicksPerSecond / perSecond; ticks < due; ++ticks)
-      if (!editor || ticks % kEditorTickEvery == 0) session.loop->fire(1);
+      if (!done.editor || ticks % kEditorTickEvery == 0) session.loop->fire(1);
     for (; frames >= nextLine; nextLine += perSecond) printLine(out, static_cast<double>(nextLine / perSecond), *plug);
   }
+  return true;
+}
 
-  // What the file declares and what could be read of it.
-  if (file != nullptr) {
-    const std::int64_t declared = file->file().declaredFrames();
-    if (declared > 0 && frames < static_cast<std::uint64_t>(declared)) {
-      error = options.input + ": only " + secondsText(frames, rate) + " of its " +
-              secondsText(static_cast<std::uint64_t>(declared), rate) + " could be read (" + std::to_string(frames) +
-              " of " + std::to_string(declared) + " frames); nothing written";
-      return false;
-    }
-    if (frames == 0) {
-      error = "no audio in " + options.input;
-      return false;
-    }
+// A file must have been read to the length it declares, and hold some audio.
+bool checkWholeFileRead(const Options& options, const Input& input, std::uint64_t frames, std::string& error) {
+  if (input.file == nullptr) return true;
+  const std::int64_t declared = input.file->file().declaredFrames();
+  if (declared > 0 && frames < static_cast<std::uint64_t>(declared)) {
+    error = options.input + ": only " + secondsText(frames, input.rate) + " of its " +
+            secondsText(static_cast<std::uint64_t>(declared), input.rate) + " could be read (" +
+            std::to_string(frames) + " of " + std::to_string(declared) + " frames); nothing written";
+    return false;
   }
+  if (frames == 0) {
+    error = "no audio in " + options.input;
+    return false;
+  }
+  return true;
+}
 
+void printDeviation(std::FILE* out, const SpectraPoise& plug, const Processed& done, double rate) {
   const auto stretch = static_cast<std::uint64_t>(kFigureSeconds * rate);
-  const std::uint64_t tail = frames > stretch ? frames - stretch : 0;
-  const dsp::BandCurve target = plug->currentTarget().curve;
+  const std::uint64_t tail = done.frames > stretch ? done.frames - stretch : 0;
+  const dsp::BandCurve target = plug.currentTarget().curve;
   std::fprintf(out, "deviation from the \"%s\" target over the last %.0f s (rms, 40 Hz to 16 kHz): input %.2f dB, output %.2f dB\n",
-               plug->currentTarget().name.c_str(), static_cast<double>(frames - tail) / rate,
-               inSpectrum.deviation(tail, target), outSpectrum.deviation(tail, target));
+               plug.currentTarget().name.c_str(), static_cast<double>(done.frames - tail) / rate,
+               done.inSpectrum.deviation(tail, target), done.outSpectrum.deviation(tail, target));
+}
 
-  // The editor's picture beside the processed file.
-  std::vector<std::string> pictures;
-  if (editor) {
-    const std::filesystem::path folder = std::filesystem::path(outPath).parent_path();
-    const std::string name = stemOf(outPath) + "-editor";
-    pictures = {(folder / (name + ".png")).string(), (folder / (name + "@2x.png")).string()};
-    const bool drawn = editor->writePictures(pictures[0], pictures[1], error);
-    const std::vector<std::string> unanswered = editor->failures(true);
-    editor.reset();
-    if (!drawn) return false;
-    if (!unanswered.empty()) {
-      removeFiles(pictures);
-      error = "the editor's script went wrong: " + unanswered.front();
-      return false;
-    }
+// The editor's pictures beside the processed file, then the editor closed; a script that
+// went wrong fails the run and leaves no picture.
+bool writeEditorPictures(Processed& done, const std::string& outPath, std::vector<std::string>& pictures,
+                         std::string& error) {
+  if (!done.editor) return true;
+  const std::filesystem::path folder = std::filesystem::path(outPath).parent_path();
+  const std::string name = stemOf(outPath) + "-editor";
+  pictures = {(folder / (name + ".png")).string(), (folder / (name + "@2x.png")).string()};
+  const bool drawn = done.editor->writePictures(pictures[0], pictures[1], error);
+  const std::vector<std::string> unanswered = done.editor->failures(true);
+  done.editor.reset();
+  if (!drawn) return false;
+  if (!unanswered.empty()) {
+    removeFiles(pictures);
+    error = "the editor's script went wrong: " + unanswered.front();
+    return false;
   }
-  session.host.reset();
+  return true;
+}
 
-  if (file == nullptr && !demoFile.commit()) {
+// The demo and the processed file replace their targets; on failure the pictures go too.
+bool commitAudio(const Options& options, Input& input, testhost::WavWriter& outFile, const std::string& outPath,
+                 const std::vector<std::string>& pictures, std::string& error) {
+  if (input.demo != nullptr && !input.demoFile.commit()) {
     removeFiles(pictures);
     error = "could not write the demo signal to " + options.outDir;
     return false;
@@ -452,6 +486,39 @@ bool runUnguarded(const Options& options, std::FILE* out, std::string& error) {
     error = "could not write " + outPath;
     return false;
   }
+  return true;
+}
+
+bool runUnguarded(const Options& options, std::FILE* out, std::string& error) {
+  const int block = std::clamp(options.block, 1, 65536);
+  Input input;
+  testhost::WavWriter outFile;
+  std::string outPath;
+  if (!openInput(options, static_cast<std::size_t>(block), out, input, error) ||
+      !openProcessed(options, input, outFile, outPath, error))
+    return false;
+
+  // The instance, created through the module's factory as a host does.
+  ProductSetup setup;
+  setup.rate = input.rate;
+  setup.block = block;
+  setup.offline = options.offline;
+  setup.bundleModule = options.bundleModule;
+  ProductInstance session;
+  if (!startProduct(setup, session, error)) return false;
+  std::fprintf(out, "%s processing in blocks of %d frames, Correct %s\n",
+               options.offline ? "offline" : "real-time", block, options.correct ? "on" : "off");
+
+  Processed done(input.rate);
+  if (!process(options, input, session, outFile, outPath, out, done, error) ||
+      !checkWholeFileRead(options, input, done.frames, error))
+    return false;
+  printDeviation(out, *session.plug, done, input.rate);
+  std::vector<std::string> pictures;
+  if (!writeEditorPictures(done, outPath, pictures, error)) return false;
+  session.host.reset();
+  if (!commitAudio(options, input, outFile, outPath, pictures, error)) return false;
+
   std::fprintf(out, "processed audio written to %s\n", outPath.c_str());
   if (!pictures.empty())
     std::fprintf(out, "editor picture written to %s (and at scale 2 to %s)\n", pictures[0].c_str(),
