@@ -134,49 +134,64 @@ void IDirBrowseControlBase::SetupMenu() {
 }
 
 void IDirBrowseControlBase::ScanDirectory(const char* path, IPopupMenu& menu) {
-  std::vector<FolderId> descent;
-  scanDirectory(path != nullptr ? path : "", menu, descent);
+  const std::string root = path != nullptr ? path : "";
+  struct stat st;
+  if (::stat(root.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return;
+  std::set<FolderId> claimed{FolderId(st.st_dev, st.st_ino)};
+  scanDirectory(root, menu, claimed);
 }
 
-void IDirBrowseControlBase::scanDirectory(const std::string& path, IPopupMenu& menu, std::vector<FolderId>& descent) {
-  struct stat st;
-  if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return;
-  descent.emplace_back(st.st_dev, st.st_ino);
-
+void IDirBrowseControlBase::scanDirectory(const std::string& path, IPopupMenu& menu, std::set<FolderId>& claimed) {
+  struct Entry {
+    std::string name, full;
+    int folder;         // as DirScan reports it
+    bool enter = false;  // a folder this scan enters from here
+  };
+  std::vector<Entry> entries;
   DirScan scan;
   if (scan.First(path.c_str()) == 0) {
     do {
-      const std::string name = scan.GetCurrentName();
+      std::string name = scan.GetCurrentName();
       if (name.empty() || name[0] == '.') continue;
       StringBuf full;
       scan.GetCurrentFullFN(full);
-
-      const int folder = scan.GetCurrentIsDirectory();
-      if (mScanRecursively && folder != 0) {
-        // A link back to the scanned folder or above it, and a folder already being
-        // scanned further up (a cycle of links), are not entered again.
-        struct stat sub;
-        if (folder == 4 || ::stat(full.Get(), &sub) != 0) continue;
-        if (std::find(descent.begin(), descent.end(), FolderId(sub.st_dev, sub.st_ino)) != descent.end()) continue;
-        auto* submenu = new IPopupMenu();
-        menu.AddItem(name.c_str(), -2, submenu);
-        scanDirectory(full.Get(), *submenu, descent);
-        continue;
-      }
-
-      if (mExtension.empty()) continue;
-      const size_t at = name.rfind(mExtension);
-      if (at == std::string::npos || at == 0 || at + mExtension.size() != name.size()) continue;
-      // Regular files and links to them only: not a folder, a pipe or a device so named.
-      struct stat file;
-      if (::stat(full.Get(), &file) != 0 || !S_ISREG(file.st_mode)) continue;
-      const std::string text = mShowFileExtensions ? name : name.substr(0, at);
-      menu.AddItem(new IPopupMenu::Item(text.c_str(), IPopupMenu::Item::kNoFlags, NFiles()), -2);
-      mFiles.emplace_back(full.Get());
+      entries.push_back({std::move(name), full.Get(), scan.GetCurrentIsDirectory()});
     } while (scan.Next());
   }
+
+  if (mScanRecursively) {
+    // This folder's own subfolders first, then its links to folders nobody claimed yet; a
+    // link back up the tree (4) never.
+    for (int kind : {1, 2}) {
+      for (Entry& e : entries) {
+        if (e.folder != kind) continue;
+        struct stat sub;
+        if (::stat(e.full.c_str(), &sub) != 0 || !S_ISDIR(sub.st_mode)) continue;
+        e.enter = claimed.emplace(sub.st_dev, sub.st_ino).second;
+      }
+    }
+  }
+
+  for (const Entry& e : entries) {
+    if (mScanRecursively && e.folder != 0) {
+      if (!e.enter) continue;
+      auto* submenu = new IPopupMenu();
+      menu.AddItem(e.name.c_str(), -2, submenu);
+      scanDirectory(e.full, *submenu, claimed);
+      continue;
+    }
+
+    if (mExtension.empty()) continue;
+    const size_t at = e.name.rfind(mExtension);
+    if (at == std::string::npos || at == 0 || at + mExtension.size() != e.name.size()) continue;
+    // Regular files and links to them only: not a folder, a pipe or a device so named.
+    struct stat file;
+    if (::stat(e.full.c_str(), &file) != 0 || !S_ISREG(file.st_mode)) continue;
+    const std::string text = mShowFileExtensions ? e.name : e.name.substr(0, at);
+    menu.AddItem(new IPopupMenu::Item(text.c_str(), IPopupMenu::Item::kNoFlags, NFiles()), -2);
+    mFiles.emplace_back(e.full);
+  }
   if (!mShowEmptySubmenus) menu.RemoveEmptySubmenus();
-  descent.pop_back();
 }
 
 void IDirBrowseControlBase::CollectSortedItems(IPopupMenu* menu) {

@@ -8,13 +8,17 @@
 // with "." and ends with the extension, which must not start at its first character
 // (byte-exact, case-sensitive). Without extensions shown the item text is the name up to
 // the extension: "a.wav" is "a", "b.wav.wav" is "b.wav". Each item's tag is the index of its
-// full path in the files list. A folder already being scanned further up (a link back to
-// it or a cycle of links) is not entered again.
+// full path in the files list. One scan enters each folder (by device and inode) at most
+// once, so links between folders cost no more than the folders themselves: a folder's own
+// subfolders are claimed before any of them is scanned, then the links in it to folders
+// not yet claimed; a link to a folder entered or claimed elsewhere (up the tree, a
+// sibling, a cycle) is left out.
 //
 // Main thread only. Nothing here fails: a folder that cannot be read adds nothing, an
 // unknown path selects nothing.
 #include <dirent.h>
 
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -95,7 +99,7 @@ protected:
 
 private:
   using FolderId = std::pair<unsigned long long, unsigned long long>;  // device and inode
-  void scanDirectory(const std::string& path, IPopupMenu& menu, std::vector<FolderId>& descent);
+  void scanDirectory(const std::string& path, IPopupMenu& menu, std::set<FolderId>& claimed);
 };
 
 }  // namespace plugkit::canvas

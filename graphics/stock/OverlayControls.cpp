@@ -267,6 +267,11 @@ void IFPSDisplayControl::Draw(ICanvas& g) {
   g.DrawRect(COLOR_BLACK, mRECT);
   const IRECT plot = mRECT.GetPadded(-2.f);
 
+  // The percentage style, in reading and plot alike: the share of the frame budget
+  // (1 / the context's frame rate) a frame took.
+  const float budgetFrames = static_cast<float>(std::max(g.FPS(), 1));
+  auto budgetPercent = [budgetFrames](float seconds) { return seconds * budgetFrames * 100.f; };
+
   g.PathClear();
   g.PathMoveTo(plot.L, plot.B);
   for (int i = 0; i < kNumSamples; ++i) {
@@ -279,7 +284,7 @@ void IFPSDisplayControl::Draw(ICanvas& g) {
       switch (mStyle) {
         case EStyle::Fps: f = std::min(1.f / (v + 1e-5f), 80.f) / 80.f; break;
         case EStyle::Ms: f = std::min(v * 1000.f, 20.f) / 20.f; break;
-        case EStyle::Percentage: f = std::min(v, 100.f) / 100.f; break;
+        case EStyle::Percentage: f = std::min(budgetPercent(v), 100.f) / 100.f; break;
       }
     }
     g.PathLineTo(plot.L + (static_cast<float>(i) / (kNumSamples - 1)) * plot.Width(), plot.B - f * plot.Height());
@@ -306,8 +311,7 @@ void IFPSDisplayControl::Draw(ICanvas& g) {
       g.DrawText(mMainText, reading.Get(), mRECT);
       break;
     case EStyle::Percentage:
-      // The share of the frame budget the frames took.
-      reading.SetFormatted(32, "%.1f %%", static_cast<double>(average) * g.FPS() * 100.0);
+      reading.SetFormatted(32, "%.1f %%", static_cast<double>(budgetPercent(average)));
       g.DrawText(mMainText, reading.Get(), mRECT);
       break;
   }

@@ -109,7 +109,9 @@ public:
 
   // The newest frame time goes in after the others; the oldest of 100 is dropped.
   void Update(float frameTimeSeconds) override;
-  // Cycles the reading: frames per second, frame time, share of the frame budget.
+  // Cycles the reading: frames per second, frame time, share of the frame budget. The plot
+  // follows the reading: up to 80 frames per second, 20 ms, or 100 % of the budget (one
+  // frame at the context's frame rate).
   void OnMouseDown(float x, float y, const IMouseMod& mod) override;
   void Draw(ICanvas& g) override;
   bool IsDirty() override { return true; }

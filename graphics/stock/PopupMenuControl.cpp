@@ -50,21 +50,32 @@ IPopupMenuControl::MenuPanel::MenuPanel(IPopupMenuControl& control, IPopupMenu& 
     return item != nullptr && item->GetIsSeparator() ? control.mSeparatorSize : H;
   };
 
+  // Columns of the length asked for, but no more of them than fit the area's width: the
+  // area wins, and the columns grow longer.
+  int perColumn = control.mMaxColumnItems;
+  if (perColumn > 0 && n > perColumn) {
+    const int fitting = std::max(1, static_cast<int>((T.Width() - 2.f * margin + gap) / (W + gap)));
+    if ((n + perColumn - 1) / perColumn > fitting) perColumn = (n + fitting - 1) / fitting;
+  }
+
   float cx = x + margin, cy = y + margin;
   int inColumn = 0;
+  bool movedUp = false;
   for (int i = 0; i < n; ++i) {
     const float h = heightOf(i);
-    const bool columnFull = i > 0 && control.mMaxColumnItems > 0 && i % control.mMaxColumnItems == 0;
+    const bool columnFull = perColumn > 0 && inColumn >= perColumn;
     // A cell that would pass the area's bottom breaks the column, unless it is the
     // column's first (a new column would not be any taller).
-    const bool pastBottom = inColumn > 0 && cy + h + margin > T.B;
+    const bool pastBottom = !movedUp && inColumn > 0 && cy + h + margin > T.B;
     if (!columnFull && !pastBottom) {
       mCells.push_back(std::make_unique<IRECT>(cx, cy, cx + W, cy + h));
       cy += h + gap;
       ++inColumn;
       continue;
     }
-    if (!control.mScrollIfTooBig) {
+    // The column is as long as asked, or the menu does not fit the area's height and is
+    // not to scroll: the next column starts.
+    if (columnFull || !control.mScrollIfTooBig) {
       cx += W + gap;
       cy = mSingleCellBounds.T + margin;
       mCells.push_back(std::make_unique<IRECT>(cx, cy, cx + W, cy + h));
@@ -82,33 +93,59 @@ IPopupMenuControl::MenuPanel::MenuPanel(IPopupMenuControl& control, IPopupMenu& 
       ++inColumn;
       continue;
     }
-    mCells.clear();
     if (n < maxVisible) {
-      cy = y + margin + H - H * static_cast<float>(n);
-      for (int j = 0; j < n; ++j) {
-        const float hj = heightOf(j);
-        mCells.push_back(std::make_unique<IRECT>(cx, cy, cx + W, cy + hj));
-        cy += hj + gap;
-      }
-    } else {
-      mScroller = true;
-      mMaxVisibleCells = maxVisible;
-      cy = top;
-      for (int j = 0; j < maxVisible; ++j) {
-        mCells.push_back(std::make_unique<IRECT>(cx, cy, cx + W, cy + H));
-        cy += H + gap;
-      }
+      // The menu fits the area's height: the column goes on, and the panel is moved up
+      // into the area below.
+      movedUp = true;
+      mCells.push_back(std::make_unique<IRECT>(cx, cy, cx + W, cy + h));
+      cy += h + gap;
+      ++inColumn;
+      continue;
+    }
+    mCells.clear();
+    mScroller = true;
+    mMaxVisibleCells = maxVisible;
+    cy = top;
+    for (int j = 0; j < maxVisible; ++j) {
+      mCells.push_back(std::make_unique<IRECT>(cx, cy, cx + W, cy + H));
+      cy += H + gap;
     }
     break;
   }
 
   IRECT span;
   for (const auto& cell : mCells) span = span.Union(*cell);
-  // Specified expanded bounds replace the root panel's own.
-  if (parentIdx < 0 && control.mSpecifiedExpandedBounds.Width() != 0.f) span = control.mSpecifiedExpandedBounds;
+  // Specified expanded bounds replace the root panel's own; its cells start at their
+  // top-left.
+  if (parentIdx < 0 && control.mSpecifiedExpandedBounds.Width() != 0.f) {
+    const IRECT& e = control.mSpecifiedExpandedBounds;
+    if (!mCells.empty())
+      for (auto& cell : mCells) *cell = cell->GetTranslated(e.L - span.L, e.T - span.T);
+    span = e;
+  }
   if (span.IsEmpty()) span = IRECT(x + margin, y + margin, x + margin, y + margin);
+
+  // Columns, a column moved up and expanded bounds may reach past the area: the panel is
+  // moved back inside it, shadow included where the area is large enough for it, its
+  // top-left kept when it is larger than the area.
+  const float S = control.mDropShadowSize;
+  auto shiftInto = [&](float a, float b, float lo, float hi) {
+    const float pad = b - a + 2.f * (margin + S) <= hi - lo ? margin + S : margin;
+    float d = 0.f;
+    if (b + pad > hi) d = hi - (b + pad);
+    if (a + d - pad < lo) d = lo - (a - pad);
+    return d;
+  };
+  IRECT drawn = span;  // expanded bounds may not hold every cell
+  for (const auto& cell : mCells) drawn = drawn.Union(*cell);
+  const float dx = shiftInto(drawn.L, drawn.R, T.L, T.R);
+  const float dy = shiftInto(drawn.T, drawn.B, T.T, T.B);
+  if (dx != 0.f || dy != 0.f) {
+    for (auto& cell : mCells) *cell = cell->GetTranslated(dx, dy);
+    span = span.GetTranslated(dx, dy);
+  }
   mTargetRECT = span.GetPadded(margin);
-  mRECT = span.GetPadded(margin + control.mDropShadowSize);
+  mRECT = span.GetPadded(margin + S);
 }
 
 IRECT* IPopupMenuControl::MenuPanel::GetCell(int idx) const {

@@ -11,6 +11,13 @@
 // choice flash, fading out, closing (100 ms each) -> closed. Every event goes to it while
 // it is expanded (opening, open, submenu opening).
 //
+// Placement: every panel, with its cells, is moved inside the target area (shadow
+// included where there is room for it). A maximum of items per column breaks the menu
+// into columns whether or not it scrolls, the columns lengthened when more of them would
+// not fit the area's width; a menu taller than the area scrolls (or, with scrolling off,
+// breaks into columns); specified expanded bounds hold the root panel's cells from their
+// top-left.
+//
 // Main thread only. Nothing here fails: an empty menu, a window too small for one row and
 // a click on nothing all close the menu with nothing chosen.
 #include <memory>
@@ -119,6 +126,7 @@ public:
   virtual void DrawSeparator(ICanvas& g, const IRECT& bounds, const IBlend* blend);
 
   // Settings.
+  // 0: no maximum.
   void SetMaxItemsPerColumn(int n) { mMaxColumnItems = n; }
   void SetScrollIfTooBig(bool scroll) { mScrollIfTooBig = scroll; }
   void SetCallout(bool callout) { mCallOut = callout; }

@@ -336,9 +336,13 @@ void ITextEntryControl::remeasureFrom(int pos, int count) {
         measureCharWidth(mEditString[static_cast<size_t>(i)], i > 0 ? mEditString[static_cast<size_t>(i) - 1] : U'\0');
 }
 
+int ITextEntryControl::maxChars() const { return linkedParam() != nullptr && mLength > 0 ? mLength : 0; }
+
 bool ITextEntryControl::insertChars(int pos, const char32_t* chars, int n) {
   if (n < 0 || pos < 0 || pos > NChars()) return false;
-  if (mLength > 0 && NChars() + n > mLength) return false;
+  // Undo and redo put back text the box held before: never refused, or it would be lost.
+  const int cap = maxChars();
+  if (!mReplaying && cap > 0 && NChars() + n > cap) return false;
   const bool widthsKept = mCharWidths.size() == mEditString.size();
   mEditString.insert(static_cast<size_t>(pos), chars, static_cast<size_t>(n));
   if (widthsKept) mCharWidths.insert(mCharWidths.begin() + pos, static_cast<size_t>(n), 0.f);
@@ -357,13 +361,17 @@ bool ITextEntryControl::deleteChars(int pos, int n) {
   return true;
 }
 
+const IParam* ITextEntryControl::linkedParam() const {
+  const ICanvasEditorDelegate* dlg = GetDelegate();
+  return dlg != nullptr && mParamIdx >= 0 ? dlg->GetParam(mParamIdx) : nullptr;
+}
+
 bool ITextEntryControl::accepts(char32_t c) const {
   // Control characters, the platform's function-key characters and what is no character.
   if (c < 0x20 || (c >= 0x7F && c <= 0x9F) || (c >= 0xF700 && c <= 0xF8FF) || (c >= 0xD800 && c <= 0xDFFF) ||
       c > 0x10FFFF)
     return false;
-  const ICanvasEditorDelegate* dlg = GetDelegate();
-  const IParam* param = dlg != nullptr && mParamIdx >= 0 ? dlg->GetParam(mParamIdx) : nullptr;
+  const IParam* param = linkedParam();
   if (param == nullptr) return true;
   const char* allowed = nullptr;
   switch (param->Type()) {
@@ -405,8 +413,8 @@ void ITextEntryControl::Paste() {
   const STB_TexteditState& s = mEditor->state;
   const int from = std::clamp(std::min(s.select_start, s.select_end), 0, NChars());
   const int to = std::clamp(std::max(s.select_start, s.select_end), 0, NChars());
-  if (mLength > 0) {
-    const int room = std::max(mLength - (NChars() - (to - from)), 0);
+  if (const int cap = maxChars(); cap > 0) {
+    const int room = std::max(cap - (NChars() - (to - from)), 0);
     if (static_cast<int>(pasted.size()) > room) pasted.resize(static_cast<size_t>(room));
   }
   if (pasted.empty()) return;
@@ -415,6 +423,18 @@ void ITextEntryControl::Paste() {
 
 // ---------------------------------------------------------------------------------------
 // Mouse and keys
+
+void ITextEntryControl::undoOrRedo(bool redo) {
+  edit([&](STB_TexteditState& s) {
+    mReplaying = true;
+    stb_textedit_key(this, &s, redo ? STB_TEXTEDIT_K_REDO : STB_TEXTEDIT_K_UNDO);
+    mReplaying = false;
+    // The library moves the caret but keeps the old selection, which may no longer fit
+    // the text and would make the next key replace text nobody selected.
+    s.cursor = std::clamp(s.cursor, 0, NChars());
+    s.select_start = s.select_end = s.cursor;
+  });
+}
 
 void ITextEntryControl::OnMouseDown(float x, float y, const IMouseMod& mod) {
   if (!mEditing) return;
@@ -467,9 +487,7 @@ bool ITextEntryControl::OnKeyDown(float, float, const IKeyPress& key) {
       case 'C': CopySelection(); return true;
       case 'V': Paste(); return true;
       case 'X': Cut(); return true;
-      case 'Z':
-        send(key.S ? STB_TEXTEDIT_K_REDO : STB_TEXTEDIT_K_UNDO);
-        return true;
+      case 'Z': undoOrRedo(key.S); return true;
       default: break;
     }
   }

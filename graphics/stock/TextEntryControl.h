@@ -12,7 +12,10 @@
 //
 // Typed characters: never control characters (C0, DEL, C1) nor the platform's function-
 // key characters (U+F700 to U+F8FF); for a value of an integer, bool or enum parameter
-// only "0123456789-+", for a double one "0123456789.-+"; never beyond the box's length.
+// only "0123456789-+", for a double one "0123456789.-+". The box's length caps typing and
+// pasting only for a value of a parameter (free text is not capped, as in the platform's
+// field); undo and redo always put their text back, and leave the caret inside the text
+// with nothing selected.
 // The committed text is always valid UTF-8: an invalid code point becomes U+FFFD.
 //
 // Main thread only. Nothing here fails: a clipboard that cannot be read pastes nothing,
@@ -94,6 +97,11 @@ private:
   bool deleteChars(int pos, int n);
   // Whether the character may be typed into this box.
   bool accepts(char32_t c) const;
+  // The parameter whose value is edited (null for free text).
+  const IParam* linkedParam() const;
+  // Most characters typing and pasting may leave in the box; 0: no cap.
+  int maxChars() const;
+  void undoOrRedo(bool redo);
   // Runs an edit on the library state; SetDirty(false) and true when anything changed.
   template <class Edit>
   bool edit(Edit&& f);
@@ -106,6 +114,7 @@ private:
   std::u32string mEditString;
   int mParamIdx = kNoLinkedParam;
   int mLength = 0;
+  bool mReplaying = false;  // an undo or redo is putting text back
   unsigned mTextVersion = 0;  // moves with every insertion and deletion
   IPopupMenu mContextMenu;
 };

@@ -7,6 +7,24 @@
 
 namespace plugkit::canvas {
 
+namespace {
+
+// A track 2 x ts wide down the middle of the widget, inset by the handle size hs at its
+// ends; a widget shorter than two handles gets a track of no length at its centre rather
+// than one turned inside out (which would move the value against the pointer).
+IRECT insetTrack(const IRECT& widget, float hs, float ts, EDirection direction) {
+  if (direction == EDirection::Horizontal) {
+    const float cx = widget.CentreX(), half = std::max(widget.Width() / 2.f - hs, 0.f);
+    const float cy = widget.CentreY();
+    return IRECT(cx - half, cy - ts, cx + half, cy + ts);
+  }
+  const float cy = widget.CentreY(), half = std::max(widget.Height() / 2.f - hs, 0.f);
+  const float cx = widget.CentreX();
+  return IRECT(cx - ts, cy - half, cx + ts, cy + half);
+}
+
+}  // namespace
+
 // ---------------------------------------------------------------------------------------
 // Slider
 
@@ -89,15 +107,7 @@ void IVSliderControl::DrawHandle(ICanvas& g, const IRECT& bounds) {
 void IVSliderControl::OnResize() {
   SetTargetRECT(MakeRects(mRECT, false));
   mMouseIsOver = false;
-  const IRECT inner = mWidgetBounds.GetPadded(-mHandleSize);
-  const float ts = mTrackSize;
-  if (mDirection == EDirection::Horizontal) {
-    const float cy = inner.CentreY();
-    mTrack = IRECT(inner.L, cy - ts, inner.R, cy + ts);
-  } else {
-    const float cx = inner.CentreX();
-    mTrack = IRECT(cx - ts, inner.T, cx + ts, inner.B);
-  }
+  mTrack = insetTrack(mWidgetBounds, mHandleSize, mTrackSize, mDirection);
   SetDirty(false);
 }
 
@@ -324,17 +334,7 @@ IVRangeSliderControl::IVRangeSliderControl(const IRECT& bounds, std::initializer
 
 void IVRangeSliderControl::MakeTrackRects(const IRECT& r) {
   mTrackBounds.clear();
-  const IRECT inner = r.GetPadded(-mHandleSize);
-  const float ts = mTrackSize;
-  IRECT track;
-  if (mDirection == EDirection::Vertical) {
-    const float cx = inner.CentreX();
-    track = IRECT(cx - ts, inner.T, cx + ts, inner.B);
-  } else {
-    const float cy = inner.CentreY();
-    track = IRECT(inner.L, cy - ts, inner.R, cy + ts);
-  }
-  mTrackBounds.assign(static_cast<size_t>(NVals()), track);
+  mTrackBounds.assign(static_cast<size_t>(NVals()), insetTrack(r, mHandleSize, mTrackSize, mDirection));
 }
 
 IRECT IVRangeSliderControl::GetHandleBounds(int chIdx) const {

@@ -36,7 +36,9 @@ public:
   virtual void DrawTrack(ICanvas& g, const IRECT& filledArea);
   virtual void DrawHandle(ICanvas& g, const IRECT& bounds);
 
-  // The track runs down the middle of the widget, inset by the handle size at its ends.
+  // The track runs down the middle of the widget, inset by the handle size at its ends; a
+  // widget shorter than two handles has a track of no length at its centre (drags then
+  // change nothing).
   void OnResize() override;
   // A click on the shown value opens its text box; elsewhere the slider base takes it.
   void OnMouseDown(float x, float y, const IMouseMod& mod) override;
@@ -133,7 +135,8 @@ public:
   // triangular handle per value.
   void DrawWidget(ICanvas& g) override;
   void DrawTrack(ICanvas& g, const IRECT& r, int chIdx) override;
-  // Every value shares one track down the middle, inset by the handle size.
+  // Every value shares one track down the middle, inset by the handle size (no length in
+  // a widget shorter than two handles).
   void MakeTrackRects(const IRECT& bounds) override;
 
   // The press picks the handle under the pointer itself (hover may never have happened).

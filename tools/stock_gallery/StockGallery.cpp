@@ -21,8 +21,8 @@ using namespace plugkit::canvas;
 
 namespace {
 
-constexpr int kColumns = 4;
-constexpr int kRows = 6;
+constexpr int kColumns = 5;
+constexpr int kRows = 4;
 
 // The track base drawn as a bank of stepped meters.
 class StepBank : public IVTrackControlBase {
@@ -87,10 +87,15 @@ ISVG svgOf(ICanvas& g, const char* name, const char* text) { return g.LoadSVG(na
 }  // namespace
 
 void attach(ICanvas& g, const Params& p) {
+  // Five columns; rows as tall as their controls need: a row of small controls, a row of
+  // buttons and switches, a tall row for the radio marks and the sliders, and one for the
+  // pad, plot, swatch and the placeholder (whose texts need two columns).
   const IRECT bounds = g.GetBounds();
-  const float cw = bounds.Width() / kColumns, ch = bounds.Height() / kRows;
+  const float cw = bounds.Width() / kColumns;
+  const float rowTop[kRows + 1] = {0.f, 65.f / 400.f, 135.f / 400.f, 265.f / 400.f, 1.f};
   auto cell = [&](int column, int row, int columns = 1) {
-    return IRECT(bounds.L + column * cw, bounds.T + row * ch, bounds.L + (column + columns) * cw, bounds.T + (row + 1) * ch)
+    return IRECT(bounds.L + column * cw, bounds.T + rowTop[row] * bounds.Height(), bounds.L + (column + columns) * cw,
+                 bounds.T + rowTop[row + 1] * bounds.Height())
         .GetPadded(-10.f);
   };
   IVStyle style = DEFAULT_STYLE;
@@ -99,48 +104,52 @@ void attach(ICanvas& g, const Params& p) {
   g.AttachControl(new IURLControl(cell(0, 0), "Link", "https://www.brightloom.example/"), kLink);
   g.AttachControl(new ITextToggleControl(cell(1, 0), p.toggle, "OFF", "ON"), kTextToggle);
   g.AttachControl(new ICaptionControl(cell(2, 0), p.choice), kCaption);
-  g.AttachControl(new PlaceHolder(cell(3, 0)), kPlaceHolder);
+  g.AttachControl(new IVSwitchControl(cell(3, 0), p.toggle, "Switch", style), kSwitch);
+  g.AttachControl(new IVToggleControl(cell(4, 0), p.toggle, "Toggle", style), kToggle);
 
   // The grouped pair leaves room above it for the group's caption.
   g.AttachControl(new IVLabelControl(cell(0, 1).GetReducedFromTop(16.f), "Label", style), kLabel, kGroupName);
   g.AttachControl(new IVButtonControl(cell(1, 1).GetReducedFromTop(16.f), SplashClickActionFunc, "Button", style),
                   kButton, kGroupName);
-  g.AttachControl(new IVSwitchControl(cell(2, 1), p.toggle, "Switch", style), kSwitch);
-  g.AttachControl(new IVToggleControl(cell(3, 1), p.toggle, "Toggle", style), kToggle);
-
-  g.AttachControl(new IVSlideSwitchControl(cell(0, 2), p.steps, "Slide", style, true), kSlideSwitch);
-  g.AttachControl(new IVTabSwitchControl(cell(1, 2), p.choice, {}, "Tabs", style, EVShape::HalfRoundedRectangle),
+  g.AttachControl(new IVSlideSwitchControl(cell(2, 1), p.steps, "Slide", style, true), kSlideSwitch);
+  g.AttachControl(new IVTabSwitchControl(cell(3, 1), p.choice, {}, "Tabs", style, EVShape::HalfRoundedRectangle),
                   kTabs);
-  g.AttachControl(new IVRadioButtonControl(cell(2, 2), p.choice, {}, "Radio", style), kRadio);
-  g.AttachControl(IVMenuButtonControl::Create(cell(3, 2), p.choice, "Menu", style), kMenuButton);
+  g.AttachControl(IVMenuButtonControl::Create(cell(4, 1), p.choice, "Menu", style), kMenuButton);
 
-  g.AttachControl(new IVSliderControl(cell(0, 3), p.level, "Vertical", style, true), kVerticalSlider);
-  g.AttachControl(new IVSliderControl(cell(1, 3), p.steps, "Horizontal", style, false, EDirection::Horizontal),
+  // The selected option's mark and text are drawn in the pressed colour: a dark one here,
+  // so they stand out from the background.
+  IVStyle radioStyle = style;
+  radioStyle.colorSpec.SetColor(kPressed, IColor(255, 40, 90, 160));
+  g.AttachControl(new IVRadioButtonControl(cell(0, 2), p.choice, {}, "Radio", radioStyle), kRadio);
+  g.AttachControl(new IVSliderControl(cell(1, 2), p.level, "Vertical", style, true), kVerticalSlider);
+  g.AttachControl(new IVSliderControl(cell(2, 2), p.steps, "Horizontal", style, false, EDirection::Horizontal),
                   kHorizontalSlider);
-  g.AttachControl(new StepBank(cell(2, 3), "Steps", style, {p.level, p.x, p.y}, 4), kStepBank);
-  g.AttachControl(new IVRangeSliderControl(cell(3, 3), {p.x, p.y}, "Range", style, EDirection::Horizontal),
+  g.AttachControl(new StepBank(cell(3, 2), "Steps", style, {p.level, p.x, p.y}, 4), kStepBank);
+  g.AttachControl(new IVRangeSliderControl(cell(4, 2), {p.x, p.y}, "Range", style, EDirection::Horizontal),
                   kRangeSlider);
 
-  g.AttachControl(new IVXYPadControl(cell(0, 4, 1).GetPadded(0, 0, 0, ch), {p.x, p.y}, "XY", style), kXYPad);
+  g.AttachControl(new IVXYPadControl(cell(0, 3), {p.x, p.y}, "XY", style), kXYPad);
   const std::vector<IVPlotControl::Plot> plots = {
       {COLOR_RED, [](double x) { return std::sin(x * 6.283185307179586); }},
       {COLOR_BLUE, [](double x) { return 2.0 * x - 1.0; }},
   };
-  g.AttachControl(new IVPlotControl(cell(1, 4, 2).GetPadded(0, 0, 0, ch), plots, 64, "Plot", style), kPlot);
-  g.AttachControl(new IVColorSwatchControl(cell(3, 4).GetPadded(0, 0, 0, ch), "Colours", nullptr, style), kSwatch);
+  g.AttachControl(new IVPlotControl(cell(1, 3), plots, 64, "Plot", style), kPlot);
+  g.AttachControl(new IVColorSwatchControl(cell(2, 3), "Colours", nullptr, style), kSwatch);
+  g.AttachControl(new PlaceHolder(cell(3, 3, 2)), kPlaceHolder);
 
   // Last: it takes its bounds from the controls of its group.
   g.AttachControl(new IVGroupControl("Group", kGroupName, 6.f, 22.f, 6.f, 6.f, style), kGroup);
 }
 
 void attachImagesAndOverlays(ICanvas& g, const ImageParams& p) {
-  constexpr int kPageColumns = 4;
+  constexpr int kPageColumns = 5;
   constexpr int kPageRows = 4;
   const IRECT bounds = g.GetBounds();
   const float cw = bounds.Width() / kPageColumns, ch = bounds.Height() / kPageRows;
-  auto cell = [&](int index) {
+  auto cell = [&](int index, int columns = 1) {
     const int column = index % kPageColumns, row = index / kPageColumns;
-    return IRECT(bounds.L + column * cw, bounds.T + row * ch, bounds.L + (column + 1) * cw, bounds.T + (row + 1) * ch)
+    return IRECT(bounds.L + column * cw, bounds.T + row * ch, bounds.L + (column + columns) * cw,
+                 bounds.T + (row + 1) * ch)
         .GetPadded(-10.f);
   };
   const SVGColors colours = {COLOR_LIGHT_GRAY, COLOR_ORANGE, COLOR_MID_GRAY, COLOR_YELLOW};
@@ -166,7 +175,7 @@ void attachImagesAndOverlays(ICanvas& g, const ImageParams& p) {
 
   g.AttachControl(new IBMeterControl(cell(8).L, cell(8).T, p.frames), kBitmapMeter);
   g.AttachControl(new IBButtonControl(cell(9), p.handle), kBitmapButton);
-  g.AttachControl(new IBSwitchControl(cell(10), p.frames, p.toggle), kBitmapSwitch);
+  g.AttachControl(new IBSwitchControl(cell(10), p.frames, p.three), kBitmapSwitch);
   auto* slider = new IBSliderControl(cell(11), p.handle, IBitmap(), p.level, EDirection::Horizontal);
   slider->SetActionFunction(ShowBubbleHorizontalActionFunc);
   g.AttachControl(slider, kBitmapSlider);
@@ -182,7 +191,9 @@ void attachImagesAndOverlays(ICanvas& g, const ImageParams& p) {
   AttachTextEntryControl(g);
   AttachBubbleControl(g);
   AttachCornerResizer(g);
-  ShowFPSDisplay(g, true, cell(15).GetReducedFromRight(20.f).GetReducedFromBottom(20.f));
+  // Two cells wide, so the interface name and the readings have room side by side; clear
+  // of the corner resizer.
+  ShowFPSDisplay(g, true, cell(18, 2).GetReducedFromRight(20.f).GetReducedFromBottom(10.f));
 }
 
 }  // namespace stock_gallery

@@ -45,7 +45,8 @@ enum Tag : int {
 // The group the group frame surrounds (the label and the button).
 inline constexpr const char* kGroupName = "stock-gallery";
 
-// A 4 x 6 grid over the context's bounds; the group frame is attached last.
+// Five columns over the context's bounds, in four rows sized to their controls; the group
+// frame is attached last.
 void attach(plugkit::canvas::ICanvas& g, const Params& params);
 
 // The second page: the controls that draw images, the directory browser, and the special
@@ -58,7 +59,8 @@ struct ImageParams {
   plugkit::canvas::IBitmap font;    // a bitmap font, characters from code 32 up
   const char* folder = "";          // the folder the file menu lists (".txt" files)
   int level = plugkit::canvas::kNoLinkedParam;   // a continuous parameter (knobs, sliders, caption)
-  int toggle = plugkit::canvas::kNoLinkedParam;  // a bool parameter (toggle, switches)
+  int toggle = plugkit::canvas::kNoLinkedParam;  // a bool parameter (toggles)
+  int three = plugkit::canvas::kNoLinkedParam;   // a parameter of three steps (the 3-frame bitmap switch)
 };
 
 enum ImageTag : int {
@@ -80,7 +82,7 @@ enum ImageTag : int {
   kEndImageTag,
 };
 
-// A 4 x 4 grid over the context's bounds; the frame-rate display takes the last cell.
+// A 5 x 4 grid over the context's bounds; the frame-rate display takes the last two cells.
 void attachImagesAndOverlays(plugkit::canvas::ICanvas& g, const ImageParams& params);
 
 }  // namespace stock_gallery

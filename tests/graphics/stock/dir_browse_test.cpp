@@ -147,7 +147,38 @@ TEST_F(DirBrowseTest, LinksBackUpTheTreeAndCyclesOfLinksEndTheScan) {
   Browser b(IRECT(), ".wav", false, true);
   b.AddPath(dir.path().c_str(), "");
   b.SetupMenu();
-  EXPECT_EQ(outline(b.GetMainMenu()), "A [a, toB [b]], B [b, toA [a]], Sub [c]");
+  // A and B are entered once each, as the root's own folders; their links to each other
+  // lead to folders already claimed.
+  EXPECT_EQ(outline(b.GetMainMenu()), "A [a], B [b], Sub [c]");
+  expectTagsIndexFiles(b);
+}
+
+int countSubmenus(const IPopupMenu& menu) {
+  int n = 0;
+  for (int i = 0; i < menu.NItems(); ++i)
+    if (const IPopupMenu* sub = menu.GetItem(i)->GetSubmenu()) n += 1 + countSubmenus(*sub);
+  return n;
+}
+
+TEST_F(DirBrowseTest, SiblingFoldersLinkedToEachOtherAreEachEnteredOnce) {
+  // Seven folders, each linking to the six others: every order of descent would be a
+  // different path through them.
+  const int n = 7;
+  for (int i = 0; i < n; ++i) {
+    const std::string name = "F" + std::to_string(i);
+    file(name + "/f" + std::to_string(i) + ".wav");
+    for (int j = 0; j < n; ++j)
+      if (j != i) link(name + "/to" + std::to_string(j), "../F" + std::to_string(j));
+  }
+  // And one link from outside the mesh into it, met before the folder itself.
+  link("E", "F3");
+
+  Browser b(IRECT(), ".wav", false, true);
+  b.AddPath(dir.path().c_str(), "");
+  b.SetupMenu();
+  EXPECT_EQ(outline(b.GetMainMenu()), "F0 [f0], F1 [f1], F2 [f2], F3 [f3], F4 [f4], F5 [f5], F6 [f6]");
+  EXPECT_EQ(countSubmenus(b.GetMainMenu()), n);
+  EXPECT_EQ(b.NItems(), n);
   expectTagsIndexFiles(b);
 }
 

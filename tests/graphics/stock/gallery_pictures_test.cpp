@@ -100,6 +100,7 @@ stock_gallery::ImageParams imageParams(ICanvas& c, const std::string& folder) {
   p.folder = folder.c_str();
   p.level = stocktest::kLevel;
   p.toggle = stocktest::kPower;
+  p.three = stocktest::kThree;
   return p;
 }
 

@@ -2,6 +2,7 @@
 // through the dispatch, with every host edit balanced; the second page's prompts drawn by
 // the drawn menu and text entry, and its slider's bubble.
 #include <cmath>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -10,6 +11,8 @@
 #include "graphics/stock/OverlayControls.h"
 #include "graphics/stock/PopupMenuControl.h"
 #include "graphics/stock/TextEntryControl.h"
+#include "graphics/stock/VectorButtons.h"
+#include "graphics/stock/VectorSliders.h"
 #include "tests/graphics/stock/stock_fixture.h"
 #include "tests/support/canvas/image_fixture.h"
 #include "tests/support/temp_dir.h"
@@ -35,6 +38,19 @@ protected:
   }
 };
 
+// The pairs of controls whose rectangles meet, as "tag/tag" (pairs allowed to meet skipped).
+std::vector<std::string> overlaps(const std::vector<std::pair<int, IRECT>>& rects,
+                                  const std::function<bool(int, int)>& allowed = nullptr) {
+  std::vector<std::string> out;
+  for (size_t i = 0; i < rects.size(); ++i)
+    for (size_t j = i + 1; j < rects.size(); ++j) {
+      const IRECT meet = rects[i].second.Intersect(rects[j].second);
+      if (meet.Width() > 0.f && meet.Height() > 0.f && !(allowed && allowed(rects[i].first, rects[j].first)))
+        out.push_back(std::to_string(rects[i].first) + "/" + std::to_string(rects[j].first));
+    }
+  return out;
+}
+
 // Every Send lies inside an open edit of its parameter, and every edit that began ended.
 void expectBalancedEdits(const Log& log) {
   std::map<int, int> open;
@@ -55,6 +71,37 @@ void expectBalancedEdits(const Log& log) {
 }
 
 }  // namespace
+
+TEST_F(StockGalleryTest, NoControlOverlapsAnotherAndEachHasRoomForItsParts) {
+  std::vector<std::pair<int, IRECT>> rects;
+  for (int tag = stock_gallery::kLink; tag < stock_gallery::kEndTag; ++tag)
+    rects.emplace_back(tag, g->GetControlWithTag(tag)->GetRECT());
+  auto grouped = [](int a, int b) {
+    const bool member = a == stock_gallery::kLabel || a == stock_gallery::kButton;
+    return b == stock_gallery::kGroup && member;
+  };
+  EXPECT_EQ(overlaps(rects, grouped), std::vector<std::string>{});
+
+  // A row per radio option, each as tall as its mark, none on another.
+  auto* radio = static_cast<IVRadioButtonControl*>(g->GetControlWithTag(stock_gallery::kRadio));
+  const std::vector<IRECT>& rows = radio->GetTabRects();
+  ASSERT_EQ(rows.size(), 4u);
+  for (size_t i = 0; i < rows.size(); ++i) {
+    EXPECT_GE(rows[i].Height(), 10.f) << i;
+    if (i > 0) {
+      EXPECT_LE(rows[i - 1].B, rows[i].T + 1e-3f) << i;
+    }
+  }
+  // The vertical slider's track has a length, and a drag up raises it.
+  auto* slider = static_cast<IVSliderControl*>(g->GetControlWithTag(stock_gallery::kVerticalSlider));
+  EXPECT_GT(slider->GetTrack().Height(), 20.f);
+  dlg.hostSets(kMix, 0.5);
+  const IRECT t = slider->GetTrack();
+  mouse->press(t.CentreX(), t.CentreY());
+  mouse->dragTo(t.CentreX(), t.CentreY() - 5.f);
+  mouse->release();
+  EXPECT_GT(slider->GetValue(), 0.5);
+}
 
 TEST_F(StockGalleryTest, EveryStockControlIsPlacedAndDrawsFiniteShapes) {
   for (int tag = stock_gallery::kLink; tag < stock_gallery::kEndTag; ++tag) {
@@ -123,6 +170,7 @@ protected:
     params.folder = folderPath.c_str();
     params.level = kLevel;
     params.toggle = kPower;
+    params.three = kThree;
     stock_gallery::attachImagesAndOverlays(*g, params);
   }
   IRECT rectOf(int tag) { return g->GetControlWithTag(tag)->GetRECT(); }
@@ -137,6 +185,24 @@ protected:
 };
 
 }  // namespace
+
+TEST_F(StockImageGalleryTest, NoControlOverlapsAnotherAndTheThreeFrameSwitchStepsItsParameter) {
+  std::vector<std::pair<int, IRECT>> rects;
+  for (int tag = stock_gallery::kFileMenu; tag < stock_gallery::kEndImageTag; ++tag)
+    rects.emplace_back(tag, g->GetControlWithTag(tag)->GetRECT());
+  rects.emplace_back(0, g->GetFPSDisplay()->GetRECT());
+  EXPECT_EQ(overlaps(rects), std::vector<std::string>{});
+  // Wide enough for the interface name and the reading side by side.
+  EXPECT_GE(g->GetFPSDisplay()->GetRECT().Width(), 200.f);
+
+  // Each click one frame on, each a whole step of the parameter: 1, 2, then back to 0.
+  std::vector<double> values;
+  for (int i = 0; i < 3; ++i) {
+    clickAt(stock_gallery::kBitmapSwitch);
+    values.push_back(dlg.GetParam(kThree)->Value());
+  }
+  EXPECT_EQ(values, (std::vector<double>{1.0, 2.0, 0.0}));
+}
 
 TEST_F(StockImageGalleryTest, EveryControlIsPlacedAndTheSpecialSlotsAreFilled) {
   for (int tag = stock_gallery::kFileMenu; tag < stock_gallery::kEndImageTag; ++tag) {

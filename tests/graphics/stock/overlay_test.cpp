@@ -284,6 +284,34 @@ TEST_F(FrameRateTest, ThePlotRunsFromTheOldestFrameToTheNewest) {
   EXPECT_FLOAT_EQ(points[98].args[1], 32.f);
 }
 
+// The percentage style's plot is scaled as its reading: shares of the 60 Hz frame budget,
+// full at 100 %.
+TEST_F(FrameRateTest, ThePercentagePlotShowsTheShareOfTheFrameBudgetAsItsReadingDoes) {
+  ShowFPSDisplay(*g, true, IRECT(0, 0, 102, 44));
+  auto* d = display();
+  mouse->click(50, 20);
+  mouse->click(50, 20);
+  ASSERT_EQ(d->GetStyle(), IFPSDisplayControl::EStyle::Percentage);
+  for (int i = 0; i < 98; ++i) d->Update(0.005f);  // 30 % of 16.7 ms
+  d->Update(0.0125f);                             // 75 %
+  d->Update(0.032f);                              // 192 %: at the top
+  drawOnly(*d);
+  std::vector<sp::test::DrawOp> points;
+  bool inPlot = false;
+  for (const sp::test::DrawOp& op : g->drawOps()) {
+    if (op.kind == sp::test::DrawOp::PathMoveTo) inPlot = op.args[0] == 2.f && op.args[1] == 42.f;
+    if (inPlot && op.kind == sp::test::DrawOp::PathLineTo) points.push_back(op);
+    if (op.kind == sp::test::DrawOp::PathFill) inPlot = false;
+  }
+  ASSERT_EQ(points.size(), 101u);
+  EXPECT_NEAR(points[0].args[1], 42.f - 0.3f * 40.f, 1e-3);
+  EXPECT_NEAR(points[98].args[1], 42.f - 0.75f * 40.f, 1e-3);
+  EXPECT_NEAR(points[99].args[1], 2.f, 1e-3);
+  const std::vector<std::string> r = texts(*g);
+  ASSERT_FALSE(r.empty());
+  EXPECT_EQ(r.back(), "32.1 %");  // the mean: (98 x 5 + 12.5 + 32) ms / 100 of 16.7 ms
+}
+
 TEST_F(FrameRateTest, HiddenTheDisplayIsGoneAndTheFrameAfterItsReturnIsNotMeasured) {
   ShowFPSDisplay(*g, true);
   mouse->moveTo(100, 30);

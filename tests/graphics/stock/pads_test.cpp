@@ -20,8 +20,10 @@ public:
   bool PromptForColor(IColor& color, const char* str, ColorCompletion completion) override {
     asked.push_back(color);
     titles.emplace_back(str != nullptr ? str : "");
+    kept = completion;  // a chooser may answer again, long after
     return TestCanvas::PromptForColor(color, str, std::move(completion));
   }
+  ColorCompletion kept;
   std::vector<IColor> asked;
   std::vector<std::string> titles;
 };
@@ -356,4 +358,33 @@ TEST_F(StockPadsTest, SwatchRemovedBeforeTheAnswerHearsNothing) {
   platform.queue.drain();
   EXPECT_EQ(answers, 0);
   EXPECT_EQ(g->GetControlInColorPrompt(), nullptr);
+}
+
+// A chooser answers as often as the user picks: once the swatch is gone, by any way of
+// removing it, a later answer does nothing.
+TEST_F(StockPadsTest, AChooserAnsweringAgainAfterTheSwatchWentDoesNothing) {
+  enum class Removal { ByItself, FromItsAnswer, AllControls };
+  for (Removal removal : {Removal::ByItself, Removal::FromItsAnswer, Removal::AllControls}) {
+    SCOPED_TRACE(static_cast<int>(removal));
+    int answers = 0;
+    IVColorSwatchControl* swatch = nullptr;
+    swatch = attach(new IVColorSwatchControl(
+        IRECT(0, 0, 200, 20), "",
+        [&, removal](int, IColor) {
+          ++answers;
+          if (removal == Removal::FromItsAnswer) g->RemoveControl(swatch);
+        },
+        bareStyle(), IVColorSwatchControl::ECellLayout::Row, {kBackground, kForeground}));
+    platform.pickColor(COLOR_RED);
+    mouse->click(150, 10);
+    platform.queue.drain();
+    EXPECT_EQ(answers, 1);
+    if (removal == Removal::ByItself) g->RemoveControl(swatch);
+    if (removal == Removal::AllControls) g->RemoveAllControls();
+    ASSERT_TRUE(canvas().kept);
+    canvas().kept(COLOR_BLUE);
+    canvas().kept(COLOR_GREEN);
+    EXPECT_EQ(answers, 1);
+    EXPECT_EQ(g->GetControlInColorPrompt(), nullptr);
+  }
 }

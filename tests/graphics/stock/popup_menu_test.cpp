@@ -147,6 +147,76 @@ TEST_F(PopupMenuTest, PanelsStayInsideTheEditorWhereverTheAnchorIs) {
   }
 }
 
+// Every setting that moves panels: the panel and every cell stay inside the target area
+// (the editor when none is set) wherever the anchor is, for a short and a long menu.
+TEST_F(PopupMenuTest, EverySettingKeepsThePanelAndItsCellsInsideTheArea) {
+  std::vector<std::string> names;
+  for (int i = 0; i < 60; ++i) names.push_back("Item " + std::to_string(i));
+  int opened = 0;
+  for (int count : {6, 60}) {
+    Opener* o = opener(IRECT(), kNoLinkedParam, "A", {});
+    for (int i = 0; i < count; ++i) o->menu.AddItem(names[static_cast<size_t>(i)].c_str());
+    for (int setting = 0; setting < 32; ++setting) {
+      const bool callout = setting & 1, scroll = !(setting & 4), expanded = setting & 8, area = setting & 16;
+      const int perColumn = setting & 2 ? 3 : 0;
+      menuControl->SetCallout(callout);
+      menuControl->SetMaxItemsPerColumn(perColumn);
+      menuControl->SetScrollIfTooBig(scroll);
+      menuControl->SetExpandedBounds(expanded ? IRECT(420, 300, 600, 390) : IRECT());
+      const IRECT T = area ? IRECT(40, 30, 600, 370) : g->GetBounds();
+      menuControl->SetTargetArea(area ? T : IRECT());
+      for (float x = 0; x < 640; x += 70) {
+        for (float y = 0; y < 400; y += 50) {
+          for (bool below : {true, false}) {
+            o->anchor = IRECT(x, y, x + 30, y + 15);
+            menuControl->SetForceBelow(below);
+            o->ask();
+            ASSERT_EQ(menuControl->NPanels(), 1);
+            const std::string what = std::to_string(count) + " items, callout " + std::to_string(callout) +
+                                     ", per column " + std::to_string(perColumn) + ", scroll " +
+                                     std::to_string(scroll) + ", expanded " + std::to_string(expanded) +
+                                     ", area " + std::to_string(area) + ", anchor " + std::to_string(x) + "," +
+                                     std::to_string(y) + ", below " + std::to_string(below);
+            EXPECT_TRUE(T.Contains(root().mTargetRECT)) << what;
+            for (int i = 0; i < root().NCells(); ++i) EXPECT_TRUE(T.Contains(*root().GetCell(i))) << what << " cell " << i;
+            menuControl->CloseNow();
+            ++opened;
+          }
+        }
+      }
+    }
+    g->RemoveControl(o);
+  }
+  EXPECT_GT(opened, 0);
+}
+
+// The faults the sweep guards against, with their figures: three per column under scrolling
+// moved the single column up off the top; sixty items without scrolling ran off the right.
+TEST_F(PopupMenuTest, ColumnsOfAFixedLengthAndUnscrolledColumnsStayOnScreen) {
+  Opener* six = opener(IRECT(100, 0, 160, 20), kNoLinkedParam, "A", {"a", "b", "c", "d", "e", "f"});
+  menuControl->SetMaxItemsPerColumn(3);
+  six->ask();
+  EXPECT_GE(root().mRECT.T, 0.f);
+  EXPECT_EQ(root().NCells(), 6);
+  EXPECT_FALSE(root().mScroller);
+  // Two columns of three, side by side.
+  EXPECT_FLOAT_EQ(root().GetCell(3)->T, root().GetCell(0)->T);
+  EXPECT_GT(root().GetCell(3)->L, root().GetCell(0)->R);
+  menuControl->CloseNow();
+  g->RemoveControl(six);
+
+  menuControl->SetMaxItemsPerColumn(0);
+  menuControl->SetScrollIfTooBig(false);
+  Opener* o = opener(IRECT(), kNoLinkedParam, "B", {});
+  for (int i = 0; i < 60; ++i) o->menu.AddItem(("Item " + std::to_string(i)).c_str());
+  for (float x = 0; x < 640; x += 40) {
+    o->anchor = IRECT(x, 200, x + 30, 215);
+    o->ask();
+    EXPECT_TRUE(g->GetBounds().Contains(root().mRECT)) << x;
+    menuControl->CloseNow();
+  }
+}
+
 TEST_F(PopupMenuTest, AWindowTooSmallForOneRowStillOpensAndClosesSafely) {
   g->Resize(640, 20, 1.f);
   Opener* o = opener(IRECT(100, 2, 160, 18));

@@ -51,6 +51,36 @@ TEST_F(StockSlidersTest, VerticalSliderTrackClickAndRelease) {
   EXPECT_NEAR(dlg.GetParam(kLevel)->Value(), 0.75, 1e-12);
 }
 
+// Widgets around twice the handle size (10): the track never turns inside out, so a drag
+// towards the high end never lowers the value, for the slider and the range slider alike.
+TEST_F(StockSlidersTest, AWidgetShorterThanTwoHandlesNeverRunsItsTrackBackwards) {
+  const float sizes[] = {40.f, 22.f, 20.f, 19.f, 12.f};
+  for (EDirection dir : {EDirection::Vertical, EDirection::Horizontal}) {
+    const bool vertical = dir == EDirection::Vertical;
+    for (float size : sizes) {
+      const std::string what = std::string(vertical ? "vertical " : "horizontal ") + std::to_string(size);
+      const IRECT r = vertical ? IRECT(0, 0, 40, size) : IRECT(0, 0, size, 40);
+      const float length = std::max(size - 20.f, 0.f);
+      auto* slider = attach(new IVSliderControl(r, kLevel, "", bareStyle(), false, dir, 1.0, 10.f, 2.f));
+      const IRECT& t = slider->GetTrack();
+      EXPECT_NEAR(vertical ? t.Height() : t.Width(), length, 1e-4) << what;
+      EXPECT_NEAR(t.CentreX(), r.CentreX(), 1e-4) << what;
+      EXPECT_NEAR(t.CentreY(), r.CentreY(), 1e-4) << what;
+      dlg.hostSets(kLevel, 0.5);
+      mouse->press(r.CentreX(), r.CentreY());
+      mouse->dragTo(r.CentreX() + (vertical ? 0.f : 5.f), r.CentreY() - (vertical ? 5.f : 0.f));
+      mouse->release();
+      EXPECT_GE(slider->GetValue(), 0.5) << what;
+      g->RemoveControl(slider);
+
+      auto* range = attach(new IVRangeSliderControl(r, {kLevel, kMix}, "", bareStyle(), dir, false, 10.f, 2.f));
+      for (const IRECT& track : range->GetTrackRects())
+        EXPECT_NEAR(vertical ? track.Height() : track.Width(), length, 1e-4) << what << " range";
+      g->RemoveControl(range);
+    }
+  }
+}
+
 TEST_F(StockSlidersTest, SliderFillsTheTrackUpToItsHandle) {
   auto* slider = attach(new IVSliderControl(IRECT(0, 0, 40, 200), kLevel, "", bareStyle(), false,
                                             EDirection::Vertical, 1.0, 10.f, 2.f));

@@ -26,8 +26,8 @@ using Log = std::vector<std::string>;
 
 // Parameters, one of each type: 0 "Power" (bool off/on), 1 "Steps" (int 0..4), 2 "Letter"
 // (enum A, B, C, D), 3 "Level" (double 0..1, unstepped), 4 "Mix" (double 0..100 %,
-// unstepped).
-enum Param : int { kPower = 0, kSteps = 1, kLetter = 2, kLevel = 3, kMix = 4, kNumParams = 5 };
+// unstepped), 5 "Three" (int 0..2).
+enum Param : int { kPower = 0, kSteps = 1, kLetter = 2, kLevel = 3, kMix = 4, kThree = 5, kNumParams = 6 };
 
 class StockDelegate : public ICanvasEditorDelegate {
 public:
@@ -38,6 +38,7 @@ public:
     GetParam(kLevel)->InitDouble("Level", 0.5, 0.0, 1.0, 0.001, "");
     GetParam(kLevel)->SetDisplayPrecision(2);
     GetParam(kMix)->InitDouble("Mix", 50.0, 0.0, 100.0, 0.1, "%");
+    GetParam(kThree)->InitInt("Three", 0, 0, 2);
   }
 
   // "Begin p", "Send p v" and "End p", in order.

@@ -118,12 +118,65 @@ TEST_F(TextEntryTest, ADoubleValueAlsoTakesThePointAndAFreeTextTakesAnyCharacter
   EXPECT_EQ(entry->GetStr(), "a. é€");
 }
 
-TEST_F(TextEntryTest, TypingStopsAtTheBoxLength) {
-  Field* f = field(kNoLinkedParam);
+TEST_F(TextEntryTest, TypingAValueStopsAtTheBoxLength) {
+  Field* f = field(kSteps);
   f->SetTextEntryLength(3);
   f->open("");
-  type("abcd");
-  EXPECT_EQ(entry->GetStr(), "abc");
+  type("1234");
+  EXPECT_EQ(entry->GetStr(), "123");
+}
+
+// Each kind of edit on a value shorter than the box's length, one longer than it (the
+// host's text may be), and free text, which has no cap whatever the length says.
+TEST_F(TextEntryTest, TheLengthCapsTypingAndPastingOfAValueButNeverUndoOrRedo) {
+  struct Case {
+    const char* what;
+    int paramIdx;
+    int length;
+    const char* str;
+    const char* typedAtEnd;   // after "5" typed behind the text
+    const char* pastedAtEnd;  // after "6789" pasted behind that
+  };
+  const Case cases[] = {
+      {"value shorter than the cap", kSteps, 7, "12", "125", "1256789"},
+      {"value longer than the cap", kSteps, 7, "123456789", "123456789", "123456789"},
+      {"free text over the length", kNoLinkedParam, 3, "123456789", "1234567895", "12345678956789"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Field* f = field(c.paramIdx);
+    f->SetTextEntryLength(c.length);
+    const int n = static_cast<int>(UTF8ToUTF32String(c.str).size());
+    f->open(c.str);
+    type("5");  // replaces the whole text
+    EXPECT_EQ(entry->GetStr(), "5");
+    const sp::test::Mods undo{.command = true}, redo{.shift = true, .command = true};
+    mouse->keyDown('Z', "z", undo);
+    EXPECT_EQ(entry->GetStr(), "");
+    mouse->keyDown('Z', "z", undo);
+    EXPECT_EQ(entry->GetStr(), c.str);
+    EXPECT_EQ(entry->GetCursor(), n);
+    EXPECT_EQ(entry->GetSelectionStart(), entry->GetSelectionEnd());
+    mouse->keyDown('Z', "Z", redo);
+    EXPECT_EQ(entry->GetStr(), "");
+    EXPECT_EQ(entry->GetCursor(), 0);
+    mouse->keyDown('Z', "Z", redo);
+    EXPECT_EQ(entry->GetStr(), "5");
+    mouse->keyDown('Z', "z", undo);
+    mouse->keyDown('Z', "z", undo);
+    ASSERT_EQ(entry->GetStr(), c.str);
+    type("5");
+    EXPECT_EQ(entry->GetStr(), c.typedAtEnd);
+    platform.clipboard = "6789";
+    mouse->keyDown('V', "v", undo);
+    EXPECT_EQ(entry->GetStr(), c.pastedAtEnd);
+    events.clear();
+    mouse->keyDown(kVK_RETURN, "\r");
+    if (c.paramIdx == kNoLinkedParam) {  // a value goes to its parameter instead
+      EXPECT_EQ(events, (Log{std::string("completion ") + c.pastedAtEnd}));
+    }
+    g->RemoveControl(f);
+  }
 }
 
 TEST_F(TextEntryTest, TypingOverTheSelectedValueAndReturnSendsTheNewValueOnce) {
@@ -176,6 +229,19 @@ TEST_F(TextEntryTest, UndoAndRedoStepThroughTheTyping) {
   f->open("new");
   mouse->keyDown('Z', "z", {.command = true});
   EXPECT_EQ(entry->GetStr(), "new");
+}
+
+TEST_F(TextEntryTest, UndoLeavesNoSelectionForTheNextKeyToReplace) {
+  field()->open("");
+  type("abc");
+  mouse->keyDown(kVK_LEFT, "", {.shift = true});
+  mouse->keyDown(kVK_LEFT, "", {.shift = true});  // "bc" selected
+  mouse->keyDown('Z', "z", {.command = true});   // takes back the "c"
+  EXPECT_EQ(entry->GetStr(), "ab");
+  EXPECT_EQ(entry->GetCursor(), 2);
+  EXPECT_EQ(entry->GetSelectionStart(), entry->GetSelectionEnd());
+  type("x");
+  EXPECT_EQ(entry->GetStr(), "abx");
 }
 
 TEST_F(TextEntryTest, TabAndUnknownKeysAreLeftToTheEditor) {
