@@ -545,7 +545,8 @@ public:
   virtual IBitmap LoadBitmap(const char* name, const void* data, int dataSize, int nStates = 1,
                              bool framesAreHorizontal = false, int targetScale = 0);
   // The SVG image cached under name, else the resource file "name" parsed in units at
-  // dpi. A cached image is returned whatever units and dpi it was parsed with.
+  // dpi. A cached image is returned whatever units and dpi it was parsed with. Empty, with
+  // nothing cached, when there is no such file, it is no usable SVG or memory runs out.
   virtual ISVG LoadSVG(const char* name, const char* units = "px", float dpi = 72.f);
   // The same for SVG text in memory: dataSize bytes up to the first zero byte (all of a
   // zero-terminated text when dataSize <= 0).

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <new>
 
 #include "graphics/ICanvas.h"
 #include "graphics/ResourceFile.h"
@@ -226,9 +227,14 @@ ISVG ICanvas::LoadSVG(const char* name, const char* units, float dpi) {
   if (name == nullptr || name[0] == '\0') return ISVG();
   const StaticStorage<SVGHolder>::Accessor lock(sSVGCache);
   if (const SVGHolder* cached = sSVGCache.Find(name, 1.0)) return ISVG(cached->GetImage());
-  const std::vector<uint8_t> text = LoadResource(name, "svg");
-  if (text.empty()) return ISVG();
-  return LoadSVG(name, text.data(), static_cast<int>(text.size()), units, dpi);
+  // Short of memory the image is not loaded, as if the file were missing.
+  try {
+    const std::vector<uint8_t> text = LoadResource(name, "svg");
+    if (text.empty()) return ISVG();
+    return LoadSVG(name, text.data(), static_cast<int>(text.size()), units, dpi);
+  } catch (const std::bad_alloc&) {
+    return ISVG();
+  }
 }
 
 ISVG ICanvas::LoadSVG(const char* name, const void* data, int dataSize, const char* units, float dpi) {
@@ -238,19 +244,24 @@ ISVG ICanvas::LoadSVG(const char* name, const void* data, int dataSize, const ch
   if (const SVGHolder* cached = sSVGCache.Find(name, 1.0)) return ISVG(cached->GetImage());
   if (data == nullptr) return ISVG();
 
-  // The reader works on a zero-terminated copy, which it may change.
-  const char* text = static_cast<const char*>(data);
-  const size_t length = dataSize > 0 ? strnlen(text, static_cast<size_t>(dataSize)) : std::strlen(text);
-  std::vector<char> copy(text, text + length);
-  copy.push_back('\0');
-  NSVGimage* image = nsvgParse(copy.data(), units != nullptr ? units : "px", dpi);
-  if (image == nullptr) return ISVG();
-  if (!(image->width > 0.f && image->height > 0.f) || !std::isfinite(image->width) || !std::isfinite(image->height)) {
-    nsvgDelete(image);
+  // The reader works on a zero-terminated copy, which it may change. Short of memory
+  // (the reader itself never throws), nothing is loaded and nothing cached.
+  try {
+    const char* text = static_cast<const char*>(data);
+    const size_t length = dataSize > 0 ? strnlen(text, static_cast<size_t>(dataSize)) : std::strlen(text);
+    std::vector<char> copy(text, text + length);
+    copy.push_back('\0');
+    std::unique_ptr<NSVGimage, void (*)(NSVGimage*)> image(nsvgParse(copy.data(), units != nullptr ? units : "px", dpi),
+                                                           &nsvgDelete);
+    if (image == nullptr) return ISVG();
+    if (!(image->width > 0.f && image->height > 0.f) || !std::isfinite(image->width) || !std::isfinite(image->height))
+      return ISVG();
+    auto* holder = new SVGHolder(image.get(), &nsvgDelete);
+    sSVGCache.Add(holder, name, 1.0);  // owns the holder even when it throws
+    return ISVG(image.release());
+  } catch (const std::bad_alloc&) {
     return ISVG();
   }
-  sSVGCache.Add(new SVGHolder(image, &nsvgDelete), name, 1.0);
-  return ISVG(image);
 }
 
 // ---------------------------------------------------------------------------------------

@@ -251,6 +251,9 @@ void ICanvas::DoDrawSVG(const ISVG& svg, const IBlend* blend, const IColor* stro
   }
 }
 
+// An image keeps as many stops per gradient as a pattern holds.
+static_assert(NSVG_MAX_STOPS == IPattern::kMaxStops);
+
 IPattern ICanvas::GetSVGPattern(const NSVGpaint& paint, float opacity) {
   switch (paint.type) {
     case NSVG_PAINT_COLOR: return IPattern(unpack(paint.color, scaledAlpha(opacity, paint.color >> 24)));

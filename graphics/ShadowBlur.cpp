@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 
 namespace plugkit::canvas {
 
@@ -17,6 +18,38 @@ struct Divider {
   }
   double inv;
 };
+
+// w[i] of a kernel of the given size.
+uint8_t weightAt(double i, double size) {
+  return static_cast<uint8_t>(std::lround(255.0 * std::exp(-i * i * 4.5 / (size * size))));
+}
+
+// w[0] + 2 (w[1] + ... + w[k-1]) without visiting every tap: as the weights never grow
+// with i, the sum of the weights is, over the levels v = 1 ... 255, the number of taps
+// whose weight reaches v, each found by bisection. A norm of 2^32 or more (k above 2^31)
+// gives UINT32_MAX: no weighted sum reaches it, so every output is 0 either way.
+uint64_t fullNorm(double k, double size) {
+  constexpr double kSaturated = 2147483648.0;
+  if (k > kSaturated) return UINT32_MAX;
+  const int64_t taps = static_cast<int64_t>(k);
+  const uint8_t lastWeight = weightAt(static_cast<double>(taps - 1), size);
+  uint64_t sum = 0;  // w[0] + ... + w[k-1]
+  for (int v = 1; v <= 255; ++v) {
+    if (v <= lastWeight) {
+      sum += static_cast<uint64_t>(taps);
+      continue;
+    }
+    // The first tap whose weight is below v lies in (lo, hi].
+    int64_t lo = 0, hi = taps - 1;
+    while (hi - lo > 1) {
+      const int64_t mid = lo + (hi - lo) / 2;
+      if (weightAt(static_cast<double>(mid), size) >= v) lo = mid;
+      else hi = mid;
+    }
+    sum += static_cast<uint64_t>(hi);
+  }
+  return 2 * sum - 255;
+}
 
 // One line of n samples into out, with k - 1 missing (zero) samples on either side held
 // in the padded copy line (length n + 2 (k - 1)).
@@ -42,20 +75,19 @@ ShadowKernel MakeShadowKernel(float blur, float pixelScale, int longerSide) {
   double spread = static_cast<double>(blur) * static_cast<double>(pixelScale);
   if (!(spread > 0.0) || !std::isfinite(spread)) spread = 0.0;
   const double size = std::max(1.0, spread + 1.0);
-  double k = std::ceil(size);
-  k = std::min(k, static_cast<double>(std::max(longerSide, 1)));
-  k = std::min(k, static_cast<double>(kMaxShadowKernelTaps));
+  const double k = std::ceil(size);
+  const double kept = std::min({k, static_cast<double>(std::max(longerSide, 1)), static_cast<double>(kMaxShadowKernelTaps)});
 
   ShadowKernel kernel;
-  kernel.weights.resize(static_cast<size_t>(k));
-  uint32_t norm = 0;
+  kernel.weights.resize(static_cast<size_t>(kept));
+  uint64_t norm = 0;
   for (size_t i = 0; i < kernel.weights.size(); ++i) {
-    const double x = static_cast<double>(i);
-    const uint8_t weight = static_cast<uint8_t>(std::lround(255.0 * std::exp(-x * x * 4.5 / (size * size))));
-    kernel.weights[i] = weight;
-    norm += i == 0 ? weight : 2u * weight;
+    kernel.weights[i] = weightAt(static_cast<double>(i), size);
+    norm += i == 0 ? kernel.weights[i] : 2u * kernel.weights[i];
   }
-  kernel.norm = norm;
+  // Taps beyond the longer side never meet a sample, yet their weights count in the norm.
+  if (kept < k) norm = fullNorm(k, size);
+  kernel.norm = static_cast<uint32_t>(std::min<uint64_t>(norm, UINT32_MAX));
   return kernel;
 }
 

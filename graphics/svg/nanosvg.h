@@ -22,6 +22,10 @@ enum NSVGlineJoin { NSVG_JOIN_MITER = 0, NSVG_JOIN_ROUND = 1, NSVG_JOIN_BEVEL = 
 enum NSVGlineCap { NSVG_CAP_BUTT = 0, NSVG_CAP_ROUND = 1, NSVG_CAP_SQUARE = 2 };
 enum NSVGflags { NSVG_FLAGS_VISIBLE = 0x01 };
 
+// The most stops a gradient holds: the first ones written, as many as drawing reads
+// (IPattern::kMaxStops). A document's further stops are left out.
+constexpr int NSVG_MAX_STOPS = 16;
+
 struct NSVGgradientStop {
   unsigned int color;
   float offset;
@@ -74,8 +78,9 @@ struct NSVGimage {
 
 // Parses SVG text into an image in `units` ("px", "pt", "pc", "mm", "cm", "in") at `dpi`
 // dots per inch. The zero-terminated text is used as scratch space and left changed.
-// Null when the text is no usable SVG; svg::LastParseError() (svg_reader.h) says why.
-NSVGimage* nsvgParse(char* input, const char* units, float dpi);
+// Null when the text is no usable SVG or memory ran out; svg::LastParseError()
+// (svg_reader.h) says why. Never throws.
+NSVGimage* nsvgParse(char* input, const char* units, float dpi) noexcept;
 
 // Frees the image with its shapes, paths, point arrays and gradients. Null does nothing.
 void nsvgDelete(NSVGimage* image);

@@ -105,7 +105,7 @@ NSVGpath* ImageBuilder::AddPath(NSVGshape* shape, const std::vector<Point>& poin
 
 NSVGpath* ImageBuilder::AddPath(NSVGshape* shape, const float* xy, int npts, bool closed) {
   if (shape == nullptr) return nullptr;
-  auto* path = new NSVGpath{};
+  auto path = std::make_unique<NSVGpath>();
   path->npts = npts > 0 ? npts : 0;
   path->closed = closed ? 1 : 0;
   if (path->npts > 0) {
@@ -114,14 +114,14 @@ NSVGpath* ImageBuilder::AddPath(NSVGshape* shape, const float* xy, int npts, boo
     std::copy(xy, xy + n * 2, path->pts);
     PointBounds(xy, path->npts, path->bounds);
   }
-  link(shape, path);
-  return path;
+  link(shape, path.get());
+  return path.release();
 }
 
 NSVGpath* ImageBuilder::AddPath(NSVGshape* shape, std::unique_ptr<float[]> xy, int npts, bool closed,
                                 const float bounds[4]) {
   if (shape == nullptr || npts <= 0) return nullptr;
-  auto* path = new NSVGpath{};
+  auto* path = new NSVGpath{};  // the only allocation: the points are taken over after it
   path->pts = xy.release();
   path->npts = npts;
   path->closed = closed ? 1 : 0;
@@ -172,7 +172,7 @@ void ImageBuilder::SetNone(NSVGpaint& paint) { freePaint(paint); }
 NSVGgradient* ImageBuilder::SetGradient(NSVGpaint& paint, signed char type, const float xform[6], signed char spread,
                                         const std::vector<NSVGgradientStop>& stops) {
   freePaint(paint);
-  auto* gradient = new NSVGgradient{};
+  auto gradient = std::make_unique<NSVGgradient>();
   std::memcpy(gradient->xform, xform, sizeof gradient->xform);
   gradient->spread = spread;
   gradient->nstops = static_cast<int>(stops.size());
@@ -181,8 +181,8 @@ NSVGgradient* ImageBuilder::SetGradient(NSVGpaint& paint, signed char type, cons
     std::copy(stops.begin(), stops.end(), gradient->stops);
   }
   paint.type = type;
-  paint.gradient = gradient;
-  return gradient;
+  paint.gradient = gradient.release();
+  return paint.gradient;
 }
 
 }  // namespace svg

@@ -64,10 +64,12 @@ void Gradients::Collect(const pugi::xml_node& element, bool radial) {
   }
   if (id.empty() || mById.count(id) != 0) return;
 
-  // Stops: offsets clamped to 0..1 and never below the one before.
+  // Stops: offsets clamped to 0..1 and never below the one before; the first
+  // NSVG_MAX_STOPS, which is all that drawing reads.
   def.firstStop = mStops.size();
   float last = 0.f;
-  for (pugi::xml_node child = element.first_child(); child; child = child.next_sibling()) {
+  for (pugi::xml_node child = element.first_child(); child && mStops.size() - def.firstStop < NSVG_MAX_STOPS;
+       child = child.next_sibling()) {
     if (child.type() != pugi::node_element || LocalName(child.name()) != "stop") continue;
     Stop stop{0, 1.0, last};
     double offset = 0.0;

@@ -1,7 +1,7 @@
 #pragma once
 // The gradients of one SVG document: their definitions as written, collected with their
 // stops while the reader walks the document, and the paint a reference to one gives a
-// shape. Used by the SVG reader on one thread; nothing throws. The definitions point into
+// shape. Used by the SVG reader on one thread; nothing throws but std::bad_alloc. The definitions point into
 // the parsed document's text, which must outlive them.
 #include <cstddef>
 #include <cstdint>
@@ -30,8 +30,8 @@ struct PaintTarget {
 
 class Gradients {
 public:
-  // Reads a linearGradient or radialGradient element with its stop children. One without
-  // an id is left out; of two with the same id the first counts.
+  // Reads a linearGradient or radialGradient element with its first NSVG_MAX_STOPS stop
+  // children. One without an id is left out; of two with the same id the first counts.
   void Collect(const pugi::xml_node& element, bool radial);
 
   bool Has(std::string_view id) const { return mById.count(id) != 0; }

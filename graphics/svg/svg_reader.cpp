@@ -12,6 +12,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string_view>
 #include <vector>
 
@@ -566,7 +567,9 @@ private:
 
 }  // namespace
 
-NSVGimage* Parse(char* input, const char* units, float dpi, std::string& error) {
+namespace {
+
+NSVGimage* parse(char* input, const char* units, float dpi, std::string& error) {
   error.clear();
   if (input == nullptr) {
     error = "no SVG text";
@@ -600,10 +603,25 @@ NSVGimage* Parse(char* input, const char* units, float dpi, std::string& error) 
   return reader.Read(root);
 }
 
+}  // namespace
+
+NSVGimage* Parse(char* input, const char* units, float dpi, std::string& error) noexcept {
+  // Whatever was built is owned by the reader's records and the image builder, which free
+  // it on the way out. The reasons fit a string's own storage: setting them allocates nothing.
+  try {
+    return parse(input, units, dpi, error);
+  } catch (const std::bad_alloc&) {
+    error = "out of memory";
+  } catch (...) {
+    error = "internal error";
+  }
+  return nullptr;
+}
+
 const std::string& LastParseError() { return tLastError; }
 
 }  // namespace svg
 
-NSVGimage* nsvgParse(char* input, const char* units, float dpi) {
+NSVGimage* nsvgParse(char* input, const char* units, float dpi) noexcept {
   return svg::Parse(input, units, dpi, svg::tLastError);
 }

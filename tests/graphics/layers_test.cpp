@@ -288,33 +288,46 @@ TEST_F(LayerTest, LayerAControlLeftStartedIsDroppedAfterItsDraw) {
 
 namespace {
 
+// The kernel as written out, all k taps: w[i] = round(255 exp(-4.5 i^2 / size^2)) and
+// norm = w[0] + 2 (w[1] + ... + w[k-1]).
+struct PlainKernel {
+  std::vector<int> weight;
+  long long norm = 0;
+};
+
+PlainKernel plainKernel(double blur) {
+  const double size = std::max(1.0, (std::isfinite(blur) && blur > 0 ? blur : 0.0) + 1.0);
+  PlainKernel kernel;
+  kernel.weight.resize(static_cast<size_t>(std::ceil(size)));
+  for (size_t i = 0; i < kernel.weight.size(); ++i) {
+    const double x = static_cast<double>(i);
+    kernel.weight[i] = static_cast<int>(std::lround(255.0 * std::exp(-x * x * 4.5 / (size * size))));
+    kernel.norm += i == 0 ? kernel.weight[i] : 2 * kernel.weight[i];
+  }
+  return kernel;
+}
+
 // The blur as written out: each row, then each column, every output the sum of the
 // weighted neighbours that exist divided (rounding down) by the whole kernel's norm.
-std::vector<uint8_t> naiveBlur(std::vector<uint8_t> px, int w, int h, int alpha, float blur) {
-  const double size = std::max(1.0, (std::isfinite(blur) && blur > 0 ? blur : 0.0) + 1.0);
-  const int k = std::min(static_cast<int>(std::ceil(size)), std::max(w, h));
-  std::vector<int> weight(k);
-  int norm = 0;
-  for (int i = 0; i < k; ++i) {
-    weight[i] = static_cast<int>(std::lround(255.0 * std::exp(-i * i * 4.5 / (size * size))));
-    norm += i == 0 ? weight[i] : 2 * weight[i];
-  }
+std::vector<uint8_t> naiveBlur(std::vector<uint8_t> px, int w, int h, int alpha, double blur) {
+  const PlainKernel kernel = plainKernel(blur);
+  const long long k = static_cast<long long>(kernel.weight.size());
   auto at = [&](std::vector<uint8_t>& v, int x, int y) -> uint8_t& { return v[(y * w + x) * 4 + alpha]; };
   std::vector<uint8_t> rows = px;
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x) {
-      long sum = 0;
-      for (int d = -(k - 1); d <= k - 1; ++d)
-        if (x + d >= 0 && x + d < w) sum += weight[std::abs(d)] * at(px, x + d, y);
-      at(rows, x, y) = static_cast<uint8_t>(std::min(255L, sum / norm));
+      long long sum = 0;
+      for (int x2 = 0; x2 < w; ++x2)
+        if (std::abs(x2 - x) < k) sum += kernel.weight[std::abs(x2 - x)] * at(px, x2, y);
+      at(rows, x, y) = static_cast<uint8_t>(std::min(255LL, sum / kernel.norm));
     }
   std::vector<uint8_t> out = rows;
   for (int x = 0; x < w; ++x)
     for (int y = 0; y < h; ++y) {
-      long sum = 0;
-      for (int d = -(k - 1); d <= k - 1; ++d)
-        if (y + d >= 0 && y + d < h) sum += weight[std::abs(d)] * at(rows, x, y + d);
-      at(out, x, y) = static_cast<uint8_t>(std::min(255L, sum / norm));
+      long long sum = 0;
+      for (int y2 = 0; y2 < h; ++y2)
+        if (std::abs(y2 - y) < k) sum += kernel.weight[std::abs(y2 - y)] * at(rows, x, y2);
+      at(out, x, y) = static_cast<uint8_t>(std::min(255LL, sum / kernel.norm));
     }
   return out;
 }
@@ -349,8 +362,9 @@ TEST(ShadowKernel, WeightsAndNorm) {
       {std::nanf(""), 1.f, 100, {255}, 255},
       {inf, 1.f, 100, {255}, 255},
       {2.f, std::nanf(""), 100, {255}, 255},
-      {2.f, 1.f, 2, {255, 155}, 565},  // no more taps than the longer side
-      {2.f, 1.f, 0, {255}, 255},
+      // No more taps than the longer side, the norm still of all k.
+      {2.f, 1.f, 2, {255, 155}, 635},
+      {2.f, 1.f, 0, {255}, 635},
   };
   for (const Case& c : cases) {
     const ShadowKernel kernel = MakeShadowKernel(c.blur, c.scale, c.longerSide);
@@ -358,6 +372,22 @@ TEST(ShadowKernel, WeightsAndNorm) {
     EXPECT_EQ(kernel.norm, c.norm) << "blur " << c.blur << " scale " << c.scale;
   }
   EXPECT_EQ(MakeShadowKernel(1e30f, 1.f, 1 << 30).weights.size(), static_cast<size_t>(kMaxShadowKernelTaps));
+}
+
+TEST(ShadowKernel, ABlurWiderThanTheLayerKeepsTheWholeKernelsNorm) {
+  for (const float blur : {5.f, 60.f, 1000.f, 123456.7f, 3e6f}) {
+    const PlainKernel plain = plainKernel(blur);
+    for (const int side : {1, 20, 300}) {
+      const ShadowKernel kernel = MakeShadowKernel(blur, 1.f, side);
+      const size_t kept = std::min(plain.weight.size(), static_cast<size_t>(side));
+      ASSERT_EQ(kernel.weights.size(), kept) << "blur " << blur << ", side " << side;
+      for (size_t i = 0; i < kept; ++i) EXPECT_EQ(kernel.weights[i], plain.weight[i]) << "blur " << blur << ", tap " << i;
+      EXPECT_EQ(kernel.norm, plain.norm) << "blur " << blur << ", side " << side;
+    }
+  }
+  // A norm beyond 32 bits, which no weighted sum reaches, is held as the largest.
+  EXPECT_EQ(MakeShadowKernel(1e30f, 1.f, 20).norm, UINT32_MAX);
+  EXPECT_EQ(MakeShadowKernel(3e9f, 1.f, 20).norm, UINT32_MAX);
 }
 
 TEST(ShadowBlur, MatchesANaiveConvolutionByteForByte) {
@@ -376,6 +406,30 @@ TEST(ShadowBlur, MatchesANaiveConvolutionByteForByte) {
       }
     }
   }
+}
+
+TEST(ShadowBlur, ABlurWiderThanTheLayerFadesItByTheWholeKernel) {
+  // An opaque 20 x 20 layer under a blur of 60 (k = 61): the 20 taps that meet a sample
+  // weigh about 250 each against a norm of 12,959 for the whole kernel, so each pass keeps
+  // about 2 / 5 of the value, and the centre 36 of its 255.
+  std::vector<uint8_t> px(20 * 20 * 4, 255);
+  std::vector<uint8_t> blurred = px;
+  BlurShadowAlpha(blurred.data(), 20, 20, 3, MakeShadowKernel(60.f, 1.f, 20));
+  const std::vector<uint8_t> expected = naiveBlur(px, 20, 20, 3, 60.f);
+  EXPECT_EQ(blurred[(10 * 20 + 10) * 4 + 3], 36);
+  EXPECT_EQ(blurred, expected);
+
+  // Wider still: the layer fades further, down to nothing.
+  uint32_t seed = 41;
+  for (const float blur : {200.f, 5000.f, 1e6f}) {
+    px = randomPixels(20, 12, ++seed);
+    blurred = px;
+    BlurShadowAlpha(blurred.data(), 20, 12, 3, MakeShadowKernel(blur, 1.f, 20));
+    EXPECT_EQ(blurred, naiveBlur(px, 20, 12, 3, blur)) << "blur " << blur;
+  }
+  px.assign(20 * 20 * 4, 255);
+  BlurShadowAlpha(px.data(), 20, 20, 3, MakeShadowKernel(1e30f, 1.f, 20));
+  for (size_t i = 3; i < px.size(); i += 4) ASSERT_EQ(px[i], 0) << i / 4;
 }
 
 TEST(ShadowBlur, ZeroBlurChangesNothingAndFlatAlphaKeepsItsValueInside) {

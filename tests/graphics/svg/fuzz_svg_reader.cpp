@@ -1,6 +1,6 @@
 // libFuzzer target: the SVG reader on arbitrary bytes. An image it returns must be whole:
-// a finite size above 0, paths of 1 + 3k finite points with their bounds, gradients of two
-// stops or more with a finite transform, finite stroke widths and dashes.
+// a finite size above 0, paths of 1 + 3k finite points with their bounds, gradients of 2 to
+// NSVG_MAX_STOPS stops with a finite transform, finite stroke widths and dashes.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -18,7 +18,7 @@ void check(bool ok) {
 void checkPaint(const NSVGpaint& paint) {
   if (paint.type != NSVG_PAINT_LINEAR_GRADIENT && paint.type != NSVG_PAINT_RADIAL_GRADIENT) return;
   const NSVGgradient* g = paint.gradient;
-  check(g != nullptr && g->nstops >= 2 && g->stops != nullptr);
+  check(g != nullptr && g->nstops >= 2 && g->nstops <= NSVG_MAX_STOPS && g->stops != nullptr);
   for (float v : g->xform) check(std::isfinite(v));
   float last = 0.f;
   for (int i = 0; i < g->nstops; ++i) {

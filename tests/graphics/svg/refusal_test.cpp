@@ -4,10 +4,13 @@
 
 #include <clocale>
 #include <cmath>
+#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "graphics/svg/svg_builder.h"
 #include "tests/graphics/svg/reader_fixture.h"
+#include "tests/support/alloc_counter.h"
 
 using namespace svgtest;
 
@@ -18,6 +21,37 @@ std::string nestedGroups(int n) {
   for (int i = 0; i < n; ++i) text += "<g>";
   text += "<rect width=\"1\" height=\"1\"/>";
   for (int i = 0; i < n; ++i) text += "</g>";
+  return text + "</svg>";
+}
+
+// Stop i of the generated gradients: offset i / n, colour (i, 2i, 3i) modulo 256.
+unsigned stopColor(int i) { return svg::PackColor(i, 2 * i, 3 * i); }
+
+std::string stops(int n) {
+  std::string text;
+  char line[96];
+  for (int i = 0; i < n; ++i) {
+    const unsigned c = stopColor(i);
+    std::snprintf(line, sizeof line, "<stop offset=\"%.5f\" stop-color=\"#%02x%02x%02x\"/>", double(i) / n, c & 0xFF,
+                  (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+    text += line;
+  }
+  return text;
+}
+
+// One gradient of n stops painted by n rectangles: n^2 stops if every shape kept them all.
+std::string oneGradientOnEveryShape(int n) {
+  std::string text = "<svg width=\"10\" height=\"10\"><linearGradient id=\"g\">" + stops(n) + "</linearGradient>";
+  for (int i = 0; i < n; ++i) text += "<rect width=\"9\" height=\"9\" fill=\"url(#g)\"/>";
+  return text + "</svg>";
+}
+
+// n gradients taking the n stops of the first through href, each filling and stroking a shape.
+std::string stopsThroughHref(int n) {
+  std::string text = "<svg width=\"10\" height=\"10\"><radialGradient id=\"g0\">" + stops(n) + "</radialGradient>";
+  for (int i = 1; i <= n; ++i)
+    text += "<radialGradient id=\"g" + std::to_string(i) + "\" href=\"#g0\"/><circle r=\"4\" fill=\"url(#g" +
+            std::to_string(i) + ")\" stroke=\"url(#g" + std::to_string(i) + ")\"/>";
   return text + "</svg>";
 }
 
@@ -71,6 +105,45 @@ TEST(ReaderRefusals, RefusedTextsGiveNullAndAReason) {
   EXPECT_NE(svg::LastParseError().find("no SVG text"), std::string::npos);
   EXPECT_EQ(nsvgParse(text.data(), "px", 0), nullptr);
   EXPECT_NE(svg::LastParseError().find("dots per inch"), std::string::npos);
+}
+
+// Texts that are read, whose gradients must not multiply their stops by their shapes:
+// drawing reads at most the first 16 stops of a gradient, and that is what an image keeps.
+TEST(ReaderRefusals, StopsHeldStayWithinWhatDrawingReads) {
+  struct Case {
+    const char* name;
+    std::string text;
+    int stops;
+  };
+  const std::vector<Case> cases = {
+      {"200 KB: a gradient of 2,300 stops on 2,300 shapes", oneGradientOnEveryShape(2300), 2300},
+      {"1,000 gradients taking 1,000 stops through href", stopsThroughHref(1000), 1000},
+      {"17 stops", oneGradientOnEveryShape(17), 17},
+  };
+  for (const Case& c : cases) {
+    alloccount::start();
+    Parsed p(c.text);
+    alloccount::stop();
+    ASSERT_NE(p.image, nullptr) << c.name << ": " << p.error;
+    // What the reader asks of the heap in all is of the order of the text (about 20 times
+    // it), not of its square (above 400 times for the first case if every shape copied
+    // every stop).
+    EXPECT_LT(alloccount::bytes(), 64 * c.text.size()) << c.name;
+    int paints = 0;
+    for (const NSVGshape* s : shapes(p.image)) {
+      for (const NSVGpaint* paint : {&s->fill, &s->stroke}) {
+        if (paint->type != NSVG_PAINT_LINEAR_GRADIENT && paint->type != NSVG_PAINT_RADIAL_GRADIENT) continue;
+        ++paints;
+        const NSVGgradient* g = paint->gradient;
+        ASSERT_EQ(g->nstops, 16) << c.name;
+        for (int i = 0; i < g->nstops; ++i) {
+          EXPECT_EQ(g->stops[i].color, stopColor(i)) << c.name << ", stop " << i;
+          EXPECT_NEAR(g->stops[i].offset, double(i) / c.stops, 1e-5) << c.name << ", stop " << i;
+        }
+      }
+    }
+    EXPECT_GT(paints, 0) << c.name;
+  }
 }
 
 TEST(ReaderRefusals, LimitsHoldExactlyAtTheirEdges) {
