@@ -38,7 +38,8 @@ public:
   virtual double sampleRate() const = 0;
 
   // A parameter's value in its own units (any thread). The panel's edit in the same units:
-  // one host gesture, snapped to the step and clamped, every control redrawn.
+  // one host gesture, snapped to the step and clamped, every linked control showing the
+  // new value and every control redrawn.
   virtual double paramValue(int paramIdx) const = 0;
   virtual void setFromPanel(int paramIdx, double value) = 0;
 

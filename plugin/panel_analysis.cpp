@@ -151,5 +151,10 @@ void SpectraPoise::setFromPanel(int paramIdx, double value) {
   BeginInformHostOfParamChange(paramIdx);
   SendParameterValueFromUI(paramIdx, normalizedForEdit(*param, value));
   EndInformHostOfParamChange(paramIdx);
-  if (plugkit::canvas::ICanvas* ui = GetUI()) ui->SetAllControlsDirty();
+  if (plugkit::canvas::ICanvas* ui = GetUI()) {
+    // Every control linked to the parameter shows the value it now holds, not only the
+    // one that sent it (a caller need not be a control at all).
+    SendParameterValueFromDelegate(paramIdx, param->GetNormalized(), true);
+    ui->SetAllControlsDirty();
+  }
 }

@@ -15,6 +15,7 @@ namespace {
 
 constexpr double kFloor = -149.0;  // at or below: nothing measured
 constexpr IColor kHoverFill{10, 250, 250, 250};
+constexpr float kHoverRise = 2.f;  // the hover fill starts this far above the top
 constexpr IColor kZoneFill{31, 250, 250, 250};
 constexpr float kTruePeakSize = 28.f;
 
@@ -32,7 +33,9 @@ LoudnessControl::LoudnessControl(const IRECT& bounds, const Palette& palette, co
       mScaleText(scaleText),
       mReading(std::move(reading)),
       mOnClick(std::move(onClick)),
-      mOnDoubleClick(std::move(onDoubleClick)) {}
+      mOnDoubleClick(std::move(onDoubleClick)) {
+  mRECT.T -= kHoverRise;
+}
 
 void LoudnessControl::OnMouseDown(float, float, const IMouseMod& mod) {
   if (mod.L && mOnClick) mOnClick();
@@ -57,7 +60,8 @@ void LoudnessControl::OnMouseOut() {
 }
 
 bool LoudnessControl::IsHit(float x, float y) const {
-  return x >= mRECT.L && x <= mRECT.R && y >= mRECT.T && y <= mRECT.T + kHitHeight;
+  const IRECT& r = mTargetRECT;
+  return x >= r.L && x <= r.R && y >= r.T && y <= r.T + kHitHeight;
 }
 
 std::string LoudnessControl::caption(const LoudnessReading& reading) {
@@ -78,7 +82,7 @@ float LoudnessControl::xOnTrack(const IRECT& track, double level) const {
 void LoudnessControl::Draw(ICanvas& g) {
   if (!mReading) return;
   const LoudnessReading reading = mReading();
-  const IRECT& r = mRECT;
+  const IRECT& r = mTargetRECT;
   const double v = reading.integratedMode ? reading.integrated : reading.shortTerm;
   const double tolerance = reading.integratedMode ? 1.0 : 2.0;
   const double target = reading.targetLoudness;
@@ -86,7 +90,7 @@ void LoudnessControl::Draw(ICanvas& g) {
   const bool live = std::isfinite(v) && v > kFloor;
   const bool off = live && std::fabs(d) > tolerance;
 
-  if (GetMouseIsOver()) g.FillRoundRect(kHoverFill, IRECT(r.L, r.T - 2.f, r.R, r.T + kHitHeight), 6.f);
+  if (GetMouseIsOver()) g.FillRoundRect(kHoverFill, IRECT(r.L, r.T - kHoverRise, r.R, r.T + kHitHeight), 6.f);
 
   // Caption with the swap mark to its right.
   const std::string captionText = caption(reading);

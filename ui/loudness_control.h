@@ -4,7 +4,9 @@
 // over -30..-6 LUFS with the target zone and marker, a status line about the distance to
 // the target, "TARGET", a hairline, and the true peak with its caption. A left press on the
 // upper part (down to 118 units below the top, inclusive) runs the click callback, a double
-// click the double-click callback.
+// click the double-click callback. It lays out from the rectangle it is built with (its
+// target rectangle); its drawn area (GetRECT) starts a little higher, where the hover fill
+// does.
 //
 // Main thread only. The reading comes from a getter on every draw; an empty getter draws
 // nothing and empty callbacks are skipped. A level that is not finite counts as nothing

@@ -19,6 +19,7 @@
 #include "ui/readouts_control.h"
 #include "ui/settings_menu.h"
 #include "ui/spectrum_control.h"
+#include "ui/title_control.h"
 #include "ui/update_pill.h"
 
 namespace balance_panel {
@@ -203,8 +204,8 @@ bool layOutPanel(ICanvas& g, EditorServices& plug, bool hostBypassed) {
   // The top row: title, bypass switch, settings menu and update notice.
   const char* label = plug.keptTrackLabel();
   attach(g,
-         new ITextControl(IRECT(20, 41, 504, 69), label != nullptr && *label != '\0' ? label : kProductTitle,
-                          texts.title, DEFAULT_BGCOLOR, false),
+         new TitleControl(IRECT(20, 41, 504, 69), label != nullptr && *label != '\0' ? label : kProductTitle,
+                          texts.title),
          kTitleTag);
   attach(g, new PillToggleControl(IRECT(534, 41, 620, 65), kBypass, "ACTIVE", "BYPASSED", texts.pill, 1.f,
                                   palette.accent, true));

@@ -28,16 +28,23 @@ constexpr float kHalfBar = 28.f;
 constexpr int kHeldAlpha = 96;
 constexpr IColor kBadgeText{191, 250, 250, 250};
 constexpr IColor kBadgeFill{36, 250, 250, 250};
+// The badge's top and bottom below the control's top: it ends below the layout's
+// rectangle, so the drawn area reaches down to its bottom.
+constexpr float kBadgeTop = 34.5f;
+constexpr float kBadgeBottom = 47.5f;
 
 }  // namespace
 
-ReadoutsControl::ReadoutsControl(const IRECT& bounds) : IControl(bounds) { SetIgnoreMouse(true); }
+ReadoutsControl::ReadoutsControl(const IRECT& bounds) : IControl(bounds) {
+  SetIgnoreMouse(true);
+  mRECT.B = std::max(bounds.B, bounds.T + kBadgeBottom);
+}
 
 void ReadoutsControl::Draw(plugkit::canvas::ICanvas& g) {
   if (!readouts) return;
   const spectrapoise::dsp::Readouts reading = readouts();
   const double values[5] = {reading.tilt, reading.low, reading.loMid, reading.hiMid, reading.high};
-  const float top = mRECT.T;
+  const float top = mTargetRECT.T;
 
   for (int i = 0; i < 5; ++i) {
     const Column& column = kColumns[i];
@@ -66,7 +73,7 @@ void ReadoutsControl::Draw(plugkit::canvas::ICanvas& g) {
     if (held) {
       const IText badge = unitText.WithSize(8.5f).WithColor(kBadgeText).WithAlign(ETextHAlign::Centre);
       const float w = textWidth(g, badge, "HELD") + 14.f;
-      const IRECT pill(x - w / 2.f, top + 34.5f, x + w / 2.f, top + 47.5f);
+      const IRECT pill(x - w / 2.f, top + kBadgeTop, x + w / 2.f, top + kBadgeBottom);
       g.FillRoundRect(kBadgeFill, pill, 6.5f);
       g.DrawText(badge, "HELD", pill);
       continue;

@@ -1,7 +1,8 @@
 // The panel's layout with the real plug-in: the catalogue of controls in drawing order
 // (classes, rectangles, tags, groups, parameters, which ones ignore the mouse), the same
 // panel after the context was emptied and laid out again, a context that already holds
-// controls refused, the logo or its text, the title from the track label, the shades at
+// controls refused, the logo or its text, the title from the track label (fitted with an
+// ellipsis), every control drawing only inside the area it is redrawn in, the shades at
 // build time, and the hue opposite the accent.
 #include <gtest/gtest.h>
 
@@ -18,6 +19,7 @@
 #include "graphics/ITextControl.h"
 #include "plugin/version.h"
 #include "tests/support/canvas/draw_ops.h"
+#include "tests/ui/panel_fixture.h"
 #include "tests/ui/product_panel.h"
 #include "ui/chips.h"
 #include "ui/corner_scale.h"
@@ -29,6 +31,7 @@
 #include "ui/readouts_control.h"
 #include "ui/settings_menu.h"
 #include "ui/spectrum_control.h"
+#include "ui/title_control.h"
 #include "ui/update_pill.h"
 
 namespace plugkit::canvas {
@@ -46,6 +49,7 @@ using balance_panel::ReadoutsControl;
 using balance_panel::RingKnobControl;
 using balance_panel::SettingsMenuControl;
 using balance_panel::SpectrumControl;
+using balance_panel::TitleControl;
 using brightloom::controls::PresetBarControl;
 using brightloom::controls::UpdatePillControl;
 
@@ -58,6 +62,8 @@ struct Entry {
   const char* group = "";
   bool ignoresMouse = false;
   std::vector<int> params = {};
+  // The drawn area (GetRECT) where it reaches beyond the layout's rectangle; else rect.
+  IRECT drawn = IRECT();
 };
 
 std::vector<Entry> catalogue(bool logoImage, const IRECT& logo) {
@@ -68,7 +74,7 @@ std::vector<Entry> catalogue(bool logoImage, const IRECT& logo) {
       {&typeid(ChipControl), IRECT(72, 81, 250, 103), 7},
       {&typeid(LegendControl), IRECT(256, 80, 478, 104), 3, "", true},
       {&typeid(SpectrumControl), IRECT(22, 108, 478, 252), 2, "", false, {kLowCrossover, kMidCrossover, kHighCrossover}},
-      {&typeid(ReadoutsControl), IRECT(110, 260, 482, 306), 4, "", true},
+      {&typeid(ReadoutsControl), IRECT(110, 260, 482, 306), 4, "", true, {}, IRECT(110, 260, 482, 307.5f)},
       {&typeid(PillToggleControl), IRECT(20, 256, 112, 278), kNoTag, "", false, {kCorrect}},
       {&typeid(PillToggleControl), IRECT(20, 282, 112, 304), kNoTag, "", false, {kFreeze}},
   };
@@ -83,9 +89,9 @@ std::vector<Entry> catalogue(bool logoImage, const IRECT& logo) {
       {&typeid(IPanelControl), IRECT(112, 308, 482, 360), kNoTag, "correct-shade", true},
       {&typeid(IPanelControl), IRECT(20, 308, 112, 360), kNoTag, "freeze-shade", true},
       {&typeid(IPanelControl), IRECT(490, 82, 491, 352), kNoTag, "", true},
-      {&typeid(LoudnessControl), IRECT(498, 82, 620, 354), 5},
+      {&typeid(LoudnessControl), IRECT(498, 82, 620, 354), 5, "", false, {}, IRECT(498, 80, 620, 354)},
       {&typeid(ChipControl), IRECT(509, 230, 609, 252), 6},
-      {&typeid(ITextControl), IRECT(20, 41, 504, 69), 0, "", true},
+      {&typeid(TitleControl), IRECT(20, 41, 504, 69), 0, "", true},
       {&typeid(PillToggleControl), IRECT(534, 41, 620, 65), kNoTag, "", false, {kBypass}},
       {&typeid(SettingsMenuControl), IRECT(), kNoTag, "", true},
       {&typeid(UpdatePillControl), IRECT(364, 41, 524, 65)},
@@ -107,7 +113,7 @@ void expectCatalogue(ICanvas& g, bool logoImage = false, const IRECT& logo = IRE
     IControl* c = g.GetControl(i);
     const Entry& e = expected[static_cast<std::size_t>(i)];
     EXPECT_EQ(typeid(*c), *e.type) << typeid(*c).name();
-    EXPECT_EQ(c->GetRECT(), e.rect);
+    EXPECT_EQ(c->GetRECT(), e.drawn.IsEmpty() ? e.rect : e.drawn);
     // A knob's target is its widget; every other control is hit over its whole rectangle.
     if (e.type != &typeid(RingKnobControl)) {
       EXPECT_EQ(c->GetTargetRECT(), e.rect);
@@ -271,6 +277,43 @@ TEST_F(PanelLayout, TheTitleShowsTheTrackLabelOrTheProductName) {
   EXPECT_STREQ(static_cast<ITextControl*>(tagged(0))->GetStr(), "SPECTRAPOISE");
 }
 
+TEST_F(PanelLayout, ALongTitleIsCutByWholeCharactersAndEndsInAnEllipsis) {
+  const std::string ellipsis = "\xE2\x80\xA6";
+  const std::string label = "#12: Lead Vocal Doubles and Harmonies Bus (Chorus 2, comped) \xC3\xA9\xC3\xA9";
+  setTrackName(*plug, label.substr(5).c_str(), 12);
+  tick();
+  auto* title = static_cast<ITextControl*>(tagged(0));
+  ASSERT_EQ(title->GetStr(), label);  // the stored text stays whole
+  // Narrowed as by the update notice, and at the full width with a label that fits.
+  struct Case {
+    float right;
+    std::string expected;
+  } cases[] = {
+      // 21-unit text measures 10.5 per character here: 334 units hold 31 characters, the
+      // ellipsis included; 484 hold 46.
+      {354.f, label.substr(0, 30) + ellipsis},
+      {504.f, label.substr(0, 45) + ellipsis},
+      // Narrower than the ellipsis itself: the ellipsis alone.
+      {28.f, ellipsis},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.right);
+    title->SetBothRects(IRECT(20, 41, c.right, 69));
+    g->clearDrawOps();
+    title->Draw(*g);
+    const std::vector<DrawOp> drawn = g->opsOf({DrawOp::DrawText});
+    ASSERT_EQ(drawn.size(), 1u);
+    EXPECT_EQ(drawn[0].text, c.expected);
+  }
+  // A short label is drawn whole.
+  title->SetBothRects(IRECT(20, 41, 504, 69));
+  setTrackName(*plug, "Kick", 3);
+  tick();
+  g->clearDrawOps();
+  title->Draw(*g);
+  EXPECT_EQ(g->opsOf({DrawOp::DrawText}).at(0).text, "#3: Kick");
+}
+
 TEST_F(PanelLayout, TheFooterIsWrittenAgainByTheFirstTickAfterALayout) {
   tick();
   EXPECT_STREQ(static_cast<ITextControl*>(tagged(1))->GetStr(), (std::string("SpectraPoise ") + spectrapoise::plugin::kVersion + " \xC2\xB7 0 samples latency").c_str());
@@ -278,6 +321,84 @@ TEST_F(PanelLayout, TheFooterIsWrittenAgainByTheFirstTickAfterALayout) {
   EXPECT_STREQ(static_cast<ITextControl*>(tagged(1))->GetStr(), "");
   tick();
   EXPECT_STREQ(static_cast<ITextControl*>(tagged(1))->GetStr(), (std::string("SpectraPoise ") + spectrapoise::plugin::kVersion + " \xC2\xB7 0 samples latency").c_str());
+}
+
+// ---------------------------------------------------------------------------------------
+// Drawing inside the redrawn area
+
+namespace {
+
+// What a control draws that the redraw would cut: the redraw clips each control to its
+// drawn area grown by 0.75 and aligned to pixels, so everything it draws must lie there.
+// The control draws once under a pass clip far wider than the window; each fill and stroke
+// (a stroke grown by half its thickness), each text's measured box and each bitmap, cut by
+// any clip the control set itself, is compared with that area.
+std::vector<std::string> drawnOutside(sp::test::TestCanvas& g, IControl& c) {
+  const IRECT area = c.GetRECT().GetPadded(0.75f).GetPixelAligned(1.f);
+  g.clearDrawOps();
+  g.PrepareRegion(IRECT(-1000, -1000, 2000, 2000));
+  c.Draw(g);
+  std::vector<std::pair<std::string, IRECT>> extents;  // what, and where it shows
+  for (const Shape& shape : shapesOf(g)) {
+    const float grow = shape.fill() ? 0.f : shape.thickness() / 2.f;
+    extents.push_back({shape.fill() ? "fill" : "stroke", shape.bounds().GetPadded(grow).Intersect(shape.paint.clip)});
+  }
+  for (const DrawOp& op : g.opsOf({DrawOp::DrawText, DrawOp::DrawBitmap})) {
+    IRECT box = op.rect;
+    if (op.kind == DrawOp::DrawText) g.MeasureText(op.textStyle, op.text.c_str(), box);
+    extents.push_back({op.kind == DrawOp::DrawText ? "text \"" + op.text + "\"" : "bitmap", box.Intersect(op.clip)});
+  }
+  std::vector<std::string> outside;
+  for (const auto& [what, r] : extents) {
+    if (r.IsEmpty()) continue;  // wholly clipped by the control itself
+    constexpr float kTol = 0.01f;
+    if (r.L < area.L - kTol || r.T < area.T - kTol || r.R > area.R + kTol || r.B > area.B + kTol)
+      outside.push_back(what + " at (" + sp::test::num(r.L) + ", " + sp::test::num(r.T) + ", " + sp::test::num(r.R) +
+                        ", " + sp::test::num(r.B) + ") beyond (" + sp::test::num(area.L) + ", " + sp::test::num(area.T) +
+                        ", " + sp::test::num(area.R) + ", " + sp::test::num(area.B) + ")");
+  }
+  return outside;
+}
+
+}  // namespace
+
+TEST_F(PanelLayout, EveryControlDrawsOnlyInsideTheAreaItIsRedrawnIn) {
+  // A held column in every region, four legend items, the meter hovered, and a track
+  // name far longer than the title line.
+  auto* readouts = dynamic_cast<ReadoutsControl*>(tagged(4));
+  auto* legend = dynamic_cast<LegendControl*>(tagged(3));
+  ASSERT_NE(readouts, nullptr);
+  ASSERT_NE(legend, nullptr);
+  readouts->readouts = [] {
+    spectrapoise::dsp::Readouts r;
+    r.active = true;
+    r.tilt = -1.2;
+    r.low = 4.5;
+    r.loMid = -7.0;
+    r.hiMid = 2.0;
+    r.high = -0.5;
+    r.hold = {0.0, 0.5, 0.2, 0.0};
+    return r;
+  };
+  legend->extraItems = [] { return true; };
+  sp::test::EventDriver mouse(*g);
+  mouse.moveTo(559, 150);
+  ASSERT_TRUE(tagged(5)->GetMouseIsOver());
+  setTrackName(*plug, "Lead Vocal Doubles and Harmonies Bus (Chorus 2, comped)", 12);
+  tick();
+
+  // The crossover handles at their lowest, then at their highest.
+  for (const bool highest : {false, true}) {
+    SCOPED_TRACE(highest ? "handles at their highest" : "handles at their lowest");
+    for (const int p : {kLowCrossover, kMidCrossover, kHighCrossover})
+      hostSet(p, highest ? plug->GetParam(p)->GetMax() : plug->GetParam(p)->GetMin());
+    for (int i = 0; i < g->NControls(); ++i) {
+      IControl* c = control(i);
+      if (c->IsHidden() && i != 0) continue;  // the redraw skips it
+      for (const std::string& fault : drawnOutside(*g, *c))
+        ADD_FAILURE() << "control " << i << " (" << typeid(*c).name() << "): " << fault;
+    }
+  }
 }
 
 // ---------------------------------------------------------------------------------------

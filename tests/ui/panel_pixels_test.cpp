@@ -3,8 +3,8 @@
 // background, bar, main panel, the CORRECT dot in the accent, the Low knob's value arc
 // under and without its shade), an incremental frame equal to a full redraw after every
 // kind of change (switches, shades, a title moved by the update notice inside the dirty
-// scan, a rebuild, a resize), written as PNGs for a look (SP_RENDER_PNG_DIR, else a
-// temporary folder).
+// scan, a rebuild, a resize), a long title fitted left of the update notice, written as
+// PNGs for a look (SP_RENDER_PNG_DIR, else a temporary folder).
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -135,6 +135,8 @@ TEST_P(PanelPixels, AnIncrementalFrameEqualsAFullRedrawAfterEveryKindOfChange) {
     plug->setFromPanel(p, v);
     plug->OnIdle();
     expectIncrementalEqualsFull("param-" + std::to_string(p));
+    // The FREEZE pill shows the freeze: its dot lit in the accent.
+    if (p == kFreeze) EXPECT_TRUE(near(at(29, 293), 21, 232, 121)) << str(at(29, 293));
   }
   plug->setFromPanel(kBypass, 0.0);
   plug->setFromPanel(kCorrect, 1.0);
@@ -171,6 +173,32 @@ TEST_P(PanelPixels, AnIncrementalFrameEqualsAFullRedrawAfterEveryKindOfChange) {
   int w = 0, h = 0;
   const std::vector<uint8_t> px = g->drawablePixels(&w, &h);
   sp::test::savePng("panel-blue-1.5-" + scaleTag(), w, h, px);
+}
+
+TEST_P(PanelPixels, ALongTitleEndsInAnEllipsisLeftOfTheUpdateNotice) {
+  uitest::setTrackName(*plug, "Lead Vocal Doubles and Harmonies Bus (Chorus 2, comped)", 12);
+  plug->OnIdle();
+  offer("0.5.0");
+  g->tick();  // the pill lays itself out and narrows the title
+  const IRECT title = g->GetControlWithTag(0)->GetRECT();
+  auto* pill = dynamic_cast<brightloom::controls::UpdatePillControl*>(g->GetControl(30));
+  ASSERT_NE(pill, nullptr);
+  ASSERT_FALSE(pill->pillRect().IsEmpty());
+  ASSERT_EQ(title.R, pill->pillRect().L - 10.f);
+  g->redrawAll();
+  int w = 0, h = 0;
+  const std::vector<uint8_t> px = g->drawablePixels(&w, &h);
+  sp::test::savePng("panel-long-title-" + scaleTag(), w, h, px);
+  // The text ends within the title's rectangle: from its right edge to the pill the row
+  // is bare window background (a letter cut by the clip would reach past the edge).
+  for (float x = title.R + 0.5f / screen; x < pill->pillRect().L; x += 0.5f / screen)
+    for (float y = title.T; y < title.B; y += 0.5f / screen)
+      ASSERT_TRUE(near(at(x, y), 10, 10, 10)) << "x " << x << ", y " << y << ": " << str(at(x, y));
+  // And the text reaches near that edge: the ellipsis stands where the cut is.
+  bool inked = false;
+  for (float x = title.R - 12.f; x < title.R; x += 0.5f / screen)
+    for (float y = title.T; y < title.B; y += 0.5f / screen) inked = inked || !near(at(x, y), 10, 10, 10, 20);
+  EXPECT_TRUE(inked);
 }
 
 TEST_P(PanelPixels, ThePillMeasuresItsTextOutsideAFrameAsItIsMeasuredWhileDrawing) {

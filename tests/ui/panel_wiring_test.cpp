@@ -1,8 +1,9 @@
 // The panel's wiring with the real plug-in: the loudness-target chip (menu texts and
 // checks, picks, the typed-value rule, its entry), the target chip's menu actions and name
 // entry, the window-scale getter and setter, the accent and resolution items, the update
-// item, the loudness meter's clicks and reading, the caption suffixes, and the preset
-// hooks (saving at once or after the idle tick's question).
+// item, the loudness meter's clicks and reading, the caption suffixes, a value set from the
+// panel reaching every linked control, and the preset hooks (saving at once or after the
+// idle tick's question).
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -311,6 +312,29 @@ TEST_F(PanelWiring, CaptionSuffixesShowThePanelGainsWhileCorrectIsOn) {
 
 // ---------------------------------------------------------------------------------------
 // Presets
+
+TEST_F(PanelWiring, AValueSetFromThePanelReachesEveryControlLinkedToItsParameter) {
+  // Freeze (its pill), a correction amount (its knob and caption), a crossover (the
+  // spectrum's handle slot); the loudness target has no linked control.
+  const std::pair<int, double> edits[] = {
+      {kFreeze, 1.0}, {kCorrectTilt, 37.0}, {kMidCrossover, 3000.0}, {kLoudnessTarget, -9.0}, {kFreeze, 0.0}};
+  for (const auto& [p, value] : edits) {
+    SCOPED_TRACE(std::to_string(p) + " " + std::to_string(value));
+    plug->setFromPanel(p, value);
+    tick();
+    g->clearDrawOps();
+    frame();
+    const double normalized = plug->GetParam(p)->GetNormalized();
+    int linked = 0;
+    for (int i = 0; i < g->NControls(); ++i)
+      for (int slot = 0; slot < control(i)->NVals(); ++slot)
+        if (control(i)->GetParamIdx(slot) == p) {
+          ++linked;
+          EXPECT_NEAR(control(i)->GetValue(slot), normalized, 1e-9) << "control " << i << " slot " << slot;
+        }
+    EXPECT_EQ(linked > 0, p != kLoudnessTarget);
+  }
+}
 
 TEST_F(PanelWiring, SavingUnderTheCurrentOrAFreeNameSavesAtOnceAnotherPresetsNameAsksAtTheTick) {
   const brightloom::controls::PresetHooks hooks = balance_panel::presetHooks(*plug);
