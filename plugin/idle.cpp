@@ -15,13 +15,6 @@ using namespace spectrapoise::plugin;
 
 namespace {
 
-constexpr int kTitleTag = 0;
-constexpr int kFooterTag = 1;
-constexpr int kLiveTags[] = {2, 3, 4, 5, 7};
-constexpr const char* kBypassShade = "bypass-shade";
-constexpr const char* kCorrectShade = "correct-shade";
-constexpr const char* kFreezeShade = "freeze-shade";
-
 bool inGroup(const plugkit::canvas::IControl* control, const char* group) {
   return std::strcmp(control->GetGroup(), group) == 0;
 }
@@ -143,7 +136,7 @@ void SpectraPoise::refreshTrackLabel() {
   plugkit::canvas::ICanvas* ui = GetUI();
   if (ui == nullptr || !panel_.editorOpen.load()) return;
   if (auto* title = dynamic_cast<plugkit::canvas::ITextControl*>(ui->GetControlWithTag(kTitleTag)))
-    title->SetStr(label.Empty() ? "SPECTRAPOISE" : label.Get());
+    title->SetStr(label.Empty() ? kProductTitle : label.Get());
 }
 
 void SpectraPoise::refreshShades() {

@@ -26,7 +26,6 @@ constexpr const char* kLearnFileTitle = "Learn from reference file";
 constexpr const char* kLearnInputTitle = "Learn from input";
 constexpr double kInputLearnMinimumSeconds = 15.0;
 constexpr double kFileLearnMaximumSeconds = 900.0;
-constexpr int kTargetChipTag = 7;
 constexpr int kNameEntryLength = 16;
 
 constexpr int kChecked = IPopupMenu::Item::kChecked;

@@ -7,6 +7,7 @@
 #include "graphics/IPanelControl.h"
 #include "graphics/ISVGControl.h"
 #include "graphics/ITextControl.h"
+#include "plugin/panel_roles.h"
 #include "plugin/parameters.h"
 #include "plugin/version.h"
 #include "ui/chips.h"
@@ -30,20 +31,6 @@ using brightloom::controls::PresetBarControl;
 using brightloom::controls::UpdatePillControl;
 
 namespace {
-
-constexpr int kTitleTag = 0;
-constexpr int kFooterTag = 1;
-constexpr int kSpectrumTag = 2;
-constexpr int kLegendTag = 3;
-constexpr int kReadoutsTag = 4;
-constexpr int kMeterTag = 5;
-constexpr int kLoudnessChipTag = 6;
-constexpr int kTargetChipTag = 7;
-
-constexpr const char* kCorrectShade = "correct-shade";
-constexpr const char* kFreezeShade = "freeze-shade";
-constexpr const char* kBypassShade = "bypass-shade";
-constexpr const char* kProductTitle = "SPECTRAPOISE";
 
 // The knob row: parameter, centre, suffix band (none for the speed), label prefix.
 struct KnobSpec {

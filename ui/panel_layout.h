@@ -4,8 +4,9 @@
 // services. Every rectangle is in the fixed 640 x 400 base units; the context scales the
 // panel by its draw scale, so a resize never rebuilds it.
 //
-// Tags: 0 title, 1 footer, 2 spectrum, 3 legend, 4 readouts, 5 loudness meter, 6 loudness
-// target chip, 7 target chip; groups "correct-shade", "freeze-shade", "bypass-shade".
+// The tags and groups the plug-in finds controls by are declared in plugin/panel_roles.h:
+// 0 title, 1 footer, 2 spectrum, 3 legend, 4 readouts, 5 loudness meter, 6 loudness target
+// chip, 7 target chip; groups "correct-shade", "freeze-shade", "bypass-shade".
 //
 // Main thread. A context that already holds controls is refused (nothing is attached):
 // its tags would collide.

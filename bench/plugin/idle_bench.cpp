@@ -19,6 +19,7 @@
 #include "graphics/ITextControl.h"
 #include "plugin/SpectraPoise.h"
 #include "plugin/float_mode.h"
+#include "plugin/panel_roles.h"
 #include "tests/support/canvas/test_canvas.h"
 
 namespace {
@@ -79,13 +80,13 @@ void BM_OpenEditorIdleTick(benchmark::State& state) {
     return platform.graphicsFactory(dlg, w, h, fps, scale)();
   });
   plug->SetLayoutFunc([plug](plugkit::canvas::ICanvas* g) {
-    g->AttachControl(new plugkit::canvas::ITextControl(IRECT(0, 0, 200, 20), "SPECTRAPOISE"), 0);
-    g->AttachControl(new plugkit::canvas::ITextControl(IRECT(0, 380, 640, 400), ""), 1);
-    for (int tag : {2, 3, 4, 5, 7}) g->AttachControl(new Box(IRECT(0, 20, 400, 300)), tag);
+    g->AttachControl(new plugkit::canvas::ITextControl(IRECT(0, 0, 200, 20), kProductTitle), kTitleTag);
+    g->AttachControl(new plugkit::canvas::ITextControl(IRECT(0, 380, 640, 400), ""), kFooterTag);
+    for (int tag : kLiveTags) g->AttachControl(new Box(IRECT(0, 20, 400, 300)), tag);
     for (int p = 0; p < kParamCount; ++p) g->AttachControl(new Box(IRECT(0, 300, 30, 330), p));
-    g->AttachControl(new Box(IRECT(0, 0, 640, 400)), -1, "bypass-shade");
-    g->AttachControl(new Box(IRECT(0, 300, 320, 380)), -1, "correct-shade");
-    g->AttachControl(new Box(IRECT(320, 300, 640, 380)), -1, "freeze-shade");
+    g->AttachControl(new Box(IRECT(0, 0, 640, 400)), -1, kBypassShade);
+    g->AttachControl(new Box(IRECT(0, 300, 320, 380)), -1, kCorrectShade);
+    g->AttachControl(new Box(IRECT(320, 300, 640, 380)), -1, kFreezeShade);
     plug->forgetFooter();
   });
   plug->OpenWindow(nullptr);
