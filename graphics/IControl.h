@@ -148,6 +148,10 @@ public:
   void SetPromptDisabled(bool disabled) { mPromptDisabled = disabled; }
   bool GetDblAsSingleClick() const { return mDblAsSingleClick; }
   void SetDblAsSingleClick(bool single) { mDblAsSingleClick = single; }
+  // Whether a press begins the host's edit of each linked parameter (ended on release).
+  // Off for a control whose press only asks for a value: the answer brings its own edit.
+  bool GetPressBeginsEdit() const { return mPressBeginsEdit; }
+  void SetPressBeginsEdit(bool begins) { mPressBeginsEdit = begins; }
   bool GetMouseOverWhenDisabled() const { return mMouseOverWhenDisabled; }
   void SetMouseOverWhenDisabled(bool allow) { mMouseOverWhenDisabled = allow; }
   bool GetMouseEventsWhenDisabled() const { return mMouseEventsWhenDisabled; }
@@ -209,6 +213,7 @@ protected:
   bool mDisabled = false;
   bool mPromptDisabled = true;
   bool mDblAsSingleClick = false;
+  bool mPressBeginsEdit = true;
   bool mMouseOverWhenDisabled = false;
   bool mMouseEventsWhenDisabled = false;
   bool mIgnoreMouse = false;

@@ -85,13 +85,19 @@ bool sendTypedValue(plugkit::canvas::IControl& control, int paramIdx, const char
                                             param->GetMax(), allowK);
   if (!value) return false;
 
-  delegate->BeginInformHostOfParamChangeFromUI(paramIdx);
+  plugkit::canvas::ICanvas* ui = control.GetUI();
+  bool heldOpen = false;
+  if (ui != nullptr)
+    ui->ForControlWithParam(paramIdx, [&](plugkit::canvas::IControl* bound) {
+      heldOpen = heldOpen || ui->HasOpenGesture(bound, paramIdx);
+    });
+  if (!heldOpen) delegate->BeginInformHostOfParamChangeFromUI(paramIdx);
   delegate->SendParameterValueFromUI(paramIdx, spectrapoise::plugin::normalizedForEdit(*param, *value));
-  delegate->EndInformHostOfParamChangeFromUI(paramIdx);
+  if (!heldOpen) delegate->EndInformHostOfParamChangeFromUI(paramIdx);
 
   // Every view of the parameter shows the stored value, without sending it again.
   const double stored = spectrapoise::plugin::normalizedForEdit(*param, param->Value());
-  if (plugkit::canvas::ICanvas* ui = control.GetUI()) {
+  if (ui != nullptr) {
     ui->ForControlWithParam(paramIdx, [&](plugkit::canvas::IControl* bound) {
       for (int slot = 0; slot < bound->NVals(); ++slot)
         if (bound->GetParamIdx(slot) == paramIdx) bound->SetValue(stored, slot);

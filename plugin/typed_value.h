@@ -23,7 +23,10 @@ namespace typed_value {
 
 // Parses the text within the parameter's range and sends it to the host as one editor
 // gesture (begin, value, end), then updates every control slot bound to the parameter.
-// False, changing nothing, for a null text, an unknown parameter or text without a number.
+// While a control of the editor holds the parameter's gesture open (a press not yet
+// released), the value joins that gesture: the host never hears a nested begin. Main
+// thread. False, changing nothing, for a null text, an unknown parameter or text without
+// a number.
 bool sendTypedValue(plugkit::canvas::IControl& control, int paramIdx, const char* text, bool allowK);
 
 }  // namespace typed_value

@@ -16,7 +16,9 @@ ChipControl::ChipControl(const IRECT& bounds, const IText& text, const Palette& 
       mLabel(std::move(label)),
       mFillMenu(std::move(fillMenu)),
       mOnPick(std::move(onPick)),
-      mOnText(std::move(onText)) {}
+      mOnText(std::move(onText)) {
+  mDblAsSingleClick = true;  // a quick second press opens the menu again
+}
 
 void ChipControl::OnMouseDown(float, float, const IMouseMod& mod) {
   ICanvas* g = GetUI();

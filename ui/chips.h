@@ -4,8 +4,9 @@
 // ChipControl: a pill-shaped button showing a label from a getter (cut with "…" when it
 // does not fit), opening a menu that a filler fills, reporting the chosen item index to a
 // pick callback, and handing the text of an entry opened over it to a text callback. A
-// left press opens the menu only while no text entry is open. It is the target chip's role
-// for the plug-in (it takes typed names when it has a text callback).
+// left press (a quick second one too) opens the menu only while no text entry is open. It
+// is the target chip's role for the plug-in (it takes typed names when it has a text
+// callback).
 //
 // LegendControl: the key above the spectrum, a right-aligned row of swatches with the
 // labels "INPUT", "TARGET" and, when the extra-items function says so, "OUTPUT" and

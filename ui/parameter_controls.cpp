@@ -17,7 +17,9 @@ PillToggleControl::PillToggleControl(const IRECT& bounds, int paramIdx, const ch
       mOnLabel(onLabel != nullptr ? onLabel : ""),
       mLabelText(text),
       mDotScale(dotScale),
-      mInverted(inverted) {}
+      mInverted(inverted) {
+  mDblAsSingleClick = true;  // a quick second press toggles back
+}
 
 bool PillToggleControl::lit() const {
   const bool on = GetValue(0) > 0.5;
@@ -56,7 +58,11 @@ void RingKnobControl::DrawIndicatorTrack(ICanvas& g, float angle, float cx, floa
 // ---------------------------------------------------------------------------------------
 // AmountCaptionControl
 
-AmountCaptionControl::AmountCaptionControl(const IRECT& bounds, int paramIdx) : IControl(bounds, paramIdx) {}
+AmountCaptionControl::AmountCaptionControl(const IRECT& bounds, int paramIdx) : IControl(bounds, paramIdx) {
+  mDblAsSingleClick = true;
+  // The press only opens the entry; a committed value is the host's edit.
+  mPressBeginsEdit = false;
+}
 
 std::string AmountCaptionControl::displayText() const {
   const plugkit::IParam* param = GetParam(0);
@@ -85,8 +91,6 @@ void AmountCaptionControl::OnMouseDown(float, float, const IMouseMod& mod) {
     mEntryStart.clear();
   }
 }
-
-void AmountCaptionControl::OnMouseDblClick(float x, float y, const IMouseMod& mod) { OnMouseDown(x, y, mod); }
 
 void AmountCaptionControl::OnMouseOver(float x, float y, const IMouseMod& mod) {
   IControl::OnMouseOver(x, y, mod);

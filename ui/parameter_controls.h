@@ -2,7 +2,8 @@
 // The panel's small parameter controls.
 //
 // PillToggleControl: an on/off pill bound to a switch parameter, with a dot and a label
-// that may differ between the states; a press toggles it (any button that reaches it).
+// that may differ between the states; a press toggles it (any button that reaches it), and
+// so does a quick second press.
 // With inverted set it is lit while the parameter is off (the bypass pill).
 //
 // RingKnobControl: the stock vector knob with a full background ring under its value arc.
@@ -10,8 +11,9 @@
 // AmountCaptionControl: the caption under a correction knob: prefix, the parameter's
 // display text and a suffix from a function. A left press (or double click) opens a text
 // entry holding the display text, only while no entry is open; the committed text goes to
-// the typed-value sender. A commit byte-equal to the text the entry opened with changes
-// nothing (the display text is rounded: "12 s" for 12.3 s).
+// the typed-value sender, which makes it the host's one edit (the press itself begins
+// none). A commit byte-equal to the text the entry opened with changes nothing (the
+// display text is rounded: "12 s" for 12.3 s).
 //
 // Main thread only. They reach the plug-in only through their parameter (SetDirty) and the
 // typed-value sender.
@@ -68,7 +70,6 @@ public:
   AmountCaptionControl(const IRECT& bounds, int paramIdx);
 
   void OnMouseDown(float x, float y, const IMouseMod& mod) override;
-  void OnMouseDblClick(float x, float y, const IMouseMod& mod) override;
   void OnMouseOver(float x, float y, const IMouseMod& mod) override;
   void OnMouseOut() override;
   void OnTextEntryCompletion(const char* str, int valIdx) override;

@@ -36,7 +36,9 @@ std::string trimmed(const char* text) {
 
 PresetBarControl::PresetBarControl(const IRECT& bounds, Style style, PresetHooks hooks,
                                    std::function<void(const IRECT&)> openMenu)
-    : IControl(bounds), mStyle(std::move(style)), mHooks(std::move(hooks)), mOpenMenu(std::move(openMenu)) {}
+    : IControl(bounds), mStyle(std::move(style)), mHooks(std::move(hooks)), mOpenMenu(std::move(openMenu)) {
+  mDblAsSingleClick = true;  // a quick second press steps, opens or deletes again
+}
 
 PresetBarControl::Layout PresetBarControl::layout() const {
   const IRECT& b = mRECT;

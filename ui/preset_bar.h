@@ -5,6 +5,7 @@
 // while modified, "no preset" when none; a press opens the list), a next arrow, "Save",
 // "Save as" (a name entry over the name box) and "Delete" (which reads "Sure?" and deletes
 // on a second press), and, when a menu function is given, a menu button with three bars.
+// A quick second press (a double click) is a press like any other.
 //
 // It knows nothing of files: every action goes through PresetHooks, each of which may be
 // empty (an empty `names` lists nothing, an empty `current` means no current preset,

@@ -22,6 +22,7 @@ UpdatePillControl::UpdatePillControl(const IRECT& bounds, const IColor& fill, co
       mChecker(checker),
       mOnRelayout(std::move(onRelayout)) {
   mText = text;
+  mDblAsSingleClick = true;  // a quick second click opens the page again
 }
 
 void UpdatePillControl::relayout() {

@@ -1,7 +1,8 @@
 #pragma once
 // The update notice: in the panel's top row, a small pill reading the offered version and
-// " AVAILABLE" while the update checker holds a notice of a newer version; a click opens
-// the notice's page in the browser. Without a notice it draws nothing and takes no clicks.
+// " AVAILABLE" while the update checker holds a notice of a newer version; a click (a
+// quick second one too) opens the notice's page in the browser. Without a notice it draws
+// nothing and takes no clicks.
 // The pill sits right-aligned in the control's rectangle, as wide as its text needs (never
 // wider than the rectangle), and reports where it sits whenever that changes, so the
 // title can end just left of it. It also supplies the settings menu's "Check for updates"

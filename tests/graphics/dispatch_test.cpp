@@ -332,6 +332,18 @@ TEST_F(DispatchTest, DoubleClickAsSingleClickIsAPressThatKeepsItsCapture) {
   EXPECT_EQ(dlg.gestures(), (Log{"Begin 6", "End 6", "Begin 6", "End 6"}));
 }
 
+TEST_F(DispatchTest, APressThatBeginsNoEditLeavesTheEditToWhatItSends) {
+  Probe* p = sender(IRECT(10, 10, 110, 110), 6);
+  p->SetPressBeginsEdit(false);
+  EventDriver mouse(*g);
+  mouse.click(50, 50);
+  EXPECT_EQ(p->count("OnMouseDown"), 1);
+  EXPECT_TRUE(dlg.gestures().empty());
+  // A value it sends from a delivery of its own (here a wheel turn) is an edit of its own.
+  mouse.wheel(50, 50, 1.f);
+  EXPECT_EQ(dlg.gestures(), (Log{"Begin 6", "Send 6 0.1", "End 6"}));
+}
+
 TEST_F(DispatchTest, SecondTouchOnACapturedControlIsRefusedWithoutMultiTouch) {
   Probe* p = attach(IRECT(10, 10, 110, 110));
   g->EnableMultiTouch(true);

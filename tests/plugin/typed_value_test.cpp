@@ -132,6 +132,23 @@ TEST_F(SendTypedValue, RoundsToTheStepAsTyped) {
   EXPECT_NEAR(speed->GetValue(0), normalizedValue(*plug, kCorrectSpeed), 1e-12);
 }
 
+TEST_F(SendTypedValue, JoinsTheEditAHeldPressKeepsOpen) {
+  // Another control of the same parameter, pressed and held: its press began the edit.
+  plugkit::canvas::IControl* knob = ui->AttachControl(new Probe(plugkit::canvas::IRECT(20, 0, 30, 10), kCorrectSpeed));
+  const plugkit::canvas::IMouseInfo press{25.f, 5.f, 0.f, 0.f, plugkit::canvas::IMouseMod(true)};
+  ui->OnMouseDown({press});
+  ASSERT_EQ(plug->edits, (std::vector<std::string>{"begin 9"}));
+  ASSERT_TRUE(typed_value::sendTypedValue(*speed, kCorrectSpeed, "12", false));
+  EXPECT_NEAR(plug->GetParam(kCorrectSpeed)->Value(), 12.0, 1e-9);
+  EXPECT_EQ(plug->edits, (std::vector<std::string>{"begin 9"}));
+  ui->OnMouseUp({press});
+  EXPECT_EQ(plug->edits, (std::vector<std::string>{"begin 9", "end 9"}));
+  EXPECT_NEAR(knob->GetValue(0), normalizedValue(*plug, kCorrectSpeed), 1e-12);
+  // Released, the next typed value is an edit of its own.
+  ASSERT_TRUE(typed_value::sendTypedValue(*speed, kCorrectSpeed, "13", false));
+  EXPECT_EQ(plug->edits, (std::vector<std::string>{"begin 9", "end 9", "begin 9", "end 9"}));
+}
+
 TEST_F(SendTypedValue, TextWithoutANumberChangesNothing) {
   const double before = plug->GetParam(kCorrectSpeed)->Value();
   EXPECT_FALSE(typed_value::sendTypedValue(*speed, kCorrectSpeed, "abc", false));

@@ -1,5 +1,5 @@
-// The panel's parameter controls: pill switches (lit state, labels, toggling, the double
-// click's reset), ring knobs (ring and value arc, drag, fine drag, wheel, double click,
+// The panel's parameter controls: pill switches (lit state, labels, toggling, a quick
+// second click), ring knobs (ring and value arc, drag, fine drag, wheel, double click,
 // hit area) and amount captions (their text, the typed-value entry and what a commit
 // sends).
 #include <gtest/gtest.h>
@@ -96,13 +96,19 @@ TEST_F(PillTest, AValueOfExactlyOneHalfTogglesOn) {
   EXPECT_EQ(texts()[0].text, "FROZEN");
 }
 
-TEST_F(PillTest, DoubleClickRunsTheDefaultResetAfterTheFirstToggle) {
-  // Known behaviour: two quick clicks on CORRECT from off give on, then off (the default).
+TEST_F(PillTest, AQuickSecondClickTogglesAgain) {
+  // Two quick clicks on CORRECT from off give on, then off: two edits. From on (not the
+  // default), they give off, then on again.
   makePill(IRECT(20, 256, 112, 278), kCorrect, "CORRECT", "CORRECT", false);
   EventDriver mouse(*g);
   mouse.doubleClick(60.f, 267.f);
-  EXPECT_EQ(plug.sends(), (Log{"Send 4 1", "Send 4 0"}));
+  EXPECT_EQ(plug.log, (Log{"Begin 4", "Send 4 1", "End 4", "Begin 4", "Send 4 0", "End 4"}));
   EXPECT_DOUBLE_EQ(plug.value(kCorrect), 0.0);
+  plug.setParam(kCorrect, 1.0);
+  plug.log.clear();
+  mouse.doubleClick(60.f, 267.f);
+  EXPECT_EQ(plug.sends(), (Log{"Send 4 0", "Send 4 1"}));
+  EXPECT_DOUBLE_EQ(plug.value(kCorrect), 1.0);
 }
 
 // ---------------------------------------------------------------------------------------
