@@ -1,6 +1,5 @@
 #include "services/presets.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -37,16 +36,9 @@ std::string noState(const std::filesystem::path& path) {
 // A regular file opened for reading; anything else (a FIFO would block) is refused.
 class InputFile {
 public:
-  explicit InputFile(const std::filesystem::path& path) {
-    do {
-      fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    } while (fd_ < 0 && errno == EINTR);
+  explicit InputFile(const std::filesystem::path& path) : fd_(files::openRegularFile(path)) {
     struct stat st {};
-    if (fd_ >= 0 && (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode))) {
-      ::close(fd_);
-      fd_ = -1;
-    }
-    size_ = fd_ >= 0 ? static_cast<std::uintmax_t>(std::max<off_t>(st.st_size, 0)) : 0;
+    if (fd_ >= 0 && ::fstat(fd_, &st) == 0) size_ = static_cast<std::uintmax_t>(std::max<off_t>(st.st_size, 0));
   }
   ~InputFile() {
     if (fd_ >= 0) ::close(fd_);
