@@ -77,8 +77,9 @@ SpectraPoise::~SpectraPoise() {
   // An open editor goes first, as the host would close it: its controls use members.
   if (GetUI() != nullptr) CloseWindow();
   stopWorker();
-  learningCancel_.store(true);
-  if (learningThread_.joinable()) learningThread_.join();
+  // A learning run gets a short while to notice its cancel flag; one stuck in a read is
+  // left to end on its own.
+  fileLearning_.stop();
   // A host that never called terminate still gets its interface back.
   reaper_.release();
 }

@@ -12,7 +12,8 @@
 // Threads: the host's main thread (construction, state, editor, the 20 ms idle tick), the
 // host's audio thread (OnReset, ProcessBlock, host parameter changes), the correction
 // worker (one per instance, from the end of construction to the start of destruction), a
-// reference-file learning thread and the update check's schedule. What two threads share
+// reference-file learning run (FileLearning: it touches nothing of the instance, so a run
+// stuck in a read may outlive it) and the update check's schedule. What two threads share
 // is an atomic or sits under the mutex that owns it.
 #include <array>
 #include <atomic>
@@ -34,6 +35,7 @@
 #include "framework/vst3/IPluginVST3.h"
 #include "plugin/correction_link.h"
 #include "plugin/editor_services.h"
+#include "plugin/file_learning.h"
 #include "plugin/host_track.h"
 #include "plugin/meters.h"
 #include "plugin/panel_feed.h"
@@ -61,8 +63,7 @@ public:
   using MeterReadings = spectrapoise::plugin::MeterReadings;
 
   // Learns a target from a reference file: the engine's reader unless replaced.
-  using FileLearner = std::function<bool(const std::string& path, spectrapoise::dsp::LearnedTarget& result,
-                                         std::string& error, double maxSeconds, const std::atomic<bool>* cancel)>;
+  using FileLearner = spectrapoise::plugin::FileLearner;
 
   // How an instance runs its threads. Hosts always get the defaults; tests use the others
   // to drive the worker's passes themselves, to shorten its sleeps, or to replace the
@@ -200,7 +201,7 @@ public:
   // Learning from a reference file on a thread of its own; OnIdle collects the result.
   void promptForReference();
   void learnFromFile(const std::string& path);
-  bool fileLearningBusy() const { return fileLearningBusy_.load(); }
+  bool fileLearningBusy() const { return fileLearning_.busy(); }
 
   // Saving the current target under a typed name and deleting the saved one in use.
   // The chip's text handler hands the typed name to setPendingTargetName; the next idle
@@ -286,7 +287,6 @@ private:
   void filterAndFade(const BlockBuffers& block, int start, int length);
 
   // Target actions.
-  void learningThreadBody(std::string path, FileLearner learner);
   void installLearningResult();
   void saveTargetFile(std::string name);
   void deleteSavedTargetFile();
@@ -337,18 +337,7 @@ private:
   std::vector<std::function<void()>> targetMenuActions_;
   bool inputLearning_ = false;
   spectrapoise::dsp::TargetLearner inputLearner_;
-  std::atomic<bool> fileLearningBusy_{false};
-  std::thread learningThread_;
-  std::atomic<bool> learningCancel_{false};
-  struct LearningResult {
-    bool ready = false;
-    bool success = false;
-    spectrapoise::dsp::LearnedTarget learned;
-    std::string source;
-    std::string error;
-  };
-  std::mutex learningResultMutex_;
-  LearningResult learningResult_;
+  spectrapoise::plugin::FileLearning fileLearning_;
   std::optional<std::string> pendingTargetName_;
 
   // Editor.

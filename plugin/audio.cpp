@@ -78,12 +78,9 @@ void SpectraPoise::OnReset() {
   if (!dsp::usableSampleRate(fs)) return;
   sampleRate_.store(fs, std::memory_order_relaxed);
   offlinePrimed_ = false;
-  if (fs == preparedRate_) {
-    // Meters and fade go on; the correction filters start again from silence, so that the
-    // same audio rendered twice after a reset comes out the same.
-    filters_.clearState();
-    return;
-  }
+  // At the rate in use, meters, correction filters and fade go on as they were: a host
+  // resets when it stops and starts processing, and the audio must not jump.
+  if (fs == preparedRate_) return;
   prepareDsp(fs);
 }
 

@@ -51,7 +51,7 @@ bool SpectraPoise::ask(const std::string& text, const std::string& title) {
 
 std::string SpectraPoise::targetChipLabel() const {
   if (inputLearning_) return "Learning " + std::to_string(static_cast<long long>(inputLearner_.totalSeconds())) + " s";
-  if (fileLearningBusy_.load()) return "Analysing…";
+  if (fileLearningBusy()) return "Analysing…";
   return currentTarget().name;
 }
 
@@ -99,7 +99,7 @@ void SpectraPoise::buildTargetMenu(IPopupMenu& menu) {
   }
   separator();
 
-  const bool busy = fileLearningBusy_.load();
+  const bool busy = fileLearningBusy();
   const double learned = inputLearner_.totalSeconds();
   const std::string seconds = std::to_string(static_cast<long long>(learned));
   if (!inputLearning_) {
@@ -162,7 +162,7 @@ void SpectraPoise::openTargetNameEntry() {
 // Input learning -------------------------------------------------------------------------
 
 void SpectraPoise::startInputLearn() {
-  if (inputLearning_ || fileLearningBusy_.load()) return;
+  if (inputLearning_ || fileLearningBusy()) return;
   inputLearner_.clear();
   inputLearning_ = true;
   panel_.input.hopCallback = [this](const BandCurve& bands, double meanSquare, double hopSeconds) {
@@ -211,68 +211,34 @@ void SpectraPoise::promptForReference() {
 }
 
 void SpectraPoise::learnFromFile(const std::string& path) {
-  if (fileLearningBusy_.load() || inputLearning_) return;
-  if (learningThread_.joinable()) learningThread_.join();
-  fileLearningBusy_.store(true);
+  if (fileLearningBusy() || inputLearning_) return;
   FileLearner learner = options_.fileLearner;
   if (!learner) learner = offline::learnFromFile;
   try {
     if (options_.failLearningThreadStart)
       throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again),
                               "thread constructor failed");
-    learningThread_ = std::thread(&SpectraPoise::learningThreadBody, this, path, std::move(learner));
+    fileLearning_.start(path, std::move(learner), kFileLearnMaximumSeconds);
   } catch (const std::exception&) {
-    // No thread will clear it.
-    fileLearningBusy_.store(false);
+    // Nothing runs: the item stays available.
     tell("Could not learn from the file: thread constructor failed.", kLearnFileTitle);
   }
 }
 
-void SpectraPoise::learningThreadBody(std::string path, FileLearner learner) {
-  dsp::LearnedTarget learned;
-  std::string error;
-  std::string source = path;
-  bool success = false;
-  try {
-    success = learner(path, learned, error, kFileLearnMaximumSeconds, &learningCancel_);
-    source = std::filesystem::path(path).filename().string();
-  } catch (const std::exception& e) {
-    success = false;
-    error = e.what();
-  } catch (...) {
-    success = false;
-    error = "unknown error";
-  }
-  {
-    std::lock_guard<std::mutex> lock(learningResultMutex_);
-    learningResult_.ready = true;
-    learningResult_.success = success;
-    learningResult_.learned = learned;
-    learningResult_.source = std::move(source);
-    learningResult_.error = std::move(error);
-  }
-  fileLearningBusy_.store(false);
-}
-
 void SpectraPoise::installLearningResult() {
-  LearningResult result;
-  {
-    std::lock_guard<std::mutex> lock(learningResultMutex_);
-    if (!learningResult_.ready) return;
-    result = std::move(learningResult_);
-    learningResult_ = LearningResult{};
-  }
-  if (!result.success) {
-    tell("Could not learn from the file: " + result.error + ".", kLearnFileTitle);
+  std::optional<FileLearning::Result> result = fileLearning_.takeResult();
+  if (!result) return;
+  if (!result->success) {
+    tell("Could not learn from the file: " + result->error + ".", kLearnFileTitle);
     return;
   }
   Target t;
   t.kind = TargetKind::Learned;
-  t.name = std::filesystem::path(result.source).stem().string();
-  if (t.name.empty()) t.name = result.source;
-  t.source = std::move(result.source);
-  t.curve = result.learned.curve;
-  t.spread = result.learned.spread;
+  t.name = std::filesystem::path(result->source).stem().string();
+  if (t.name.empty()) t.name = result->source;
+  t.source = std::move(result->source);
+  t.curve = result->learned.curve;
+  t.spread = result->learned.spread;
   setTarget(std::move(t));
 }
 

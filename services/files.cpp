@@ -1,6 +1,10 @@
 #include "services/files.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <atomic>
 #include <system_error>
@@ -99,6 +103,24 @@ std::vector<std::filesystem::path> filesWithExtension(const std::filesystem::pat
     if (it->path().extension().native() == extension) result.push_back(it->path());
   }
   return result;
+}
+
+int openRegularFile(const std::filesystem::path& path, bool* notRegular) {
+  if (notRegular != nullptr) *notRegular = false;
+  int fd = -1;
+  do {
+    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return -1;
+  struct stat st {};
+  const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  const int flags = regular ? ::fcntl(fd, F_GETFL) : -1;
+  if (!regular || flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+    if (notRegular != nullptr) *notRegular = !regular;
+    ::close(fd);
+    return -1;
+  }
+  return fd;
 }
 
 }  // namespace brightloom::files

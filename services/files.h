@@ -1,6 +1,7 @@
 #pragma once
 // Safe file names and whole-file replacement shared by every feature that writes user files
-// (presets, targets). All names and texts are UTF-8 byte strings.
+// (presets, targets), and opening a file to read only when it is a regular one. Any thread.
+// All names and texts are UTF-8 byte strings.
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -29,5 +30,13 @@ bool deleteNamedFile(const std::filesystem::path& path, std::string& error);
 // opened; an error while stepping through the folder throws std::filesystem::filesystem_error.
 std::vector<std::filesystem::path> filesWithExtension(const std::filesystem::path& folder,
                                                       std::string_view extension);
+
+// Opens a regular file (following symbolic links) for reading, close-on-exec, with blocking
+// reads. What is not a regular file (a FIFO nobody writes, a device, a folder) is refused
+// without waiting on it: it is opened without blocking and its kind taken from the open
+// descriptor, so nothing can be swapped in between. Returns the descriptor, which the caller
+// closes, or -1; then `notRegular`, when given, tells whether the path opened but was not a
+// regular file.
+int openRegularFile(const std::filesystem::path& path, bool* notRegular = nullptr);
 
 }  // namespace brightloom::files

@@ -1,6 +1,5 @@
 #include "services/presets.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -37,16 +36,9 @@ std::string noState(const std::filesystem::path& path) {
 // A regular file opened for reading; anything else (a FIFO would block) is refused.
 class InputFile {
 public:
-  explicit InputFile(const std::filesystem::path& path) {
-    do {
-      fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    } while (fd_ < 0 && errno == EINTR);
+  explicit InputFile(const std::filesystem::path& path) : fd_(files::openRegularFile(path)) {
     struct stat st {};
-    if (fd_ >= 0 && (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode))) {
-      ::close(fd_);
-      fd_ = -1;
-    }
-    size_ = fd_ >= 0 ? static_cast<std::uintmax_t>(std::max<off_t>(st.st_size, 0)) : 0;
+    if (fd_ >= 0 && ::fstat(fd_, &st) == 0) size_ = static_cast<std::uintmax_t>(std::max<off_t>(st.st_size, 0));
   }
   ~InputFile() {
     if (fd_ >= 0) ::close(fd_);
@@ -85,14 +77,20 @@ bool startsWithMagicLine(std::string_view text, std::string_view magic) {
   return rest.empty() || rest[0] == '\n' || rest == "\r" || rest.substr(0, 2) == "\r\n";
 }
 
-std::string presetFileText(const Format& format, std::string_view name, std::span<const std::uint8_t> state) {
-  std::string cleanName(name);
-  std::replace(cleanName.begin(), cleanName.end(), '\n', ' ');
-  std::replace(cleanName.begin(), cleanName.end(), '\r', ' ');
+// The name as a file stores it: every line break a space, so it fits on its line.
+std::string storedName(std::string_view name) {
+  std::string stored(name);
+  std::replace(stored.begin(), stored.end(), '\n', ' ');
+  std::replace(stored.begin(), stored.end(), '\r', ' ');
+  return stored;
+}
+
+// `name` is a stored name already.
+std::string presetFileText(const Format& format, const std::string& name, std::span<const std::uint8_t> state) {
   std::string text;
-  text.reserve(format.magic.size() + cleanName.size() + state.size() * 4 / 3 + 20);
+  text.reserve(format.magic.size() + name.size() + state.size() * 4 / 3 + 20);
   text.append(format.magic).append("\n");
-  text.append("name=").append(cleanName).append("\n");
+  text.append("name=").append(name).append("\n");
   text.append("state=").append(toBase64(state)).append("\n");
   return text;
 }
@@ -177,8 +175,12 @@ std::vector<SavedPreset> listPresets(const Format& format, const std::filesystem
   return presets;
 }
 
-std::filesystem::path presetPathForName(const Format& format, const std::filesystem::path& folder,
-                                        std::string_view name) {
+namespace {
+
+// presetPathForName for a name that is a stored name already: the files are chosen by the
+// name they store, so a candidate is found again by the name read back from it.
+std::filesystem::path pathForStoredName(const Format& format, const std::filesystem::path& folder,
+                                        const std::string& name) {
   const std::filesystem::path base = files::pathForName(folder, name, format.extension, "Preset");
   const std::string stem = base.stem().string();
   for (int n = 0; n < 1000; ++n) {
@@ -194,15 +196,23 @@ std::filesystem::path presetPathForName(const Format& format, const std::filesys
   return {};
 }
 
+}  // namespace
+
+std::filesystem::path presetPathForName(const Format& format, const std::filesystem::path& folder,
+                                        std::string_view name) {
+  return pathForStoredName(format, folder, storedName(name));
+}
+
 bool writePreset(const Format& format, const std::filesystem::path& folder, std::string_view name,
                  std::span<const std::uint8_t> state, std::string& error) {
-  const std::filesystem::path path = presetPathForName(format, folder, name);
+  const std::string stored = storedName(name);
+  const std::filesystem::path path = pathForStoredName(format, folder, stored);
   if (path.empty()) {
     // Every candidate holds another file: overwrite none of them.
-    error = "could not write " + files::pathForName(folder, name, format.extension, "Preset").string();
+    error = "could not write " + files::pathForName(folder, stored, format.extension, "Preset").string();
     return false;
   }
-  return files::replaceFile(path, presetFileText(format, name, state), error);
+  return files::replaceFile(path, presetFileText(format, stored, state), error);
 }
 
 std::string toBase64(std::span<const std::uint8_t> bytes) {

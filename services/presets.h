@@ -40,13 +40,15 @@ std::vector<SavedPreset> listPresets(const Format& format, const std::filesystem
 bool readPreset(const Format& format, const std::filesystem::path& path, SavedPreset& preset,
                 std::string& error);
 
-// The file a preset of this name is to be written to: the cleaned name's file when it is free
-// or holds a preset of exactly this name, else the first such of "<stem>-1" .. "<stem>-999".
-// Empty when all 1000 candidates hold something else.
+// The file a preset of this name is to be written to. The name is taken as stored (each line
+// break a space); its cleaned file name's file when it is free or holds a preset of exactly
+// that stored name, else the first such of "<stem>-1" .. "<stem>-999". Empty when all 1000
+// candidates hold something else.
 std::filesystem::path presetPathForName(const Format& format, const std::filesystem::path& folder,
                                         std::string_view name);
 
-// Writes the preset file atomically. On failure returns false with "could not write " + path.
+// Writes the preset file atomically, under the name as stored (see presetPathForName), to
+// the file presetPathForName chooses. On failure returns false with "could not write " + path.
 bool writePreset(const Format& format, const std::filesystem::path& folder, std::string_view name,
                  std::span<const std::uint8_t> state, std::string& error);
 

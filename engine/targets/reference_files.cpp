@@ -1,6 +1,7 @@
 #include "engine/targets/reference_files.h"
 
 #include <sndfile.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -65,10 +66,12 @@ std::string unsupportedMessage(const std::string& ext) {
 // An open audio file, closed on every way out.
 class AudioFile {
 public:
-  // Opens `path` when its content belongs to `family` and it has at least one channel and a
-  // rate above 0.
-  AudioFile(const std::string& path, Family family) {
-    file_ = sf_open(path.c_str(), SFM_READ, &info_);
+  // Opens `path` when it is a regular file whose content belongs to `family` and that has at
+  // least one channel and a rate above 0. Anything else is refused before a read could block
+  // on it (a FIFO nobody writes, a device).
+  AudioFile(const std::string& path, Family family) : fd_(brightloom::files::openRegularFile(path, &notRegular_)) {
+    if (fd_ < 0) return;
+    file_ = sf_open_fd(fd_, SFM_READ, &info_, SF_FALSE);
     if (file_ != nullptr &&
         (!formatBelongsTo(family, info_.format) || info_.channels < 1 || info_.samplerate < 1)) {
       sf_close(file_);
@@ -77,11 +80,14 @@ public:
   }
   ~AudioFile() {
     if (file_ != nullptr) sf_close(file_);
+    if (fd_ >= 0) ::close(fd_);
   }
   AudioFile(const AudioFile&) = delete;
   AudioFile& operator=(const AudioFile&) = delete;
 
   bool isOpen() const { return file_ != nullptr; }
+  // The path was there but was not a regular file.
+  bool notRegular() const { return notRegular_; }
   int channels() const { return info_.channels; }
   double sampleRate() const { return static_cast<double>(info_.samplerate); }
 
@@ -107,9 +113,16 @@ public:
   }
 
 private:
+  bool notRegular_ = false;
+  int fd_ = -1;
   SF_INFO info_{};
   SNDFILE* file_ = nullptr;
 };
+
+// "could not read NAME", with the reason when the path was not a regular file.
+std::string unreadableMessage(const std::string& path, bool notRegular) {
+  return "could not read " + fileNameOf(path) + (notRegular ? ": not a regular file" : "");
+}
 
 // maxSeconds x rate in frames. NaN or nothing gives 0; beyond 2^64 (or infinite) no limit.
 std::uint64_t frameLimit(double maxSeconds, double rate) {
@@ -189,8 +202,10 @@ bool learnFromFile(const std::string& path, dsp::LearnedTarget& result, std::str
 
   std::optional<Feeder> feeder;
   std::uint64_t fed = 0;
+  bool notRegular = false;
   {
     AudioFile file(path, family);
+    notRegular = file.notRegular();
     if (file.isOpen()) {
       feeder.emplace(file.sampleRate());
       dsp::SpectrumAnalysis& analysis = feeder->analysis;
@@ -206,7 +221,7 @@ bool learnFromFile(const std::string& path, dsp::LearnedTarget& result, std::str
     return false;
   }
   if (!feeder || fed == 0) {
-    error = "could not read " + name;
+    error = unreadableMessage(path, notRegular);
     return false;
   }
   std::string reason;
@@ -228,8 +243,10 @@ bool readAudioFile(const std::string& path, std::vector<float>& left, std::vecto
     error = unsupportedMessage(ext);
     return false;
   }
+  bool notRegular = false;
   {
     AudioFile file(path, family);
+    notRegular = file.notRegular();
     if (file.isOpen()) {
       sampleRate = file.sampleRate();
       file.readChunks(frameLimit(maxSeconds, sampleRate), nullptr,
@@ -242,7 +259,7 @@ bool readAudioFile(const std::string& path, std::vector<float>& left, std::vecto
     }
   }
   if (left.empty() || !(sampleRate > 0.0)) {
-    error = "could not read " + fileNameOf(path);
+    error = unreadableMessage(path, notRegular);
     return false;
   }
   return true;

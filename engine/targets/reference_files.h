@@ -12,9 +12,12 @@
 namespace spectrapoise::offline {
 
 // Learns from at most `maxSeconds` of the file (checked per 4096-frame chunk). `cancel` may be
-// null; once set, the call stops after the current chunk with "cancelled". On failure sets
-// `error` ("unsupported file type .ext (WAV, AIFF, MP3 or FLAC)", "cancelled",
-// "could not read NAME" or "NAME: " + the learner's reason) and leaves `result` alone.
+// null; once set, the call stops after the current chunk with "cancelled". Only a regular
+// file is read: anything else (a FIFO, a device, a folder) is refused without waiting on it.
+// On failure sets `error` ("unsupported file type .ext (WAV, AIFF, MP3 or FLAC)", "cancelled",
+// "could not read NAME", "could not read NAME: not a regular file" or "NAME: " + the
+// learner's reason) and leaves `result` alone. A read that blocks (a stalled mount) blocks
+// the call: callers run it where that cannot hold anyone up.
 bool learnFromFile(const std::string& path, dsp::LearnedTarget& result, std::string& error,
                    double maxSeconds, const std::atomic<bool>* cancel);
 
@@ -22,7 +25,8 @@ bool learnFromFile(const std::string& path, dsp::LearnedTarget& result, std::str
 bool isReferenceFileName(const std::string& name);
 
 // Decodes up to `maxSeconds` (per chunk) into left and right (mono: the same samples twice;
-// beyond two channels the rest is ignored).
+// beyond two channels the rest is ignored). Refuses what is not a regular file and reports
+// failures as learnFromFile does.
 bool readAudioFile(const std::string& path, std::vector<float>& left, std::vector<float>& right,
                    double& sampleRate, std::string& error, double maxSeconds);
 

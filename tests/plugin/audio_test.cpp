@@ -74,6 +74,32 @@ TEST(Audio, CorrectionFadesInAndOutOver20ms) {
   EXPECT_TRUE(bitEqual(in.right, out.right, 2048 + 959, 4096));
 }
 
+// A host resets at the rate in use when it stops and starts processing: the correction goes
+// on where it was (filter states, gains and fade), so the output is that of no reset at all.
+TEST(Audio, ResetAtTheSameRateLeavesTheCorrectionAsItWas) {
+  const Stereo in = pinkNoise(48000, 0.2, 4);
+  const auto render = [&in](bool resetHalfway) {
+    PlugPtr plug = makePlug();
+    connect(*plug, 2, 2);
+    resetAt(*plug, 48000.0);
+    plug->publishGains({3.0, 2.0, -1.5, 1.0, -2.0});
+    hostSet(*plug, kCorrect, 1.0);
+    Stereo out(in.size());
+    for (std::size_t start = 0; start < in.size(); start += 480) {
+      if (resetHalfway && start == 24000) resetAt(*plug, 48000.0);
+      processRange(*plug, in, out, start, 480);
+    }
+    return out;
+  };
+  const Stereo plain = render(false);
+  const Stereo reset = render(true);
+  double largest = 0.0;
+  for (std::size_t k = 0; k < in.size(); ++k)
+    largest = std::max({largest, std::fabs(plain.left[k] - reset.left[k]), std::fabs(plain.right[k] - reset.right[k])});
+  EXPECT_EQ(largest, 0.0);
+  EXPECT_FALSE(bitEqual(in.left, plain.left, 24000, 24480)) << "the block after the reset was corrected";
+}
+
 TEST(Audio, NonFiniteInputPassesItsChunkDryAndRestartsTheFilters) {
   PlugPtr plug = makePlug();
   connect(*plug, 2, 2);

@@ -1,14 +1,21 @@
 // Saving and deleting user targets with their questions and messages, and learning a
 // target from a reference file on the learning thread (its result collected by the idle
-// tick, its failures reported, a refused thread, cancelling at destruction).
+// tick, its failures reported, a refused thread, a FIFO refused, cancelling at destruction
+// and a read stuck past it).
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sndfile.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <filesystem>
+#include <memory>
+#include <mutex>
 #include <random>
 #include <thread>
 
@@ -344,6 +351,117 @@ TEST(LearningThread, DestructorCancelsABlockingRead) {
   while (!started.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
   plug.reset();
   EXPECT_TRUE(sawCancel.load());
+}
+
+using Clock = std::chrono::steady_clock;
+
+double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+// Opens and closes a FIFO for writing until stopped, after `afterSeconds`: lets go of a reader
+// that waits for a writer, so a fault makes a test fail instead of hang.
+class LateWriter {
+public:
+  LateWriter(fs::path fifo, double afterSeconds)
+      : thread_([this, fifo = std::move(fifo), afterSeconds] {
+          const auto start = Clock::now();
+          while (!stop_.load()) {
+            if (secondsSince(start) >= afterSeconds) {
+              const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+              if (fd >= 0) ::close(fd);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+          }
+        }) {}
+  ~LateWriter() {
+    stop_.store(true);
+    thread_.join();
+  }
+
+private:
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+// A FIFO nobody writes under an audio file's name: the reader refuses it at once and says
+// so, and the instance goes promptly (a blocking open held its destruction until a writer
+// came).
+TEST_F(TargetFiles, AFifoIsRefusedAndTheInstanceGoesPromptly) {
+  TempDir dir;
+  const fs::path fifo = dir / "pipe.wav";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  constexpr double kWriterAfter = 15.0;
+  LateWriter writer(fifo, kWriterAfter);
+
+  const auto start = Clock::now();
+  plug->learnFromFile(fifo.string());
+  waitForLearning();
+  platform.answerMessageBox("OK");
+  tick();
+  ASSERT_EQ(platform.messageBoxes.size(), 1u);
+  EXPECT_EQ(platform.messageBoxes[0].text, "Could not learn from the file: could not read pipe.wav: not a regular file.");
+  EXPECT_EQ(plug->currentTarget().kind, TargetKind::Balanced);
+
+  plug->learnFromFile(fifo.string());
+  closeEditor();
+  plug.reset();
+  EXPECT_LT(secondsSince(start), kWriterAfter / 3) << "refused and destroyed well before a writer came";
+}
+
+// A read that blocks and never looks at the cancel flag (a file on a stalled mount) does
+// not hold the instance's destruction: the run is left to end on its own, and when it does
+// it touches nothing of the instance (ASan and TSan watch it).
+TEST(LearningThread, DestructionLeavesARunStuckInARead) {
+  struct Gate {
+    std::mutex mutex;
+    std::condition_variable opened;
+    bool open = false;
+    std::atomic<bool> entered{false};
+    std::atomic<bool> returned{false};
+    void release() {
+      {
+        std::lock_guard<std::mutex> lock(mutex);
+        open = true;
+      }
+      opened.notify_all();
+    }
+  };
+  auto gate = std::make_shared<Gate>();
+  SpectraPoise::Options options;
+  options.startWorker = false;
+  options.fileLearner = [gate](const std::string&, dsp::LearnedTarget&, std::string& error, double,
+                               const std::atomic<bool>*) {
+    gate->entered.store(true);
+    std::unique_lock<std::mutex> lock(gate->mutex);
+    gate->opened.wait(lock, [&] { return gate->open; });
+    error = "read at last";
+    gate->returned.store(true);
+    return false;
+  };
+  PlugPtr plug(new SpectraPoise(plugkit::InstanceInfo{}, options));
+  options.fileLearner = nullptr;  // the run holds the only other copy of the gate
+  plug->learnFromFile("/stalled/mount/long.wav");
+  while (!gate->entered.load()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+
+  // Without a fault the read ends only when released; a fault that waits for it fails here.
+  constexpr double kReleaseAfter = 15.0;
+  std::thread releaser([gate, kReleaseAfter] {
+    const auto start = Clock::now();
+    while (!gate->returned.load() && secondsSince(start) < kReleaseAfter)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    gate->release();
+  });
+  const auto start = Clock::now();
+  plug.reset();
+  const double destruction = secondsSince(start);
+  EXPECT_FALSE(gate->returned.load()) << "destruction did not wait for the read";
+  EXPECT_LT(destruction, kReleaseAfter / 3);
+
+  gate->release();
+  releaser.join();
+  // The run ends on its own and lets go of its reader (and with it the gate).
+  const auto end = Clock::now() + std::chrono::seconds(10);
+  while (gate.use_count() > 1 && Clock::now() < end) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  EXPECT_EQ(gate.use_count(), 1);
 }
 
 }  // namespace

@@ -1,8 +1,11 @@
-// Safe file names, whole-file replacement, deletion and folder listing.
+// Safe file names, whole-file replacement, deletion, folder listing and opening only regular
+// files.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <linux/capability.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -305,4 +308,35 @@ TEST(FilesWithExtension, MissingFolderOrFileGivesEmptyList) {
   EXPECT_TRUE(filesWithExtension(dir / "missing", ".sppreset").empty());
   ASSERT_TRUE(writeFile(dir / "file.sppreset", "x"));
   EXPECT_TRUE(filesWithExtension(dir / "file.sppreset", ".sppreset").empty());
+}
+
+// Only a regular file (or a link to one) opens; a FIFO nobody writes, a folder and a device
+// are refused at once, and the descriptor reads with blocking reads.
+TEST(OpenRegularFile, RefusesAnythingElseWithoutWaiting) {
+  TempDir dir;
+  ASSERT_TRUE(writeFile(dir / "plain", "bytes"));
+  std::filesystem::create_symlink(dir / "plain", dir / "link");
+  ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
+  std::filesystem::create_directory(dir / "folder");
+  const struct {
+    std::filesystem::path path;
+    bool opens;
+    bool notRegular;
+  } cases[] = {
+      {dir / "plain", true, false},  {dir / "link", true, false},     {dir / "pipe", false, true},
+      {dir / "folder", false, true}, {"/dev/null", false, true},      {dir / "missing", false, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.path.string());
+    bool notRegular = !c.notRegular;
+    const int fd = brightloom::files::openRegularFile(c.path, &notRegular);
+    EXPECT_EQ(fd >= 0, c.opens);
+    EXPECT_EQ(notRegular, c.notRegular);
+    if (fd < 0) continue;
+    EXPECT_EQ(::fcntl(fd, F_GETFL) & O_NONBLOCK, 0);
+    EXPECT_NE(::fcntl(fd, F_GETFD) & FD_CLOEXEC, 0);
+    char buffer[8] = {};
+    EXPECT_EQ(::read(fd, buffer, sizeof buffer), 5);
+    ::close(fd);
+  }
 }

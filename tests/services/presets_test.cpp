@@ -39,7 +39,8 @@ TEST(PresetFile, WritesExactlyThreeLinesAndReadsThemBack) {
   std::string error;
   ASSERT_TRUE(writePreset(kFormat, dir.path(), "Warm\nPad\r", state, error)) << error;
 
-  const fs::path path = dir / "Warm-Pad-.sppreset";
+  // The file is named after the name as stored.
+  const fs::path path = dir / "Warm Pad.sppreset";
   EXPECT_EQ(readFile(path), "SpectraPoise preset 1\nname=Warm Pad \nstate=AAEC/1NQUzE=\n");
 
   SavedPreset preset;
@@ -158,6 +159,32 @@ TEST(PresetPath, SameCleanNameGoesToNumberedFileAndIsFoundAgain) {
   EXPECT_FALSE(fs::exists(dir / "Warm-2.sppreset"));
   // And "Warm " still finds the first.
   EXPECT_EQ(presetPathForName(kFormat, dir.path(), "Warm "), dir / "Warm.sppreset");
+}
+
+// The stored name has a space for each line break; saving the same name again finds that
+// file, whichever way the caller spells the break.
+TEST(PresetPath, NameWithALineBreakKeepsOneFile) {
+  TempDir dir;
+  std::string error;
+  const struct {
+    const char* name;
+    const char* file;
+  } saves[] = {
+      {"Warm\nBass", "Warm Bass.sppreset"},    {"Warm\nBass", "Warm Bass.sppreset"},
+      {"Warm\rBass", "Warm Bass.sppreset"},    {"Warm Bass", "Warm Bass.sppreset"},
+      {"Warm\r\nBass", "Warm  Bass.sppreset"}, {"Warm\nBass", "Warm Bass.sppreset"},
+  };
+  for (const auto& save : saves) {
+    SCOPED_TRACE(save.name);
+    ASSERT_TRUE(writePreset(kFormat, dir.path(), save.name, bytes(save.name), error)) << error;
+    EXPECT_EQ(presetPathForName(kFormat, dir.path(), save.name), dir / save.file);
+  }
+  const std::vector<SavedPreset> presets = listPresets(kFormat, dir.path());
+  ASSERT_EQ(presets.size(), 2u);
+  EXPECT_EQ(presets[0].name, "Warm  Bass");
+  EXPECT_EQ(presets[1].name, "Warm Bass");
+  EXPECT_EQ(presets[1].path, dir / "Warm Bass.sppreset");
+  EXPECT_EQ(presets[1].state, bytes("Warm\nBass"));  // the last save
 }
 
 TEST(PresetPath, ForeignFilesAndFoldersAreNeverChosen) {

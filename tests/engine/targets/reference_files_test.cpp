@@ -1,15 +1,20 @@
 // Reference files: every accepted format family, the extension deciding, the learner's
 // results and messages, limits, cancelling, damaged files, and the audio-file utilities.
 // The files are written by the tests themselves through libsndfile.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sndfile.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <functional>
 #include <limits>
 #include <random>
+#include <thread>
 #include <vector>
 
 #include "engine/targets/reference_files.h"
@@ -200,6 +205,66 @@ std::string wavBytes(int channels, int rate, int frames, int bits = 16) {
                     u32(rate) + u32(rate * blockAlign) + u16(blockAlign) + u16(bits) + "data" + u32(data);
   for (std::uint32_t i = 0; i < data; ++i) out.push_back(static_cast<char>((i * 37) & 0xff));
   return out;
+}
+
+// Runs `read` on a thread of its own. Should it still be waiting after 10 s (blocked opening
+// or reading a FIFO), a writer opens and closes the FIFO to let it go; answers whether it
+// had returned by then.
+bool returnsWithoutAWriter(const std::filesystem::path& fifo, const std::function<void()>& read) {
+  std::atomic<bool> done{false};
+  std::thread reader([&] {
+    read();
+    done.store(true);
+  });
+  for (int i = 0; i < 1000 && !done.load(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  const bool returned = done.load();
+  while (!done.load()) {
+    const int fd = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd >= 0) ::close(fd);
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  reader.join();
+  return returned;
+}
+
+// A FIFO nobody writes, a folder or a device under an audio file's name is refused before
+// anything reads from it; a link to a regular file is read.
+TEST(ReferenceFiles, AnythingButARegularFileIsRefusedWithoutBlocking) {
+  TempDir dir;
+  ASSERT_EQ(::mkfifo((dir / "pipe.wav").c_str(), 0600), 0);
+  std::filesystem::create_directory(dir / "folder.flac");
+  std::filesystem::create_symlink("/dev/zero", dir / "zero.mp3");
+  writeAudio(dir / "real.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 2, 48000, 48000 * 3, noise(7));
+  std::filesystem::create_symlink(dir / "real.wav", dir / "link.wav");
+
+  for (const char* name : {"pipe.wav", "folder.flac", "zero.mp3"}) {
+    SCOPED_TRACE(name);
+    const std::string path = (dir / name).string();
+    const std::string expected = "could not read " + std::string(name) + ": not a regular file";
+    LearnedTarget learned;
+    learned.seconds = 42.0;
+    std::string learnError;
+    bool learnedOk = true;
+    std::vector<float> l, r;
+    double rate = 5.0;
+    std::string readError;
+    bool readOk = true;
+    EXPECT_TRUE(returnsWithoutAWriter(dir / name, [&] {
+      learnedOk = learnFromFile(path, learned, learnError, kNoLimit, nullptr);
+      readOk = readAudioFile(path, l, r, rate, readError, kNoLimit);
+    }));
+    EXPECT_FALSE(learnedOk);
+    EXPECT_EQ(learnError, expected);
+    EXPECT_EQ(learned.seconds, 42.0) << "left alone";
+    EXPECT_FALSE(readOk);
+    EXPECT_EQ(readError, expected);
+    EXPECT_TRUE(l.empty());
+    EXPECT_EQ(rate, 0.0);
+  }
+
+  LearnedTarget learned;
+  std::string error;
+  EXPECT_TRUE(learnFromFile((dir / "link.wav").string(), learned, error, kNoLimit, nullptr)) << error;
 }
 
 TEST(ReferenceFiles, DamagedFilesAreRefusedWithoutACrash) {
