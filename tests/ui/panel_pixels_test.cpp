@@ -136,7 +136,9 @@ TEST_P(PanelPixels, AnIncrementalFrameEqualsAFullRedrawAfterEveryKindOfChange) {
     plug->OnIdle();
     expectIncrementalEqualsFull("param-" + std::to_string(p));
     // The FREEZE pill shows the freeze: its dot lit in the accent.
-    if (p == kFreeze) EXPECT_TRUE(near(at(29, 293), 21, 232, 121)) << str(at(29, 293));
+    if (p == kFreeze) {
+      EXPECT_TRUE(near(at(29, 293), 21, 232, 121)) << str(at(29, 293));
+    }
   }
   plug->setFromPanel(kBypass, 0.0);
   plug->setFromPanel(kCorrect, 1.0);
