@@ -1,6 +1,5 @@
 #include "services/updates.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,6 +14,7 @@
 #include "framework/Paths.h"
 #include "framework/StringBuf.h"
 #include "framework/FileWrite.h"
+#include "services/files.h"
 #include "services/json.h"
 
 namespace brightloom::updates {
@@ -149,15 +149,12 @@ bool UpdateCheck::offFileExists() const {
 
 std::optional<std::string> UpdateCheck::readFile(const std::filesystem::path& path) {
   if (path.empty()) return std::nullopt;
-  int fd;
-  do {
-    // Non-blocking open: a FIFO at this name must not stall the caller.
-    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  } while (fd < 0 && errno == EINTR);
+  // A FIFO at this name must not stall the caller: only a regular file is opened.
+  const int fd = files::openRegularFile(path);
   if (fd < 0) return std::nullopt;
   struct stat st {};
   std::optional<std::string> result;
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size <= static_cast<off_t>(kMaxRecordBytes)) {
+  if (::fstat(fd, &st) == 0 && st.st_size <= static_cast<off_t>(kMaxRecordBytes)) {
     std::string text(kMaxRecordBytes + 1, '\0');
     std::size_t got = 0;
     bool ok = true;
