@@ -90,9 +90,10 @@ void ICanvasNanoVG::DrawBitmap(const IBitmap& bitmap, const IRECT& dest, int src
   const float backendScale = api->GetScale() * api->GetDrawScale();
   if (!(backendScale > 0.f)) return;
   const float s = 1.f / backendScale;
-  NVGpaint paint = nvgImagePattern(mVG, 0.f, 0.f, static_cast<float>(bitmap.W()) * api->GetScale(),
-                                   static_cast<float>(bitmap.H()) * api->GetScale(), 0.f, api->GetImage(),
-                                   BlendWeight(blend));
+  // The pattern spans the image's own pixels: a size taken back from whole UI units would
+  // lose the odd pixel of a layer at a fractional scale and resample the rest.
+  NVGpaint paint = nvgImagePattern(mVG, 0.f, 0.f, static_cast<float>(api->GetWidth()),
+                                   static_cast<float>(api->GetHeight()), 0.f, api->GetImage(), BlendWeight(blend));
   // Pixels to UI units, the source offset at dest's corner. Set directly: composing a scale
   // after the translation would scale the translation too.
   const float xform[6] = {s, 0.f, 0.f, s, dest.L - static_cast<float>(srcX), dest.T - static_cast<float>(srcY)};
