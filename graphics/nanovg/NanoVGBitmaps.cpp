@@ -196,16 +196,22 @@ void ICanvasNanoVG::ReleaseBitmap(const IBitmap& bitmap) {
 
 APIBitmap* ICanvasNanoVG::CreateAPIBitmap(int width, int height, float scale, float drawScale, bool) {
   if (mVG == nullptr) return nullptr;
-  // The framebuffer is cleared in a frame of its own: what was drawn so far is rendered.
+  // The framebuffer is cleared in a frame of its own: what was drawn so far is rendered,
+  // and drawing goes on in the target it was drawn to (a bitmap made in a layer, whose copy
+  // the GPU refuses, pushes no layer that would rebind it).
   if (mInDraw) endTargetFrame();
   auto* bitmap = new Bitmap(this, mVG, width, height, scale, drawScale);
-  if (mInDraw) beginMainFrame();
+  if (mInDraw) beginTargetFrame();
   return bitmap;
 }
 
 void ICanvasNanoVG::UpdateLayer() {
   if (mVG == nullptr) return;
   endTargetFrame();
+  beginTargetFrame();
+}
+
+void ICanvasNanoVG::beginTargetFrame() {
   if (mLayers.empty()) {
     beginMainFrame();
     return;
