@@ -191,10 +191,11 @@ IBitmap ICanvas::ScaleBitmap(const IBitmap& in, const char* name, int targetScal
     // The layer lends its bitmap for the drawing; the cache keeps it afterwards.
     ILayer layer(target, bounds, nullptr, IRECT());
     if (target->GetBitmap() != nullptr) {
+      const int depth = NLayers();
       const auto finish = [&] {
         mScreenScale = screenScale;
         mDrawScale = ownDrawScale;
-        if (!mLayers.empty() && mLayers.back() == &layer) PopLayer();
+        PopLayersTo(depth, false);
         PathTransformRestore();
       };
       PathTransformSave();

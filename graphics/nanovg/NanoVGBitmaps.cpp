@@ -239,9 +239,17 @@ void ICanvasNanoVG::GetLayerBitmapData(const ILayer& layer, RawBitmapData& data)
     return;
   }
   // Pushing the layer renders whatever is pending; the read waits for the layer's frames.
+  // The caller keeps the layer: a read that throws pops it, never leaves it to the stack.
   ILayer& target = const_cast<ILayer&>(layer);
-  PushLayer(&target);
-  mvgReadPixels(mVG, bitmap->GetImage(), 0, 0, w, h, data.data());
+  const int depth = NLayers();
+  try {
+    PushLayer(&target);
+    mvgReadPixels(mVG, bitmap->GetImage(), 0, 0, w, h, data.data());
+  } catch (...) {
+    PopLayersTo(depth, false);
+    data.clear();
+    throw;
+  }
   PopLayer();
 }
 
@@ -268,20 +276,29 @@ void ICanvasNanoVG::ApplyShadowMask(ILayer& layer, RawBitmapData& mask, const IS
   // the layer's content at the shadow's offset.
   Bitmap maskBitmap(mVG, w, h, mask.data(), bitmap->GetScale(), bitmap->GetDrawScale());
   ILayer shadowLayer(CreateAPIBitmap(w, h, bitmap->GetScale(), bitmap->GetDrawScale()), bounds, nullptr, IRECT());
+  // Both layers pushed here are kept elsewhere (by the caller, on this stack): a step that
+  // throws pops them, and restores the transform, before the exception goes on.
+  const int depth = NLayers();
   PathTransformSave();
-  PushLayer(&layer);
-  PushLayer(&shadowLayer);
-  DrawBitmap(IBitmap(&maskBitmap, 1, false), bounds, 0, 0, nullptr);
-  PathRect(bounds);
-  PathTransformTranslate(-shadow.mXOffset, -shadow.mYOffset);
-  const IBlend sourceIn(EBlend::SrcIn, 1.f);
-  PathFill(shadow.mPattern, IFillOptions(), &sourceIn);
-  PopLayer();
-  const float opacity = shadow.mOpacity >= 0.f ? std::min(shadow.mOpacity, 1.f) : 0.f;  // NaN counts as 0
-  const IBlend behind(EBlend::DstOver, opacity);
-  if (shadowLayer.GetAPIBitmap() != nullptr)
-    DrawBitmap(IBitmap(shadowLayer.GetAPIBitmap(), 1, false), bounds.GetTranslated(shadow.mXOffset, shadow.mYOffset),
-               0, 0, &behind);
+  try {
+    PushLayer(&layer);
+    PushLayer(&shadowLayer);
+    DrawBitmap(IBitmap(&maskBitmap, 1, false), bounds, 0, 0, nullptr);
+    PathRect(bounds);
+    PathTransformTranslate(-shadow.mXOffset, -shadow.mYOffset);
+    const IBlend sourceIn(EBlend::SrcIn, 1.f);
+    PathFill(shadow.mPattern, IFillOptions(), &sourceIn);
+    PopLayer();
+    const float opacity = shadow.mOpacity >= 0.f ? std::min(shadow.mOpacity, 1.f) : 0.f;  // NaN counts as 0
+    const IBlend behind(EBlend::DstOver, opacity);
+    if (shadowLayer.GetAPIBitmap() != nullptr)
+      DrawBitmap(IBitmap(shadowLayer.GetAPIBitmap(), 1, false), bounds.GetTranslated(shadow.mXOffset, shadow.mYOffset),
+                 0, 0, &behind);
+  } catch (...) {
+    PopLayersTo(depth, false);
+    PathTransformRestore();
+    throw;
+  }
   PopLayer();
   PathTransformRestore();
 }
