@@ -602,6 +602,10 @@ public:
   void PushLayer(ILayer* layer);
   // Null when no layer is active.
   ILayer* PopLayer();
+  // Pops layers until depth are left: deleted when the stack owns them (started or resumed
+  // and never ended), else left to whoever pushed them. How a drawing step that failed
+  // leaves the stack as it found it.
+  void PopLayersTo(int depth, bool deleteThem);
   // Whether the layer can be drawn as it is: it has a bitmap, its control has not moved or
   // changed size since it was made, it was not invalidated, and the screen and draw scales
   // are those it was made at.

@@ -74,6 +74,13 @@ ILayer* ICanvas::PopLayer() {
   return layer;
 }
 
+void ICanvas::PopLayersTo(int depth, bool deleteThem) {
+  while (NLayers() > std::max(depth, 0)) {
+    ILayer* layer = PopLayer();
+    if (deleteThem) delete layer;
+  }
+}
+
 bool ICanvas::CheckLayer(const OwnedLayer& layer) {
   if (!drawable(layer)) return false;
   if (layer->mControl != nullptr && layer->mControl->GetRECT() != layer->mControlRECT) {

@@ -103,11 +103,17 @@ void ICanvas::DrawControl(IControl* control, const IRECT& bounds, float scale) {
   }
 
   PrepareRegion(clip);
-  const size_t layers = mLayers.size();
-  control->Draw(*this);
   // A layer the control started (or resumed) and did not end goes, with its bitmap:
-  // nothing else owns it, and the next control draws to the frame again.
-  while (mLayers.size() > layers) delete PopLayer();
+  // nothing else owns it, and the next control (or the next frame, when this Draw throws)
+  // draws to the frame again.
+  const int layers = NLayers();
+  try {
+    control->Draw(*this);
+  } catch (...) {
+    PopLayersTo(layers, true);
+    throw;
+  }
+  PopLayersTo(layers, true);
   EndRegion(clip);
 }
 

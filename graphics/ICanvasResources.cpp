@@ -176,31 +176,44 @@ IBitmap ICanvas::ScaleBitmap(const IBitmap& in, const char* name, int targetScal
   const float drawScale = in.GetDrawScale();
   if (!in.IsValid() || targetScale < 1 || !(drawScale > 0.f) || !std::isfinite(drawScale)) return {};
 
+  // The copy is drawn at the target's scales, set only while its layer is on top: the pop
+  // begins the caller's frame (the window's or an outer layer's) again at the caller's
+  // scales, so a load in the middle of a frame leaves its scales, transform and clip as
+  // they were.
   const float screenScale = mScreenScale, ownDrawScale = mDrawScale;
-  mScreenScale = static_cast<float>(targetScale);
-  mDrawScale = drawScale;
-  const float s = GetBackingPixelScale();
+  const float s = static_cast<float>(targetScale) * drawScale;
   const IRECT bounds = IRECT(0.f, 0.f, static_cast<float>(in.W()) / drawScale, static_cast<float>(in.H()) / drawScale)
                            .GetPixelAligned(s);
   IBitmap result;
   int w = 0, h = 0;
-  APIBitmap* target = layerPixelSize(bounds, s, w, h) ? CreateAPIBitmap(w, h, mScreenScale, mDrawScale, true) : nullptr;
+  APIBitmap* target =
+      layerPixelSize(bounds, s, w, h) ? CreateAPIBitmap(w, h, static_cast<float>(targetScale), drawScale, true) : nullptr;
   if (target != nullptr) {
     // The layer lends its bitmap for the drawing; the cache keeps it afterwards.
     ILayer layer(target, bounds, nullptr, IRECT());
     if (target->GetBitmap() != nullptr) {
-      // A load during a draw finds its transform as it was afterwards.
+      const int depth = NLayers();
+      const auto finish = [&] {
+        mScreenScale = screenScale;
+        mDrawScale = ownDrawScale;
+        PopLayersTo(depth, false);
+        PathTransformRestore();
+      };
       PathTransformSave();
-      PushLayer(&layer);
-      DrawBitmap(in, bounds, 0, 0, nullptr);
-      PopLayer();
-      PathTransformRestore();
+      try {
+        mScreenScale = static_cast<float>(targetScale);
+        mDrawScale = drawScale;
+        PushLayer(&layer);
+        DrawBitmap(in, bounds, 0, 0, nullptr);
+      } catch (...) {
+        finish();  // the layer lives on this stack: it never stays on the layer stack
+        throw;
+      }
+      finish();
       result = IBitmap(layer.mBitmap.release(), in.N(), in.GetFramesAreHorizontal(), name);
       RetainBitmap(result, name);
     }
   }
-  mScreenScale = screenScale;
-  mDrawScale = ownDrawScale;
   return result;
 }
 

@@ -125,7 +125,7 @@ public:
   APIBitmap* LoadAPIBitmap(const char* path, int scale, EResourceLocation location, const char* ext) override;
   APIBitmap* LoadAPIBitmap(const char* name, const void* data, int dataSize, int scale) override;
   // A cleared framebuffer; inside a frame the drawing so far is rendered first and the
-  // frame goes on in the main framebuffer (the layer pushed next takes over).
+  // frame goes on where it was (the top layer's framebuffer, else the main one).
   APIBitmap* CreateAPIBitmap(int width, int height, float scale, float drawScale, bool cacheable = false) override;
   // Ends the NanoVG frame of the current target and begins one on the new target: the top
   // layer's framebuffer at its bounds times the draw scale, else the main framebuffer. A
@@ -168,6 +168,9 @@ private:
   // no drawing.
   void endTargetFrame();
   void beginMainFrame();
+  // Begins a NanoVG frame on the current target: the top layer's framebuffer, else the main
+  // one.
+  void beginTargetFrame();
   // The text's font, size and alignment set in the context; r becomes the measured box and
   // (x, y) the anchor.
   void PrepareAndMeasureText(const IText& text, const char* str, IRECT& r, double& x, double& y) const;

@@ -90,9 +90,10 @@ void ICanvasNanoVG::DrawBitmap(const IBitmap& bitmap, const IRECT& dest, int src
   const float backendScale = api->GetScale() * api->GetDrawScale();
   if (!(backendScale > 0.f)) return;
   const float s = 1.f / backendScale;
-  NVGpaint paint = nvgImagePattern(mVG, 0.f, 0.f, static_cast<float>(bitmap.W()) * api->GetScale(),
-                                   static_cast<float>(bitmap.H()) * api->GetScale(), 0.f, api->GetImage(),
-                                   BlendWeight(blend));
+  // The pattern spans the image's own pixels: a size taken back from whole UI units would
+  // lose the odd pixel of a layer at a fractional scale and resample the rest.
+  NVGpaint paint = nvgImagePattern(mVG, 0.f, 0.f, static_cast<float>(api->GetWidth()),
+                                   static_cast<float>(api->GetHeight()), 0.f, api->GetImage(), BlendWeight(blend));
   // Pixels to UI units, the source offset at dest's corner. Set directly: composing a scale
   // after the translation would scale the translation too.
   const float xform[6] = {s, 0.f, 0.f, s, dest.L - static_cast<float>(srcX), dest.T - static_cast<float>(srcY)};
@@ -195,16 +196,22 @@ void ICanvasNanoVG::ReleaseBitmap(const IBitmap& bitmap) {
 
 APIBitmap* ICanvasNanoVG::CreateAPIBitmap(int width, int height, float scale, float drawScale, bool) {
   if (mVG == nullptr) return nullptr;
-  // The framebuffer is cleared in a frame of its own: what was drawn so far is rendered.
+  // The framebuffer is cleared in a frame of its own: what was drawn so far is rendered,
+  // and drawing goes on in the target it was drawn to (a bitmap made in a layer, whose copy
+  // the GPU refuses, pushes no layer that would rebind it).
   if (mInDraw) endTargetFrame();
   auto* bitmap = new Bitmap(this, mVG, width, height, scale, drawScale);
-  if (mInDraw) beginMainFrame();
+  if (mInDraw) beginTargetFrame();
   return bitmap;
 }
 
 void ICanvasNanoVG::UpdateLayer() {
   if (mVG == nullptr) return;
   endTargetFrame();
+  beginTargetFrame();
+}
+
+void ICanvasNanoVG::beginTargetFrame() {
   if (mLayers.empty()) {
     beginMainFrame();
     return;
@@ -232,9 +239,17 @@ void ICanvasNanoVG::GetLayerBitmapData(const ILayer& layer, RawBitmapData& data)
     return;
   }
   // Pushing the layer renders whatever is pending; the read waits for the layer's frames.
+  // The caller keeps the layer: a read that throws pops it, never leaves it to the stack.
   ILayer& target = const_cast<ILayer&>(layer);
-  PushLayer(&target);
-  mvgReadPixels(mVG, bitmap->GetImage(), 0, 0, w, h, data.data());
+  const int depth = NLayers();
+  try {
+    PushLayer(&target);
+    mvgReadPixels(mVG, bitmap->GetImage(), 0, 0, w, h, data.data());
+  } catch (...) {
+    PopLayersTo(depth, false);
+    data.clear();
+    throw;
+  }
   PopLayer();
 }
 
@@ -261,20 +276,29 @@ void ICanvasNanoVG::ApplyShadowMask(ILayer& layer, RawBitmapData& mask, const IS
   // the layer's content at the shadow's offset.
   Bitmap maskBitmap(mVG, w, h, mask.data(), bitmap->GetScale(), bitmap->GetDrawScale());
   ILayer shadowLayer(CreateAPIBitmap(w, h, bitmap->GetScale(), bitmap->GetDrawScale()), bounds, nullptr, IRECT());
+  // Both layers pushed here are kept elsewhere (by the caller, on this stack): a step that
+  // throws pops them, and restores the transform, before the exception goes on.
+  const int depth = NLayers();
   PathTransformSave();
-  PushLayer(&layer);
-  PushLayer(&shadowLayer);
-  DrawBitmap(IBitmap(&maskBitmap, 1, false), bounds, 0, 0, nullptr);
-  PathRect(bounds);
-  PathTransformTranslate(-shadow.mXOffset, -shadow.mYOffset);
-  const IBlend sourceIn(EBlend::SrcIn, 1.f);
-  PathFill(shadow.mPattern, IFillOptions(), &sourceIn);
-  PopLayer();
-  const float opacity = shadow.mOpacity >= 0.f ? std::min(shadow.mOpacity, 1.f) : 0.f;  // NaN counts as 0
-  const IBlend behind(EBlend::DstOver, opacity);
-  if (shadowLayer.GetAPIBitmap() != nullptr)
-    DrawBitmap(IBitmap(shadowLayer.GetAPIBitmap(), 1, false), bounds.GetTranslated(shadow.mXOffset, shadow.mYOffset),
-               0, 0, &behind);
+  try {
+    PushLayer(&layer);
+    PushLayer(&shadowLayer);
+    DrawBitmap(IBitmap(&maskBitmap, 1, false), bounds, 0, 0, nullptr);
+    PathRect(bounds);
+    PathTransformTranslate(-shadow.mXOffset, -shadow.mYOffset);
+    const IBlend sourceIn(EBlend::SrcIn, 1.f);
+    PathFill(shadow.mPattern, IFillOptions(), &sourceIn);
+    PopLayer();
+    const float opacity = shadow.mOpacity >= 0.f ? std::min(shadow.mOpacity, 1.f) : 0.f;  // NaN counts as 0
+    const IBlend behind(EBlend::DstOver, opacity);
+    if (shadowLayer.GetAPIBitmap() != nullptr)
+      DrawBitmap(IBitmap(shadowLayer.GetAPIBitmap(), 1, false), bounds.GetTranslated(shadow.mXOffset, shadow.mYOffset),
+                 0, 0, &behind);
+  } catch (...) {
+    PopLayersTo(depth, false);
+    PathTransformRestore();
+    throw;
+  }
   PopLayer();
   PathTransformRestore();
 }

@@ -135,7 +135,12 @@ void ICanvasView_vSpectraPoise_vst3::render() {
   try {
     mGraphics->Draw(mDirtyRects);
   } catch (...) {
-    if (mGraphics != nullptr) mGraphics->DeactivateGLContext();
+    // The frame is drawn again on a later tick: the controls it cleaned are marked again
+    // (the layers it left started are gone with the failed control's Draw).
+    if (mGraphics != nullptr) {
+      mGraphics->SetAllControlsDirty();
+      mGraphics->DeactivateGLContext();
+    }
     throw;
   }
   if (mGraphics == nullptr) return;

@@ -77,7 +77,9 @@ public:
   // ---- Frame loop ----
   void setTimer();
   void killTimer();
-  // The render step: the dirty controls drawn (nothing when none is dirty).
+  // The render step: the dirty controls drawn (nothing when none is dirty). A draw that
+  // throws marks every control dirty again, so a later tick draws the frame again, and
+  // passes the exception on (the timer's tick swallows it).
   void render();
   void activateGLContext() {}
   void deactivateGLContext() {}

@@ -1,12 +1,14 @@
 // Layers on the recording canvas: their pixel-aligned bounds and bitmap sizes, the switch of
 // the drawing target on start and end, the validity check, the draw operations, layers
-// whose bitmap could not be made, and layers a control forgot to end. Drop shadows: the
-// kernel, the blur against a naive convolution, and the mask handed to the backend.
+// whose bitmap could not be made, and layers a control forgot to end or left started when
+// its Draw threw. Drop shadows: the kernel, the blur against a naive convolution, and the
+// mask handed to the backend.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <random>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -65,6 +67,25 @@ public:
     g.StartLayer(this, mRECT);
     g.FillRect(COLOR_RED, mRECT);
   }
+};
+
+// A control that starts two layers and throws from its Draw the first time.
+class ThrowingProbe : public IControl {
+public:
+  using IControl::IControl;
+  void Draw(ICanvas& g) override {
+    g.StartLayer(this, mRECT);
+    g.StartLayer(this, mRECT.GetPadded(-2.f));
+    g.FillRect(COLOR_RED, mRECT);
+    if (throws) {
+      throws = false;
+      throw std::runtime_error("draw failed");
+    }
+    layer = g.EndLayer();
+    g.EndLayer();
+  }
+  bool throws = true;
+  OwnedLayer layer;
 };
 
 }  // namespace
@@ -281,6 +302,31 @@ TEST_F(LayerTest, LayerAControlLeftStartedIsDroppedAfterItsDraw) {
   // The next control draws to the frame, clipped to its own area.
   ASSERT_EQ(after->drawClips.size(), 1u);
   EXPECT_EQ(after->drawClips[0], g->GetClipRect());
+}
+
+TEST_F(LayerTest, LayersAControlLeftStartedWhenItsDrawThrewAreDroppedWithTheirBitmaps) {
+  auto* thrower = new ThrowingProbe(IRECT(10, 10, 30, 30));
+  g->AttachControl(thrower);
+  auto* after = new Probe(IRECT(40, 0, 60, 20));
+  g->AttachControl(after);
+  EXPECT_THROW(g->tick(), std::runtime_error);
+  EXPECT_EQ(g->NLayers(), 0);
+  EXPECT_EQ(TestBitmap::live(), 0) << "nothing leaks";
+  EXPECT_EQ(ops({DrawOp::UpdateLayer}).back(), "layer frame");
+
+  // The next frame draws to the frame, untranslated: nothing of the failed one is left.
+  g->clearDrawOps();
+  after->SetDirty(false);
+  ASSERT_TRUE(g->tick());
+  EXPECT_EQ(g->GetDrawableArea(), g->GetClipRect());
+  EXPECT_TRUE(ops({DrawOp::UpdateLayer}).empty());
+  for (const DrawOp& op : g->opsOf({DrawOp::SetTransform})) EXPECT_TRUE(op.matrix.IsIdentity()) << describe(op);
+  // Drawn again, the control ends its layers as it should.
+  thrower->SetDirty(false);
+  ASSERT_TRUE(g->tick());
+  EXPECT_EQ(g->NLayers(), 0);
+  ASSERT_TRUE(thrower->layer);
+  EXPECT_EQ(TestBitmap::live(), 1) << "the inner layer, kept by the control";
 }
 
 // ---------------------------------------------------------------------------------------

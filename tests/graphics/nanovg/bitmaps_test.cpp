@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "render/metal/MVGContext.h"
 #include "tests/graphics/nanovg/nanovg_fixture.h"
@@ -179,6 +181,54 @@ TEST(Bitmaps, AMemoryBitmapOnATwoXScreenIsDecodedAndScaledOnce) {
   // Closing deleted both (and, under ASan, nothing twice).
   EXPECT_TRUE(source.expired());
   EXPECT_TRUE(scaled.expired());
+}
+
+TEST(Bitmaps, LoadingFromMemoryDuringAFrameLeavesTheFrameAsItWas) {
+  // Window 1.5x on backing 2: the decoded source (scale 1) is copied to scale 2 through a
+  // layer in the middle of the frame.
+  const std::string png = sp::test::encodePNG(quadrants(20, 20));
+  Editor e(120, 80, 1.5f, 2.f, [](ICanvas* c) {
+    c->AttachControl(new sp::test::DrawControl(IRECT(80, 50, 120, 80), [](ICanvas& g, const IRECT& r) {
+      g.FillRect(COLOR_GREEN, r.GetPadded(-5.f));
+    }));
+  });
+  int loads = 0;
+  const auto scene = [&](ICanvas& g) {
+    const IBitmap bitmap = g.LoadBitmap("frame.png", png.data(), int(png.size()));
+    loads += bitmap.IsValid() ? 1 : 0;
+    g.DrawBitmap(bitmap, IRECT(10, 10, 30, 30), 0, 0);
+    g.FillRect(COLOR_BLUE, IRECT(40, 10, 70, 40));  // after the load, in the same control
+  };
+  const std::vector<uint8_t> loading = e.draw(scene);
+  e.save("nanovg-bitmap-loaded-in-frame");
+  ASSERT_EQ(e.g->GetBitmapCache().Size(), 2) << "the source and its copy at scale 2";
+  // UI units are 3 pixels: the blue square is pixels 120..210, the green one 255..345 by 165..225.
+  expectNear(e.at(205, 115), Rgba{0, 0, 255, 255}, 0, "the loading control's own drawing, at full size");
+  expectNear(e.at(340, 220), Rgba{0, 255, 0, 255}, 0, "the next control, unclipped");
+  const std::vector<uint8_t> cached = e.draw(scene);
+  EXPECT_EQ(loads, 2);
+  EXPECT_TRUE(loading == cached) << "the frame that loaded looks like one that found the bitmap cached";
+}
+
+TEST(Bitmaps, ACopyTheGPURefusesLeavesTheLayerBeingDrawnBound) {
+  // 10,000 pixels at scale 1 would be 20,000 at scale 2: wider than any framebuffer.
+  const std::string png = sp::test::encodePNG(RGBAImage::solid(10000, 1, 255, 255, 0));
+  Editor e(100, 60, 1.f, 2.f);
+  OwnedLayer layer;
+  e.draw([&](ICanvas& g) {
+    g.StartLayer(nullptr, IRECT(0, 0, 50, 50));
+    g.FillRect(COLOR_RED, IRECT(0, 0, 50, 25));
+    EXPECT_FALSE(g.LoadBitmap("wide.png", png.data(), int(png.size())).IsValid());
+    g.FillRect(COLOR_BLUE, IRECT(0, 25, 50, 50));
+    layer = g.EndLayer();
+  });
+  ASSERT_TRUE(layer && layer->GetAPIBitmap());
+  RawBitmapData data;
+  e.g->GetLayerBitmapData(*layer, data);
+  ASSERT_EQ(data.size(), 100u * 100u * 4u);
+  expectNear(sp::test::pixelAt(data, 100, 50, 20), kTopLeft, 0, "in the layer before the load");
+  expectNear(sp::test::pixelAt(data, 100, 50, 80), kBottomLeft, 0, "in the layer after the load");
+  EXPECT_TRUE(noPixelDrawn(e)) << "nothing reached the window";
 }
 
 }  // namespace

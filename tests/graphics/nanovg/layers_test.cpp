@@ -1,10 +1,14 @@
 // Layers of the NanoVG drawing class: framebuffers drawn relative to the layer's corner at
 // both scales, read back as RGBA rows, nested and resumed, released at the end of the frame
 // (or at once outside one), refused framebuffers that take drawing nowhere, drop shadows in
-// front of or instead of the content, and layers owned by controls that go with the window.
+// front of or instead of the content, layers and shadows at fractional window scales drawn
+// back pixel for pixel, and layers owned by controls that go with the window.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "tests/graphics/nanovg/nanovg_fixture.h"
 
@@ -165,6 +169,82 @@ TEST(Shadows, ABlurredShadowFadesAtItsEdges) {
   EXPECT_GT(edge, 20);
   EXPECT_LT(edge, 235);
   EXPECT_EQ(e.at(80, 80)[3], 0);
+}
+
+// Window scales on a backing scale of 2 where a layer's pixel width is not an even number.
+struct FractionalScale {
+  float drawScale;
+  const char* name;
+};
+const FractionalScale kFractionalScales[] = {{0.75f, "0.75"}, {1.25f, "1.25"}, {1.5f, "1.5"}, {1.f, "1"}, {2.f, "2"}};
+
+// Pixels whose channels differ by more than the tolerance.
+int pixelsApart(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b, int tolerance = 2) {
+  if (a.size() != b.size()) return -1;
+  int apart = 0;
+  for (size_t i = 0; i < a.size(); i += 4)
+    for (size_t c = 0; c < 4; ++c)
+      if (std::abs(int(a[i + c]) - int(b[i + c])) > tolerance) {
+        ++apart;
+        break;
+      }
+  return apart;
+}
+
+// One-device-pixel columns three pixels apart, a rectangle with fractional edges and a
+// circle: any resampling of the layer moves or blurs some of them.
+void hairlineScene(ICanvas& g, const IRECT& r) {
+  const float px = 1.f / g.GetBackingPixelScale();
+  const IRECT a = r.GetPixelAligned(g.GetBackingPixelScale());
+  for (float x = a.L; x + px <= a.R; x += 3.f * px) g.FillRect(COLOR_GREEN, IRECT(x, a.T, x + px, a.CentreY()));
+  g.FillRect(COLOR_RED, IRECT(a.L + 3.3f, a.CentreY() + 1.7f, a.R - 5.1f, a.B - 2.9f));
+  g.FillCircle(COLOR_BLUE, a.CentreX(), a.CentreY() + 8.f, 6.3f);
+}
+
+TEST(LayersAtFractionalScales, ALayerDrawsBackPixelForPixelWhatDrawingDirectlyGives) {
+  // Widths and heights whose pixel counts are odd at some of the scales.
+  const IRECT r(10.f, 10.f, 61.f, 47.f);
+  for (const FractionalScale& scale : kFractionalScales) {
+    SCOPED_TRACE(std::string("window scale ") + scale.name);
+    Editor e(100, 80, scale.drawScale, 2.f);
+    const std::vector<uint8_t> direct = e.draw([&](ICanvas& g) { hairlineScene(g, r); });
+    OwnedLayer layer;
+    const std::vector<uint8_t> layered = e.draw([&](ICanvas& g) {
+      g.StartLayer(nullptr, r);
+      hairlineScene(g, r);
+      layer = g.EndLayer();
+      g.DrawLayer(layer);
+    });
+    e.save(std::string("nanovg-layer-hairlines-") + scale.name);
+    ASSERT_TRUE(layer && layer->GetAPIBitmap());
+    EXPECT_EQ(pixelsApart(direct, layered), 0);
+  }
+}
+
+TEST(LayersAtFractionalScales, AShadowSitsAtItsOffsetWithTheContentUnmoved) {
+  for (const FractionalScale& scale : kFractionalScales) {
+    SCOPED_TRACE(std::string("window scale ") + scale.name);
+    Editor e(100, 100, scale.drawScale, 2.f);
+    // The same picture drawn without a layer: the shadow is the square moved by (10, 10).
+    const std::vector<uint8_t> direct = e.draw([&](ICanvas& g) {
+      g.FillRect(COLOR_BLACK, IRECT(30, 30, 50, 50));
+      g.FillRect(COLOR_RED, IRECT(20, 20, 40, 40));
+    });
+    // Layers whose sides are an odd number of pixels: the first at 1.5 and 2.5 pixels a
+    // unit, the second at 3.
+    for (const IRECT& bounds : {IRECT(6, 6, 56, 56), IRECT(5, 5, 56, 56)}) {
+      OwnedLayer layer;
+      e.draw([&](ICanvas& g) {
+        g.StartLayer(nullptr, bounds);
+        g.FillRect(COLOR_RED, IRECT(20, 20, 40, 40));
+        layer = g.EndLayer();
+        g.ApplyLayerDropShadow(layer, IShadow(COLOR_BLACK, 0.f, 10.f, 10.f, 1.f, true));
+        g.DrawLayer(layer);
+      });
+      e.save(std::string("nanovg-shadow-scale-") + scale.name + "-" + std::to_string(int(bounds.L)));
+      EXPECT_EQ(pixelsApart(direct, e.pixels), 0) << "layer at " << bounds.L;
+    }
+  }
 }
 
 // A control that draws through a layer it keeps, as the spectrum panel does.

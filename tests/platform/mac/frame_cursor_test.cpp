@@ -3,8 +3,9 @@
 // and backing scales (NaN kept out), the cursor hidden where it was (rounded), locked drags
 // warped back in display coordinates while they still report their movement, tablet input
 // never warped, the pointer read and moved through window and screen, the cursor table
-// with and without the private cursors, the appearance.
+// with and without the private cursors, the appearance; a frame that failed drawn again.
 #include <cmath>
+#include <stdexcept>
 
 #include "graphics/SpecialControls.h"
 #include "tests/platform/mac/mac_editor.h"
@@ -244,6 +245,54 @@ TEST_F(Pixels, FramesReachTheLayerAtTheBackingScale) {
   EXPECT_EQ(px(1279, 400 + 799), (std::vector<int>{0, 0, 0, 255}));   // the editor's last pixel
   EXPECT_EQ(px(1290, 400 + 40)[3], 0);                                // outside the editor
   EXPECT_EQ(px(40, 399)[3], 0);
+}
+
+// Draws a yellow square through a layer it keeps; its first Draw throws half-way, with
+// the layer started.
+class FailsOnce : public IControl {
+public:
+  FailsOnce() : IControl(IRECT(200, 100, 300, 200)) {}
+  void Draw(ICanvas& g) override {
+    ++draws;
+    if (!g.CheckLayer(mLayer)) {
+      g.StartLayer(this, GetRECT());
+      g.FillRect(IColor(255, 255, 255, 0), GetRECT());
+      if (draws == 1) throw std::runtime_error("the first frame fails");
+      mLayer = g.EndLayer();
+    }
+    g.DrawLayer(mLayer);
+  }
+  int draws = 0;
+  OwnedLayer mLayer;
+};
+
+class FailedFrame : public Pixels {
+protected:
+  void SetUp() override {
+    Pixels::SetUp();
+    layout = [this](ICanvas* g) {
+      g->AttachControl(new Painter());
+      failing = static_cast<FailsOnce*>(g->AttachControl(new FailsOnce()));
+    };
+  }
+  FailsOnce* failing = nullptr;
+};
+
+TEST_F(FailedFrame, AFrameThatFailedIsDrawnAgainWholeOnALaterTick) {
+  open();
+  loop.advance(100);  // a few ticks
+  ASSERT_GE(failing->draws, 2) << "drawn again after the failed tick";
+  EXPECT_EQ(g->NLayers(), 0);
+  NSView* content = host->contentView();
+  NSBitmapImageRep rep = content->bitmapImageRepForCachingDisplayInRect(content->bounds());
+  content->cacheDisplayInRect(content->bounds(), rep);
+  ASSERT_EQ(rep.pixelsWide, 1600);
+  auto px = [&](int x, int y) { return std::vector<int>(&rep.rgba[(size_t(y) * 1600 + x) * 4], &rep.rgba[(size_t(y) * 1600 + x) * 4] + 4); };
+  // In pixels at backing 2, below the window's top 400 rows: the square at (400..600, 200..400).
+  EXPECT_EQ(px(410, 400 + 210), (std::vector<int>{255, 255, 0, 255})) << "the square's top left, in place";
+  EXPECT_EQ(px(590, 400 + 390), (std::vector<int>{255, 255, 0, 255})) << "its bottom right";
+  EXPECT_EQ(px(40, 400 + 40), (std::vector<int>{255, 0, 0, 255})) << "the control before it, unmoved";
+  EXPECT_EQ(px(390, 400 + 210), (std::vector<int>{0, 0, 0, 255})) << "left of the square";
 }
 
 }  // namespace
