@@ -688,23 +688,24 @@ Lin SpanShader::Impl::varyingLin(int i, const RunEdges<I>& e, int64_t k0, int64_
 // bound.
 template <class I>
 Lin SpanShader::Impl::exactVaryingLin(int i, const RunEdges<I>& e, int64_t k0, int64_t k1) const {
-  const Lin bound = varyingLin(i, e, k0, k1);
   const double mag = std::fabs(tri.a[i]) + std::fabs(tri.dB[i]) + std::fabs(tri.dC[i]);
   const double v0 = varyingAt(i, e, k0), v1 = varyingAt(i, e, k1), dev = mag * 0x1p-47;
   const double reach = std::max(std::fabs(v0), std::fabs(v1)) + dev;
-  if (!(reach > 0x1p-100 && reach < 0x1p100)) return bound;
-  int top;
-  std::frexp(reach, &top);  // reach < 2^top: multiples of 2^(top - 24) up to 2^top are floats
-  const double step = std::ldexp(1.0, top - 24);
-  const double g0 = std::nearbyint(v0 / step) * step, g1 = std::nearbyint(v1 / step) * step;
-  // The row's points are whole multiples of the step when its rise divides evenly.
-  if (k1 > k0 && std::fmod((g1 - g0) / step, double(k1 - k0)) != 0) return bound;
-  if (!((g0 > 0 && g1 > 0) || (g0 < 0 && g1 < 0))) return bound;
-  int low;
-  std::frexp(std::min(std::fabs(g0), std::fabs(g1)), &low);  // every point >= 2^(low-1): gaps >= 2^(low-25)
-  const double off = std::max(std::fabs(v0 - g0), std::fabs(v1 - g1)) + dev;
-  if (!(off < std::ldexp(1.0, low - 26))) return bound;
-  return makeLin(g0, g1, 0.0, 0.0);
+  if (reach > 0x1p-100 && reach < 0x1p100) {
+    int top;
+    std::frexp(reach, &top);  // reach < 2^top: multiples of 2^(top - 24) up to 2^top are floats
+    const double step = std::ldexp(1.0, top - 24);
+    const double g0 = std::nearbyint(v0 / step) * step, g1 = std::nearbyint(v1 / step) * step;
+    // The row's points are whole multiples of the step when its rise (below 2^26 steps) divides evenly.
+    const int64_t rise = static_cast<int64_t>((g1 - g0) / step);
+    const bool even = k1 == k0 || rise % (k1 - k0) == 0;
+    const bool oneSign = (g0 > 0 && g1 > 0) || (g0 < 0 && g1 < 0);
+    int low;
+    std::frexp(std::min(std::fabs(g0), std::fabs(g1)), &low);  // every point >= 2^(low-1): gaps >= 2^(low-25)
+    const double off = std::max(std::fabs(v0 - g0), std::fabs(v1 - g1)) + dev;
+    if (even && oneSign && off < std::ldexp(1.0, low - 26)) return makeLin(g0, g1, 0.0, 0.0);
+  }
+  return varyingLin(i, e, k0, k1);
 }
 
 // True when the scissor mask is provably exactly 1 at pixels k0 .. k1 of the run.
