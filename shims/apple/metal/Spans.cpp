@@ -970,27 +970,35 @@ void SpanShader::Impl::constRun(const RunEdges<I>&, int64_t y, int64_t x0, int64
 // false (nothing drawn) when that cannot be proven.
 template <class I>
 bool SpanShader::Impl::texelRun(const RunEdges<I>& e, int64_t y, int64_t x0, int64_t k0, int64_t k1) {
-  const Lin fx = exactVaryingLin(0, e, k0, k1), fy = exactVaryingLin(1, e, k0, k1);
   const int64_t n = k1 - k0 + 1;
   const size_t tw = tex->width(), th = tex->height();
   const SamplerDescriptor defaults;
   const SamplerDescriptor& s = smp ? *smp : defaults;
   int64_t start[2], step[2];
-  for (int row = 0; row < 2; ++row) {
-    const Lin p = transformLin(u.paintMat, row, fx, fy);
-    // u = p / extent in float, then double(u) * size - 0.5.
-    const double ext = u.extent[row], size = double(row == 0 ? tw : th);
-    const double q0 = p.v0 / ext, q1 = p.v1 / ext;
-    const double qMax = std::max(std::fabs(q0), std::fabs(q1)) + (p.err + p.maxAbs * 0x1p-50) / std::fabs(ext);
-    const double qErr = p.err / std::fabs(ext) + (isPowerOfTwoOrZero(ext) ? 0.0 : qMax * 0x1p-24) + kTiny +
-                        p.maxAbs / std::fabs(ext) * 0x1p-50;
-    const double c0 = q0 * size - 0.5, c1 = q1 * size - 0.5;
-    const double cErr = qErr * size + (qMax * size + 1.0) * 0x1p-50;
-    const double i0 = std::nearbyint(c0), i1 = std::nearbyint(c1);
-    if (!(std::fabs(c0 - i0) + cErr <= kTexelSlack && std::fabs(c1 - i1) + cErr <= kTexelSlack)) return false;
-    if (std::fabs(i0) > 1e15 || std::fabs(i1) > 1e15) return false;
-    if (!texelSteps(i0, i1, n, start[row], step[row])) return false;
-  }
+  // The texel index of every pixel as a start and a step, with positions fx, fy.
+  const auto onTexels = [&](const Lin& fx, const Lin& fy) {
+    for (int row = 0; row < 2; ++row) {
+      const Lin p = transformLin(u.paintMat, row, fx, fy);
+      // u = p / extent in float, then double(u) * size - 0.5.
+      const double ext = u.extent[row], size = double(row == 0 ? tw : th);
+      const double q0 = p.v0 / ext, q1 = p.v1 / ext;
+      const double qMax = std::max(std::fabs(q0), std::fabs(q1)) + (p.err + p.maxAbs * 0x1p-50) / std::fabs(ext);
+      const double qErr = p.err / std::fabs(ext) + (isPowerOfTwoOrZero(ext) ? 0.0 : qMax * 0x1p-24) + kTiny +
+                          p.maxAbs / std::fabs(ext) * 0x1p-50;
+      const double c0 = q0 * size - 0.5, c1 = q1 * size - 0.5;
+      const double cErr = qErr * size + (qMax * size + 1.0) * 0x1p-50;
+      const double i0 = std::nearbyint(c0), i1 = std::nearbyint(c1);
+      if (!(std::fabs(c0 - i0) + cErr <= kTexelSlack && std::fabs(c1 - i1) + cErr <= kTexelSlack)) return false;
+      if (std::fabs(i0) > 1e15 || std::fabs(i1) > 1e15) return false;
+      if (!texelSteps(i0, i1, n, start[row], step[row])) return false;
+    }
+    return true;
+  };
+  // The positions' rounding bound first; where that is too wide (thousands of texels), the
+  // proof of exact positions.
+  if (!onTexels(varyingLin(0, e, k0, k1), varyingLin(1, e, k0, k1)) &&
+      !onTexels(exactVaryingLin(0, e, k0, k1), exactVaryingLin(1, e, k0, k1)))
+    return false;
   const ColorLayout& l = t->layout;
   const bool bgraTex = tex->pixelFormat() == PixelFormat::BGRA8Unorm;
   const int tr = bgraTex ? 2 : 0, tb = bgraTex ? 0 : 2;
