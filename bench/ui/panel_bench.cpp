@@ -2,11 +2,14 @@
 // plug-in, audio playing, "Correct" on): a full redraw at 640 x 400 and 1280 x 800 pixels
 // (screen scale 1 and 2), and the frame of an idle tick (the live controls: spectrum,
 // legend, readouts, meter, target chip and the amount captions) with and without the
-// tick's own work, beside a memset of a frame of that size in the same run. The goal: a
-// full redraw at 1280 x 800 within 20 memsets.
+// tick's own work, beside a memset of a frame of that size in the same run; and the idle
+// frame at each window size of the settings menu on screens of scale 1 and 2, with its time
+// per device megapixel. The goals: a full redraw at 1280 x 800 within 20 memsets, and about
+// one time per megapixel across the window and screen scales.
 #include <benchmark/benchmark.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "tests/ui/nanovg_panel.h"
@@ -25,19 +28,44 @@ BENCHMARK(BM_FullRedraw)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 
 // The frame an idle tick asks for: the live controls marked dirty, as the tick marks them
 // (with audio playing, every tick marks controls 3, 4, 5, 6, 25 and the six amount captions
-// 10, 12, .., 20).
+// 10, 12, .., 20). Out of line, so that an instruction count can be limited to it.
+[[gnu::noinline]] void idleFrame(uitest::NanoVGPanel& panel) {
+  for (const int tag : kLiveTags) panel.g->GetControlWithTag(tag)->SetDirty(false);
+  for (int i = 10; i <= 20; i += 2) panel.g->GetControl(i)->SetDirty(false);
+  panel.g->tick();
+}
+
 void BM_IdleFrame(benchmark::State& state) {
   uitest::NanoVGPanel panel(static_cast<float>(state.range(0)), SP_SOURCE_DIR);
   panel.play(1.0);
   panel.g->redrawAll();
-  for (auto _ : state) {
-    for (const int tag : kLiveTags) panel.g->GetControlWithTag(tag)->SetDirty(false);
-    for (int i = 10; i <= 20; i += 2) panel.g->GetControl(i)->SetDirty(false);
-    panel.g->tick();
-  }
+  for (auto _ : state) idleFrame(panel);
   state.SetLabel("tags 2, 3, 4, 5, 7 and the six captions dirty");
 }
 BENCHMARK(BM_IdleFrame)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+
+// The idle frame at every window scale of the settings menu on screens of scale 1 and 2:
+// the cost per device pixel should not depend on the combination. Arguments: the window
+// scale in hundredths, the screen scale.
+void BM_IdleFrameAtScales(benchmark::State& state) {
+  const float window = static_cast<float>(state.range(0)) / 100.f;
+  uitest::NanoVGPanel panel(static_cast<float>(state.range(1)), SP_SOURCE_DIR);
+  panel.plug->applyEditorScale(window);
+  panel.play(1.0);
+  panel.g->redrawAll();
+  int w = 0, h = 0;
+  panel.g->drawablePixels(&w, &h);
+  for (auto _ : state) idleFrame(panel);
+  const double megapixels = double(w) * double(h) / 1e6;
+  state.counters["Mpx"] = megapixels;
+  state.counters["s/Mpx"] = benchmark::Counter(double(state.iterations()) * megapixels,
+                                               benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+  state.SetLabel(std::to_string(w) + " x " + std::to_string(h) + " device pixels");
+}
+BENCHMARK(BM_IdleFrameAtScales)
+    ->ArgsProduct({{75, 100, 150, 200}, {1, 2}})
+    ->ArgNames({"window%", "screen"})
+    ->Unit(benchmark::kMillisecond);
 
 // The whole 20 ms step: the audio of one tick through the plug-in, the idle tick (the
 // panel's analysis included) and its frame.

@@ -27,7 +27,8 @@
 //   texel centre. The bilinear result then differs from that texel by under 2^-11 per
 //   channel, which stays under a quarter of a byte after blending when the destination pixel
 //   is zero, the blend ignores the destination, or the texel is opaque under source-over; other
-//   pixels take the exact path.
+//   pixels take the exact path. Positions that are pixel centres at a power-of-two scale are
+//   proven exact floats (not bounded by their rounding), so a large frame passes as a small one.
 // - Outside the scissor: where the scissor mask is proven 0 (one scissor coordinate stays on
 //   one side, past the ramp), a shader whose colour stays finite gives a colour of signed
 //   zeros, which premultiplied source-over leaves every byte as it was (checked for all 256
@@ -446,7 +447,11 @@ struct SpanShader::Impl {
   void shadeChunk(int64_t y, int64_t x, int m);
   void stencilOnly(int64_t y, int64_t x0, int64_t n);
   template <class I>
+  double varyingAt(int i, const RunEdges<I>& e, int64_t k) const;
+  template <class I>
   Lin varyingLin(int i, const RunEdges<I>& e, int64_t k0, int64_t k1) const;
+  template <class I>
+  Lin exactVaryingLin(int i, const RunEdges<I>& e, int64_t k0, int64_t k1) const;
   template <class I>
   bool scissorOne(const RunEdges<I>& e, int64_t k0, int64_t k1) const;
   bool scissorOneOverTriangle() const;
@@ -656,20 +661,51 @@ void SpanShader::Impl::stencilOnly(int64_t y, int64_t x0, int64_t n) {
   for (int64_t i = 0; i < n; ++i) stencilTest(*sd, s[i], ref);
 }
 
+// Varying i at pixel k of the run in double, as the exact path evaluates it.
+template <class I>
+double SpanShader::Impl::varyingAt(int i, const RunEdges<I>& e, int64_t k) const {
+  const double beta = static_cast<double>(e.e1 + I(k) * e.s1) * tri.invArea;
+  const double gamma = static_cast<double>(e.e2 + I(k) * e.s2) * tri.invArea;
+  return tri.a[i] + tri.dB[i] * beta + tri.dC[i] * gamma;
+}
+
 template <class I>
 Lin SpanShader::Impl::varyingLin(int i, const RunEdges<I>& e, int64_t k0, int64_t k1) const {
-  const auto at = [&](int64_t k) {
-    const double beta = static_cast<double>(e.e1 + I(k) * e.s1) * tri.invArea;
-    const double gamma = static_cast<double>(e.e2 + I(k) * e.s2) * tri.invArea;
-    return tri.a[i] + tri.dB[i] * beta + tri.dC[i] * gamma;
-  };
   // Barycentrics of covered pixels lie in [0, 1]: the double evaluations (here and in the
   // exact path) are within a few units of 2^-53 of mag; the float result within 2^-24.
   const double mag = std::fabs(tri.a[i]) + std::fabs(tri.dB[i]) + std::fabs(tri.dC[i]);
-  const double v0 = at(k0), v1 = at(k1);
+  const double v0 = varyingAt(i, e, k0), v1 = varyingAt(i, e, k1);
   const double modelErr = mag * 0x1p-48;
   const double maxAbs = std::max(std::fabs(v0), std::fabs(v1)) + modelErr;
   return makeLin(v0, v1, modelErr, mag * 0x1p-48 + maxAbs * 0x1p-24 + kTiny);
+}
+
+// Varying i at pixels k0 .. k1 with no rounding error, where its float is provably a point of
+// an evenly spaced row of floats (pixel centres at a power-of-two scale are). The ends
+// evaluated here and every double the exact path evaluates lie within mag 2^-48 of the model
+// (affine, as the row is), so each of those doubles lies within `off` of its point; under half
+// the gap between floats around the row's points, it rounds to that point. Else varyingLin's
+// bound.
+template <class I>
+Lin SpanShader::Impl::exactVaryingLin(int i, const RunEdges<I>& e, int64_t k0, int64_t k1) const {
+  const double mag = std::fabs(tri.a[i]) + std::fabs(tri.dB[i]) + std::fabs(tri.dC[i]);
+  const double v0 = varyingAt(i, e, k0), v1 = varyingAt(i, e, k1), dev = mag * 0x1p-47;
+  const double reach = std::max(std::fabs(v0), std::fabs(v1)) + dev;
+  if (reach > 0x1p-100 && reach < 0x1p100) {
+    int top;
+    std::frexp(reach, &top);  // reach < 2^top: multiples of 2^(top - 24) up to 2^top are floats
+    const double step = std::ldexp(1.0, top - 24);
+    const double g0 = std::nearbyint(v0 / step) * step, g1 = std::nearbyint(v1 / step) * step;
+    // The row's points are whole multiples of the step when its rise (below 2^26 steps) divides evenly.
+    const int64_t rise = static_cast<int64_t>((g1 - g0) / step);
+    const bool even = k1 == k0 || rise % (k1 - k0) == 0;
+    const bool oneSign = (g0 > 0 && g1 > 0) || (g0 < 0 && g1 < 0);
+    int low;
+    std::frexp(std::min(std::fabs(g0), std::fabs(g1)), &low);  // every point >= 2^(low-1): gaps >= 2^(low-25)
+    const double off = std::max(std::fabs(v0 - g0), std::fabs(v1 - g1)) + dev;
+    if (even && oneSign && off < std::ldexp(1.0, low - 26)) return makeLin(g0, g1, 0.0, 0.0);
+  }
+  return varyingLin(i, e, k0, k1);
 }
 
 // True when the scissor mask is provably exactly 1 at pixels k0 .. k1 of the run.
@@ -934,27 +970,35 @@ void SpanShader::Impl::constRun(const RunEdges<I>&, int64_t y, int64_t x0, int64
 // false (nothing drawn) when that cannot be proven.
 template <class I>
 bool SpanShader::Impl::texelRun(const RunEdges<I>& e, int64_t y, int64_t x0, int64_t k0, int64_t k1) {
-  const Lin fx = varyingLin(0, e, k0, k1), fy = varyingLin(1, e, k0, k1);
   const int64_t n = k1 - k0 + 1;
   const size_t tw = tex->width(), th = tex->height();
   const SamplerDescriptor defaults;
   const SamplerDescriptor& s = smp ? *smp : defaults;
   int64_t start[2], step[2];
-  for (int row = 0; row < 2; ++row) {
-    const Lin p = transformLin(u.paintMat, row, fx, fy);
-    // u = p / extent in float, then double(u) * size - 0.5.
-    const double ext = u.extent[row], size = double(row == 0 ? tw : th);
-    const double q0 = p.v0 / ext, q1 = p.v1 / ext;
-    const double qMax = std::max(std::fabs(q0), std::fabs(q1)) + (p.err + p.maxAbs * 0x1p-50) / std::fabs(ext);
-    const double qErr = p.err / std::fabs(ext) + (isPowerOfTwoOrZero(ext) ? 0.0 : qMax * 0x1p-24) + kTiny +
-                        p.maxAbs / std::fabs(ext) * 0x1p-50;
-    const double c0 = q0 * size - 0.5, c1 = q1 * size - 0.5;
-    const double cErr = qErr * size + (qMax * size + 1.0) * 0x1p-50;
-    const double i0 = std::nearbyint(c0), i1 = std::nearbyint(c1);
-    if (!(std::fabs(c0 - i0) + cErr <= kTexelSlack && std::fabs(c1 - i1) + cErr <= kTexelSlack)) return false;
-    if (std::fabs(i0) > 1e15 || std::fabs(i1) > 1e15) return false;
-    if (!texelSteps(i0, i1, n, start[row], step[row])) return false;
-  }
+  // The texel index of every pixel as a start and a step, with positions fx, fy.
+  const auto onTexels = [&](const Lin& fx, const Lin& fy) {
+    for (int row = 0; row < 2; ++row) {
+      const Lin p = transformLin(u.paintMat, row, fx, fy);
+      // u = p / extent in float, then double(u) * size - 0.5.
+      const double ext = u.extent[row], size = double(row == 0 ? tw : th);
+      const double q0 = p.v0 / ext, q1 = p.v1 / ext;
+      const double qMax = std::max(std::fabs(q0), std::fabs(q1)) + (p.err + p.maxAbs * 0x1p-50) / std::fabs(ext);
+      const double qErr = p.err / std::fabs(ext) + (isPowerOfTwoOrZero(ext) ? 0.0 : qMax * 0x1p-24) + kTiny +
+                          p.maxAbs / std::fabs(ext) * 0x1p-50;
+      const double c0 = q0 * size - 0.5, c1 = q1 * size - 0.5;
+      const double cErr = qErr * size + (qMax * size + 1.0) * 0x1p-50;
+      const double i0 = std::nearbyint(c0), i1 = std::nearbyint(c1);
+      if (!(std::fabs(c0 - i0) + cErr <= kTexelSlack && std::fabs(c1 - i1) + cErr <= kTexelSlack)) return false;
+      if (std::fabs(i0) > 1e15 || std::fabs(i1) > 1e15) return false;
+      if (!texelSteps(i0, i1, n, start[row], step[row])) return false;
+    }
+    return true;
+  };
+  // The positions' rounding bound first; where that is too wide (thousands of texels), the
+  // proof of exact positions.
+  if (!onTexels(varyingLin(0, e, k0, k1), varyingLin(1, e, k0, k1)) &&
+      !onTexels(exactVaryingLin(0, e, k0, k1), exactVaryingLin(1, e, k0, k1)))
+    return false;
   const ColorLayout& l = t->layout;
   const bool bgraTex = tex->pixelFormat() == PixelFormat::BGRA8Unorm;
   const int tr = bgraTex ? 2 : 0, tb = bgraTex ? 0 : 2;

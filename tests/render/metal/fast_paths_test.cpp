@@ -7,7 +7,8 @@
 // fills and shapes inside the scissor's ramp, whole-frame content under small scissors,
 // large concave fills, large translucent fills under every composite
 // operation (each also without antialiasing), and the frame copy of a framebuffer onto the
-// window's drawable at ratios 1, 1.5 and 2.
+// window's drawable at ratios 1, 1.5 and 2, and at the panel's window sizes on screens of
+// scale 1 and 2.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -372,17 +373,30 @@ std::vector<uint8_t> drawToWindow(int pointsW, int pointsH, float ratio, bool fa
   return bytes;
 }
 
+void expectSameWindowBytes(int pointsW, int pointsH, float ratio, float offset) {
+  const std::vector<uint8_t> fast = drawToWindow(pointsW, pointsH, ratio, true, offset);
+  const std::vector<uint8_t> exact = drawToWindow(pointsW, pointsH, ratio, false, offset);
+  EXPECT_EQ(firstDifference(fast, exact), -1) << pointsW << " x " << pointsH << " points, ratio " << ratio << ", offset " << offset;
+  // Not vacuous: the copy carries the scene (some pixel is neither empty nor one colour).
+  bool varied = false;
+  for (size_t i = 4; i < fast.size() && !varied; i += 4) varied = fast[i] != fast[0] || fast[i + 3] != fast[3];
+  EXPECT_TRUE(varied);
+}
+
 TEST(FastPaths, FrameCopiedToTheWindowMatchesPixelByPixelShading) {
   for (float ratio : {1.f, 1.5f, 2.f})
-    for (float offset : {0.f, 1.f, 0.5f, 1.f / 4096, 0.002f}) {
-    const std::vector<uint8_t> fast = drawToWindow(321, 200, ratio, true, offset);
-    const std::vector<uint8_t> exact = drawToWindow(321, 200, ratio, false, offset);
-    EXPECT_EQ(firstDifference(fast, exact), -1) << "ratio " << ratio << ", offset " << offset;
-    // Not vacuous: the copy carries the scene (some pixel is neither empty nor one colour).
-    bool varied = false;
-    for (size_t i = 4; i < fast.size() && !varied; i += 4) varied = fast[i] != fast[0] || fast[i + 3] != fast[3];
-    EXPECT_TRUE(varied);
-  }
+    for (float offset : {0.f, 1.f, 0.5f, 1.f / 4096, 0.002f}) expectSameWindowBytes(321, 200, ratio, offset);
+}
+
+// The panel's window at each window scale (0.75, 1, 1.5, 2 times 640 x 400 points) on screens
+// of scale 1 and 2, up to 2560 x 1600 pixels, where texel positions reach the thousands; at
+// the largest window also a copy a fraction of the texel slack off the pixels.
+TEST(FastPaths, FrameCopiedToEveryWindowSizeMatchesPixelByPixelShading) {
+  for (const float window : {0.75f, 1.f, 1.5f, 2.f})
+    for (const float ratio : {1.f, 2.f}) {
+      expectSameWindowBytes(int(640 * window), int(400 * window), ratio, 0.f);
+      if (window == 2.f) expectSameWindowBytes(1280, 800, ratio, 1.f / 16384);
+    }
 }
 
 }  // namespace
