@@ -12,11 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "plugin/panel_roles.h"
 #include "tests/ui/nanovg_panel.h"
 
 namespace {
 
-constexpr int kLiveTags[] = {2, 3, 4, 5, 7};
+using spectrapoise::plugin::kLiveTags;
 
 void BM_FullRedraw(benchmark::State& state) {
   uitest::NanoVGPanel panel(static_cast<float>(state.range(0)), SP_SOURCE_DIR);
