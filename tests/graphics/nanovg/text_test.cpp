@@ -388,6 +388,19 @@ TEST_F(FontRegistration, DamagedFontsAreRefusedBeforeNanoVGReadsThem) {
       {"glyph outlines cut short", [](auto& b) { setBe(b, record(b, "glyf") + 12, 4, 16); }},
       {"outlines only in CFF", [](auto& b) { std::memcpy(&b[record(b, "glyf")], "CFF ", 4); }},
       {"GPOS cut short", [](auto& b) { setBe(b, record(b, "GPOS") + 12, 4, 12); }},
+      {"composite glyph made of itself",
+       [](auto& b) {
+         const bool longLoca = be(b, table(b, "head") + 50, 2) == 1;
+         const size_t loca = table(b, "loca"), glyf = table(b, "glyf");
+         for (uint32_t g = 0; g < be(b, table(b, "maxp") + 4, 2); ++g) {
+           const size_t at = glyf + (longLoca ? be(b, loca + 4 * g, 4) : 2 * be(b, loca + 2 * g, 2));
+           if (int16_t(be(b, at, 2)) < 0) {
+             setBe(b, at + 12, 2, g);  // the first component's glyph
+             return;
+           }
+         }
+         ADD_FAILURE() << "Roboto has no composite glyph";
+       }},
   };
   Editor e(120, 40, 1.f, 1.f, loadRoboto);
   for (const auto& c : cases) {
