@@ -228,10 +228,13 @@ private:
     mGlyf = glyf;
     mBoxes.assign(mGlyphs, Box());
     mVertices.assign(mGlyphs, -1);
+    mHeight.assign(mGlyphs, 0);
     for (uint32_t g = 0; g < mGlyphs; ++g) glyph(g, 0);
   }
 
-  // The vertex count the rasteriser makes of glyph g (its box in mBoxes[g]).
+  // The vertex count the rasteriser makes of glyph g (its box in mBoxes[g]). Both this walk
+  // (depth) and the rasteriser's (mHeight, over glyphs met before) nest at most
+  // kMaxComponentDepth deep.
   int64_t glyph(uint32_t g, int depth) {
     if (g >= mGlyphs) return 0;  // the rasteriser draws nothing for it
     if (mVertices[g] >= 0) return mVertices[g];
@@ -249,8 +252,9 @@ private:
     if (contours > 0)
       vertices = simpleGlyph(data, contours, box);
     else if (contours < 0)
-      vertices = compositeGlyph(data, depth, box);
+      vertices = compositeGlyph(data, g, depth, box);
     if (vertices > kMaxGlyphVertices) throw Fault{"glyph outline too large"};
+    if (mHeight[g] > kMaxComponentDepth) throw Fault{"composite glyphs nest too deep or in a loop"};
     mBoxes[g] = box;
     return mVertices[g] = vertices;
   }
@@ -300,7 +304,7 @@ private:
 
   // Components placed by offsets (not by matching points) with their transforms; every
   // transformed vertex must stay a 16-bit coordinate.
-  int64_t compositeGlyph(const Bytes& data, int depth, Box& box) {
+  int64_t compositeGlyph(const Bytes& data, uint32_t self, int depth, Box& box) {
     uint64_t at = 10;
     int64_t vertices = 0;
     for (bool more = true; more;) {
@@ -328,6 +332,7 @@ private:
       }
       more = (flags & 32) != 0;
       const int64_t n = glyph(index, depth + 1);
+      if (index < mGlyphs) mHeight[self] = std::max(mHeight[self], mHeight[index] + 1);
       vertices += n;
       if (vertices > kMaxGlyphVertices) throw Fault{"glyph outline too large"};
       if (n == 0) continue;
@@ -455,6 +460,7 @@ private:
   std::vector<uint32_t> mStart;
   std::vector<Box> mBoxes;
   std::vector<int64_t> mVertices;  // -1 not yet seen, -2 being expanded
+  std::vector<int> mHeight;        // the deepest chain of components below each glyph
 };
 
 }  // namespace
