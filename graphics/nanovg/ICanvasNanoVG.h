@@ -72,6 +72,8 @@ public:
   bool InFrame() const { return mInDraw; }
 
   // ---- Paths, paints and blend modes ----
+  // Points, arcs, stroke widths and matrices that are not finite, or points landing beyond
+  // a billion device pixels, are dropped before NanoVG sees them.
   void PathClear() override;
   void PathClose() override;
   void PathArc(float cx, float cy, float r, float a1, float a2, EWinding winding = EWinding::CW) override;
@@ -140,6 +142,9 @@ public:
   const StaticStorage<APIBitmap>& GetBitmapCache() const { return mBitmapCache; }
 
   // ---- Text and fonts ----
+  // Text sizes are kept to what the font stash holds (glyphs of at most 800 device pixels);
+  // a size that is not above 0 draws nothing, and text at an anchor that is not finite is
+  // dropped.
   float DoMeasureText(const IText& text, const char* str, IRECT& bounds) const override;
   // The pen's advance over the string from the glyph positions (a space advances though it
   // has no ink); 0 for an unknown face.
@@ -150,7 +155,8 @@ public:
                          const IBlend* blend = nullptr) override;
   // Registers the font's bytes in this context under fontID, from the process-wide cache
   // when another context registered them before. False for an ID of 64 bytes or more,
-  // without a context, for data that is not valid or that NanoVG refuses.
+  // without a context, for data that is not valid (a damaged font is named on stderr with
+  // its fault and never reaches NanoVG) or that NanoVG refuses.
   bool LoadAPIFont(const char* fontID, const PlatformFontPtr& font) override;
 
   // Font bytes by ID (at scale 1), shared by every context of the process: NanoVG keeps

@@ -2,6 +2,7 @@
 // shadow on NanoVG.
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
 #include <numbers>
 
 #include "graphics/Constants.h"
@@ -29,6 +30,26 @@ IMatrix invertOrIdentity(const IMatrix& m) {
 
 // Clamp that tolerates lo > hi (an inverted rectangle) without undefined behaviour.
 float clampTo(float v, float lo, float hi) { return std::max(lo, std::min(v, hi)); }
+
+// Beyond this many device pixels NanoVG's stroke and join arithmetic can overflow to
+// infinity and NaN, which it then converts to integers: points further out are dropped.
+constexpr float kMaxDeviceCoordinate = 1e9f;
+
+bool finite(std::initializer_list<float> values) {
+  for (float v : values)
+    if (!std::isfinite(v)) return false;
+  return true;
+}
+
+// The point lands at a finite, bounded device position under the current transform.
+bool drawablePoint(NVGcontext* vg, float x, float y) {
+  if (!finite({x, y})) return false;
+  float t[6];
+  nvgCurrentTransform(vg, t);
+  float dx = 0.f, dy = 0.f;
+  nvgTransformPoint(&dx, &dy, t, x, y);
+  return std::fabs(dx) <= kMaxDeviceCoordinate && std::fabs(dy) <= kMaxDeviceCoordinate;
+}
 
 }  // namespace
 
@@ -87,26 +108,38 @@ void ICanvasNanoVG::PathClear() { nvgBeginPath(mVG); }
 void ICanvasNanoVG::PathClose() { nvgClosePath(mVG); }
 
 void ICanvasNanoVG::PathArc(float cx, float cy, float r, float a1, float a2, EWinding winding) {
+  if (!finite({r, a1, a2}) || std::fabs(r) > kMaxDeviceCoordinate || !drawablePoint(mVG, cx, cy)) return;
+  if (!drawablePoint(mVG, cx + std::fabs(r), cy + std::fabs(r)) || !drawablePoint(mVG, cx - std::fabs(r), cy - std::fabs(r)))
+    return;
   nvgArc(mVG, cx, cy, r, (a1 - 90.f) * kDegToRad, (a2 - 90.f) * kDegToRad,
          winding == EWinding::CW ? NVG_CW : NVG_CCW);
 }
 
-void ICanvasNanoVG::PathMoveTo(float x, float y) { nvgMoveTo(mVG, x, y); }
+void ICanvasNanoVG::PathMoveTo(float x, float y) {
+  if (drawablePoint(mVG, x, y)) nvgMoveTo(mVG, x, y);
+}
 
-void ICanvasNanoVG::PathLineTo(float x, float y) { nvgLineTo(mVG, x, y); }
+void ICanvasNanoVG::PathLineTo(float x, float y) {
+  if (drawablePoint(mVG, x, y)) nvgLineTo(mVG, x, y);
+}
 
 void ICanvasNanoVG::PathSetWinding(bool clockwise) { nvgPathWinding(mVG, clockwise ? NVG_HOLE : NVG_SOLID); }
 
 void ICanvasNanoVG::PathCubicBezierTo(float c1x, float c1y, float c2x, float c2y, float x2, float y2) {
-  nvgBezierTo(mVG, c1x, c1y, c2x, c2y, x2, y2);
+  if (drawablePoint(mVG, c1x, c1y) && drawablePoint(mVG, c2x, c2y) && drawablePoint(mVG, x2, y2))
+    nvgBezierTo(mVG, c1x, c1y, c2x, c2y, x2, y2);
 }
 
 void ICanvasNanoVG::PathQuadraticBezierTo(float cx, float cy, float x2, float y2) {
-  nvgQuadTo(mVG, cx, cy, x2, y2);
+  if (drawablePoint(mVG, cx, cy) && drawablePoint(mVG, x2, y2)) nvgQuadTo(mVG, cx, cy, x2, y2);
 }
 
 void ICanvasNanoVG::PathStroke(const IPattern& pattern, float thickness, const IStrokeOptions& options,
                                const IBlend* blend) {
+  if (!std::isfinite(thickness) || !std::isfinite(options.miterLimit)) {
+    if (!options.preserve) nvgBeginPath(mVG);
+    return;
+  }
   switch (options.cap) {
     case ELineCap::Butt: nvgLineCap(mVG, NVG_BUTT); break;
     case ELineCap::Round: nvgLineCap(mVG, NVG_ROUND); break;
@@ -156,8 +189,12 @@ void ICanvasNanoVG::PathTransformSetMatrix(const IMatrix& m) {
     const IRECT& bounds = mLayers.back()->Bounds();
     nvgTranslate(mVG, -bounds.L, -bounds.T);
   }
-  nvgTransform(mVG, static_cast<float>(m.xx), static_cast<float>(m.yx), static_cast<float>(m.xy),
-               static_cast<float>(m.yy), static_cast<float>(m.tx), static_cast<float>(m.ty));
+  const float t[6] = {static_cast<float>(m.xx), static_cast<float>(m.yx), static_cast<float>(m.xy),
+                      static_cast<float>(m.yy), static_cast<float>(m.tx), static_cast<float>(m.ty)};
+  // A matrix that is not finite (as floats) is left out: NanoVG would carry its NaNs into
+  // every point and glyph size.
+  if (!finite({t[0], t[1], t[2], t[3], t[4], t[5]})) return;
+  nvgTransform(mVG, t[0], t[1], t[2], t[3], t[4], t[5]);
 }
 
 void ICanvasNanoVG::SetClipRegion(const IRECT& r) { nvgScissor(mVG, r.L, r.T, r.Width(), r.Height()); }

@@ -1,5 +1,8 @@
 // Text layout, measuring and drawing on NanoVG's font stash, and font registration from the
 // process-wide cache of font bytes.
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "graphics/nanovg/ICanvasNanoVG.h"
@@ -12,6 +15,32 @@ namespace {
 // found again.
 constexpr size_t kMaxFontIDLength = 63;
 constexpr int kRowsPerBatch = 3;
+// The largest glyph size, in device pixels, that the font stash is asked for: its glyph
+// records keep sizes and advances (times ten) and offsets in 16 bits, and a checked font's
+// advances stay within kMaxMetricRatio line heights (graphics/FontInfo.h).
+constexpr float kMaxStashSize = 800.f;
+static_assert(kMaxStashSize * kMaxMetricRatio * 10.f < 32767.f);
+// NanoVG scales glyphs by the transform's average scale, at most this much.
+constexpr float kMaxFontTransformScale = 4.f;
+
+// The text's size, kept to what the stash can hold at the current transform and device
+// ratio: 0 for a size that is not a number, a negative one or one below nothing.
+float stashSafeSize(NVGcontext* vg, float size, float deviceRatio) {
+  if (!(size > 0.f)) return 0.f;
+  float t[6];
+  nvgCurrentTransform(vg, t);
+  float scale = 0.5f * (std::sqrt(t[0] * t[0] + t[1] * t[1]) + std::sqrt(t[2] * t[2] + t[3] * t[3]));
+  scale = std::isfinite(scale) ? std::min(scale + 0.01f, kMaxFontTransformScale) : kMaxFontTransformScale;
+  const float ratio = std::isfinite(deviceRatio) ? std::max(deviceRatio, 1.f) : 1.f;
+  const float limit = kMaxStashSize / (std::max(scale, 1e-3f) * ratio);
+  return std::min(size, limit);
+}
+
+// The text's size and face in the context.
+void setFont(NVGcontext* vg, const IText& text, float deviceRatio) {
+  nvgFontSize(vg, stashSafeSize(vg, text.size, deviceRatio));
+  nvgFontFace(vg, text.font);
+}
 
 int horizontalAlign(const IText& text, const IRECT& r, double& x) {
   switch (text.align) {
@@ -76,8 +105,7 @@ private:
 
 void ICanvasNanoVG::PrepareAndMeasureText(const IText& text, const char* str, IRECT& r, double& x, double& y) const {
   nvgFontBlur(mVG, 0.f);
-  nvgFontSize(mVG, text.size);
-  nvgFontFace(mVG, text.font);
+  setFont(mVG, text, GetScreenScale());
   float factor = 0.f;
   const int align = horizontalAlign(text, r, x) | verticalAlign(text, r, y, factor);
   nvgTextAlign(mVG, align);
@@ -103,8 +131,7 @@ float ICanvasNanoVG::MeasureTextAdvance(const IText& text, const char* str) cons
   const MeasuringFrame frame(mVG, mInDraw, static_cast<float>(WindowWidth()), static_cast<float>(WindowHeight()),
                              GetScreenScale(), GetDrawScale());
   nvgFontBlur(mVG, 0.f);
-  nvgFontSize(mVG, text.size);
-  nvgFontFace(mVG, text.font);
+  setFont(mVG, text, GetScreenScale());
   nvgTextAlign(mVG, NVG_ALIGN_LEFT | NVG_ALIGN_BASELINE);
   return nvgTextBounds(mVG, 0.f, 0.f, str, nullptr, nullptr);
 }
@@ -114,8 +141,9 @@ void ICanvasNanoVG::DoDrawText(const IText& text, const char* str, const IRECT& 
   IRECT measured = bounds;
   double x = 0.0, y = 0.0;
   PrepareAndMeasureText(text, str, measured, x, y);
+  if (!std::isfinite(x) || !std::isfinite(y)) return;  // an anchor that is not a number draws nothing
   PathTransformSave();
-  if (text.angle != 0.f) {
+  if (text.angle != 0.f && std::isfinite(text.angle)) {
     double tx = 0.0, ty = 0.0;
     CalculateTextRotation(text, bounds, measured, tx, ty);
     PathTransformTranslate(static_cast<float>(tx), static_cast<float>(ty));
@@ -131,8 +159,7 @@ void ICanvasNanoVG::DoDrawText(const IText& text, const char* str, const IRECT& 
 void ICanvasNanoVG::DrawMultiLineText(const IText& text, const char* str, const IRECT& bounds, const IBlend* blend) {
   if (mVG == nullptr || str == nullptr) return;
   nvgSave(mVG);
-  nvgFontSize(mVG, text.size);
-  nvgFontFace(mVG, text.font);
+  setFont(mVG, text, GetScreenScale());
   double x = 0.0, y = 0.0;
   float factor = 0.f;
   nvgTextAlign(mVG, horizontalAlign(text, bounds, x) | verticalAlign(text, bounds, y, factor));
@@ -163,7 +190,12 @@ bool ICanvasNanoVG::LoadAPIFont(const char* fontID, const PlatformFontPtr& font)
   }
   if (!font) return false;
   std::unique_ptr<IFontData> data = font->GetFontData();
-  if (!data || !data->IsValid()) return false;
+  if (!data) return false;
+  if (!data->IsValid()) {
+    // NanoVG's glyph reader trusts every offset in the bytes: a damaged font never reaches it.
+    std::fprintf(stderr, "SpectraPoise: font \"%s\" refused: %s\n", fontID, data->Fault());
+    return false;
+  }
   const int id = nvgCreateFontMemAtIndex(mVG, fontID, const_cast<unsigned char*>(data->Get()), data->GetSize(),
                                          0 /* freeData */, data->GetFaceIdx());
   if (id == -1) return false;

@@ -1,11 +1,12 @@
 #include "platform/mac/CoreTextHelpers.h"
 
+#include <cstdio>
 #include <cstring>
 #include <new>
 #include <vector>
 
 #include "framework/Paths.h"
-#include "platform/mac/FontInfo.h"
+#include "graphics/FontInfo.h"
 
 namespace plugkit::canvas {
 
@@ -58,6 +59,41 @@ PlatformFontPtr fontOverBytes(CGDataProviderRef provider) {
   return font;
 }
 
+// The system's interface font, in place of a font whose bytes fail the check for drawing;
+// null when that one fails too.
+PlatformFontPtr fallbackFont() {
+  CTFontRef ui = CTFontCreateUIFontForLanguage(kCTFontUIFontSystem, 0.0, nullptr);
+  CTFontDescriptorRef descriptor = CTFontCopyFontDescriptor(ui);
+  CFRelease(ui);
+  CGDataProviderRef provider = CTFontDescriptorGetDataProvider(descriptor);
+  if (provider == nullptr) {
+    CFRelease(descriptor);
+    return nullptr;
+  }
+  CFRetain(provider);
+  PlatformFontPtr font(new (std::nothrow) CoreTextFont(descriptor, provider, "", true));
+  if (!font) {
+    CFRelease(descriptor);
+    CGDataProviderRelease(provider);
+    return nullptr;
+  }
+  const std::unique_ptr<IFontData> data = font->GetFontData();
+  if (!data || !data->IsValid()) return nullptr;
+  return font;
+}
+
+// The font when its bytes can be drawn with; a damaged font is reported and the system's
+// interface font takes its place, so that text under its ID still draws.
+PlatformFontPtr usableOrFallback(PlatformFontPtr font, const char* fontID) {
+  if (!font) return nullptr;
+  const std::unique_ptr<IFontData> data = font->GetFontData();
+  if (!data || data->IsValid()) return font;  // a face the bytes lack stays a failure
+  PlatformFontPtr fallback = fallbackFont();
+  std::fprintf(stderr, "SpectraPoise: font \"%s\" is damaged (%s); %s\n", fontID != nullptr ? fontID : "",
+               data->Fault(), fallback ? "the system font stands in" : "no system font can stand in");
+  return fallback;
+}
+
 }  // namespace
 
 // ---- Loaders ----
@@ -69,7 +105,7 @@ PlatformFontPtr LoadPlatformFont(const char* fontID, const char* fileNameOrResID
   StringBuf path;
   if (LocateResource(fileNameOrResID, "ttf", path, bundleID, nullptr, sharedResourcesSubPath) == kNotFound)
     return nullptr;
-  return fontOverBytes(CGDataProviderCreateWithFilename(path.Get()));
+  return usableOrFallback(fontOverBytes(CGDataProviderCreateWithFilename(path.Get())), fontID);
 }
 
 PlatformFontPtr LoadPlatformFont(const char* fontID, const char* fontName, ETextStyle style) {
@@ -95,7 +131,7 @@ PlatformFontPtr LoadPlatformFont(const char* fontID, const char* fontName, EText
     }
     CFRelease(match);
   }
-  return font;
+  return usableOrFallback(std::move(font), fontID);
 }
 
 PlatformFontPtr LoadPlatformFont(const char* fontID, void* data, int size) {
@@ -111,7 +147,7 @@ PlatformFontPtr LoadPlatformFont(const char* fontID, void* data, int size) {
     delete[] copy;
     return nullptr;
   }
-  return fontOverBytes(provider);
+  return usableOrFallback(fontOverBytes(provider), fontID);
 }
 
 void CachePlatformFont(const char* fontID, const PlatformFontPtr& font, StaticStorage<CoreTextFontDescriptor>& cache) {

@@ -7,7 +7,9 @@
 //
 // Any thread; the cache is used under its mutex (StaticStorage::Accessor). Loaders answer
 // null, never throw: a missing resource, an unreadable file, no installed match, bytes that
-// are no font. A font asked for a style its bytes lack gives no font data.
+// are no font. A font asked for a style its bytes lack gives no font data. A font whose
+// bytes fail the check for drawing (graphics/FontInfo.h) is reported on stderr and the
+// system's interface font is answered in its place (null when that fails too).
 #include <memory>
 
 #include "graphics/Fonts.h"

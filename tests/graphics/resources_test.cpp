@@ -6,6 +6,8 @@
 
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -452,8 +454,10 @@ TEST_F(ResourceFileTest, ResourceFilesAreReadWhole) {
 }
 
 TEST_F(ResourceFileTest, FontFilesAreFoundInTheBundle) {
-  std::string ttf("\x00\x01\x00\x00", 4);
-  ttf += std::string(60, '\x07');
+  // A real font: font data is valid only when a glyph rasteriser could read it.
+  std::ifstream in(std::string(SP_FONT_DIR) + "/RobotoTTF/Roboto-Regular.ttf", std::ios::binary);
+  const std::string ttf((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_FALSE(ttf.empty());
   addFile("Roboto-Regular.ttf", ttf);
   addFile("Collection.ttc", "ttcf" + std::string(40, '\x01'));
   addFile("NotAFont.ttf", "just some text, not a font");

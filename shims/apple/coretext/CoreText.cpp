@@ -224,3 +224,30 @@ std::string CTFontDescriptorCopyAttribute(CTFontDescriptorRef descriptor, const 
 CGDataProviderRef CTFontDescriptorGetDataProvider(CTFontDescriptorRef descriptor) {
   return descriptor != nullptr ? descriptor->provider : nullptr;
 }
+
+CTFontRef CTFontCreateUIFontForLanguage(CTFontUIFontType, double size, const char*) {
+  std::string file;
+  {
+    std::lock_guard<std::mutex> lock(fontconfigMutex());
+    FcConfig* config = fontconfigConfig();
+    FcPattern* pattern = config != nullptr ? FcNameParse(reinterpret_cast<const FcChar8*>("sans-serif")) : nullptr;
+    if (pattern != nullptr) {
+      FcConfigSubstitute(config, pattern, FcMatchPattern);
+      FcDefaultSubstitute(pattern);
+      FcResult result = FcResultNoMatch;
+      if (FcPattern* match = FcFontMatch(config, pattern, &result)) {
+        FcChar8* path = nullptr;
+        if (FcPatternGetString(match, FC_FILE, 0, &path) == FcResultMatch && path != nullptr)
+          file = reinterpret_cast<const char*>(path);
+        FcPatternDestroy(match);
+      }
+      FcPatternDestroy(pattern);
+    }
+  }
+  CGDataProviderRef provider = CGDataProviderCreateWithFilename(file.c_str());
+  CGFontRef graphicsFont = CGFontCreateWithDataProvider(provider);
+  CGDataProviderRelease(provider);
+  CTFontRef font = CTFontCreateWithGraphicsFont(graphicsFont, size, nullptr, nullptr);
+  CGFontRelease(graphicsFont);
+  return font;
+}

@@ -75,3 +75,9 @@ std::vector<CTFontDescriptorRef> CTFontDescriptorCreateMatchingFontDescriptors(
 std::string CTFontDescriptorCopyAttribute(CTFontDescriptorRef descriptor, const char* attribute);
 // The bytes a descriptor of a font made from bytes keeps (null for other descriptors).
 CGDataProviderRef CTFontDescriptorGetDataProvider(CTFontDescriptorRef descriptor);
+
+// The system's user-interface font (the installed sans-serif face fontconfig matches best,
+// read from its file) at the size; null when there is none or its file cannot be read.
+// The language is not used.
+enum CTFontUIFontType : int { kCTFontUIFontSystem = 2 };
+CTFontRef CTFontCreateUIFontForLanguage(CTFontUIFontType uiType, double size, const char* language);

@@ -1,9 +1,11 @@
 // Paths, paints and blend modes of the NanoVG drawing class: the blend table as the renderer
 // records it and as pixels show it, arcs and the transform, gradients, dotted shapes made of
-// segments (and bad dash numbers), fill rules, clipping and the quick drop shadow.
+// segments (and bad dash numbers), fill rules, clipping and the quick drop shadow; numbers
+// that are not finite or out of range, kept from NanoVG's integer conversions.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <limits>
 
 #include "render/metal/MVGContext.h"
@@ -290,6 +292,106 @@ TEST(Shadows, TheQuickShadowIsAnOffsetSoftBox) {
   EXPECT_NEAR(e.at(145, 45)[3], 64, 2) << "weight 0.5";
   EXPECT_EQ(e.at(5, 5)[3], 0) << "far outside the box";
   EXPECT_GT(e.at(63, 45)[3], e.at(68, 45)[3]) << "fades out past the edge";
+}
+
+// Each case draws one bad number among good ones under the sanitizers: the bad part is
+// dropped or clamped, the good part still draws where the case says (x, y; x < 0: nothing
+// is asked for).
+TEST(BadNumbers, AreDroppedOrClampedBeforeNanoVG) {
+  const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
+  IStrokeOptions round;
+  round.join = ELineJoin::Round;
+  round.cap = ELineCap::Round;
+  auto line = [&](float bx, float by) {
+    return [=](ICanvas& g) {
+      g.PathClear();
+      g.PathMoveTo(10, 50);
+      g.PathLineTo(bx, by);
+      g.PathLineTo(190, 50);
+      g.PathStroke(COLOR_BLACK, 4.f, round);
+    };
+  };
+  auto text = [](float size, float angle) {
+    return [=](ICanvas& g) {
+      IText t(size, COLOR_BLACK, "Roboto-Regular");
+      t.angle = angle;
+      IRECT box(0, 0, 200, 100);
+      const float w = g.MeasureText(t, "Wg", box);
+      EXPECT_TRUE(std::isfinite(w)) << size;
+      g.DrawText(t, "Wg", IRECT(0, 0, 200, 100));
+    };
+  };
+  struct Case {
+    const char* name;
+    std::function<void(ICanvas&)> draw;
+    int x, y;
+  };
+  const Case cases[] = {
+      {"NaN point inside a round-joined stroke", line(nan, nan), 100, 50},
+      {"infinite point", line(inf, 20), 100, 50},
+      {"point beyond the device range", line(3e38f, -3e38f), 100, 50},
+      {"NaN control point of a curve",
+       [&](ICanvas& g) {
+         g.PathClear();
+         g.PathMoveTo(10, 50);
+         g.PathCubicBezierTo(nan, 0, 50, inf, 100, 50);
+         g.PathQuadraticBezierTo(nan, nan, 150, 50);
+         g.PathLineTo(190, 50);
+         g.PathStroke(COLOR_BLACK, 4.f, round);
+       },
+       150, 50},
+      {"NaN and infinite arc angles",
+       [&](ICanvas& g) {
+         g.PathClear();
+         g.PathArc(100, 50, 20, nan, 90);
+         g.PathArc(100, 50, 20, 0, inf);
+         g.PathArc(100, 50, 20, -inf, inf);
+         g.PathArc(nan, 50, 20, 0, 90);
+         g.PathArc(100, 50, nan, 0, 90);
+         g.PathArc(100, 50, 1e30f, 0, 90);
+         g.PathMoveTo(10, 50);
+         g.PathLineTo(190, 50);
+         g.PathStroke(COLOR_BLACK, 4.f, round);
+       },
+       30, 50},
+      {"stroke width and miter limit that are not numbers",
+       [&](ICanvas& g) {
+         g.PathClear();
+         g.PathMoveTo(10, 50);
+         g.PathLineTo(100, 20);
+         g.PathLineTo(190, 50);
+         g.PathStroke(COLOR_BLACK, nan, round);
+         IStrokeOptions miter;
+         miter.miterLimit = nan;
+         g.PathMoveTo(10, 50);
+         g.PathLineTo(190, 50);
+         g.PathStroke(COLOR_BLACK, 4.f, miter);
+       },
+       -1, -1},
+      {"transform that is not finite",
+       [&](ICanvas& g) {
+         g.PathTransformSetMatrix(IMatrix(nan, 0, 0, 1, 0, 0));
+         g.PathClear();
+         g.PathRect(IRECT(90, 40, 110, 60));
+         g.PathFill(COLOR_BLACK);
+         g.PathClear();
+         g.PathMoveTo(10, 50);
+         g.PathLineTo(190, 50);
+         g.PathStroke(COLOR_BLACK, 4.f, round);
+         g.PathTransformSetMatrix(IMatrix());
+       },
+       100, 50},
+      {"huge text size", text(1e6f, 0.f), -1, -1},
+      {"infinite text size", text(inf, 0.f), -1, -1},
+      {"NaN text size", text(nan, 0.f), -1, -1},
+      {"NaN text angle", text(20.f, nan), -1, -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Editor e(200, 100, 1.f, 2.f, [](ICanvas* g) { g->LoadFont("Roboto-Regular", "Roboto-Regular.ttf"); });
+    e.draw(c.draw);
+    if (c.x >= 0) EXPECT_GT(e.at(2 * c.x, 2 * c.y)[3], 0);
+  }
 }
 
 }  // namespace

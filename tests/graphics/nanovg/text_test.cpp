@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <mutex>
 #include <thread>
@@ -327,6 +328,93 @@ TEST_F(FontRegistration, AFaceTheFileLacksIsRefusedAndNothingIsCached) {
   e.g->fontFaceIndex = 0;
   EXPECT_TRUE(e.g->LoadFont("Roboto-Regular", "Roboto-Regular.ttf"));
   EXPECT_EQ(e.g->cachedFonts, std::vector<std::string>{"Roboto-Regular"});
+}
+
+// Roboto with one fault each, as a damaged or swapped font file would bring them.
+std::vector<uint8_t> robotoBytes() {
+  std::ifstream in(sp::test::robotoRegularPath(), std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+uint32_t be(const std::vector<uint8_t>& b, size_t at, int n) {
+  uint32_t v = 0;
+  for (int i = 0; i < n; ++i) v = (v << 8) | b[at + i];
+  return v;
+}
+void setBe(std::vector<uint8_t>& b, size_t at, int n, uint32_t v) {
+  for (int i = n - 1; i >= 0; --i, v >>= 8) b[at + i] = static_cast<uint8_t>(v);
+}
+// The directory record of the tag (Roboto is a single font: records from byte 12).
+size_t record(const std::vector<uint8_t>& b, const char* tag) {
+  for (size_t r = 12; r + 16 <= 12 + 16 * be(b, 4, 2); r += 16)
+    if (std::memcmp(&b[r], tag, 4) == 0) return r;
+  ADD_FAILURE() << "Roboto has no " << tag;
+  return 12;
+}
+size_t table(const std::vector<uint8_t>& b, const char* tag) { return be(b, record(b, tag) + 8, 4); }
+
+TEST_F(FontRegistration, DamagedFontsAreRefusedBeforeNanoVGReadsThem) {
+  using Damage = std::function<void(std::vector<uint8_t>&)>;
+  const struct {
+    const char* name;
+    Damage damage;
+  } cases[] = {
+      {"14 bytes", [](auto& b) { b.resize(14); }},
+      {"cut in half", [](auto& b) { b.resize(b.size() / 2); }},
+      {"table directory longer than the file", [](auto& b) { setBe(b, 4, 2, 0xFFF0); }},
+      {"hmtx placed past the end", [](auto& b) { setBe(b, record(b, "hmtx") + 8, 4, uint32_t(b.size()) + 64); }},
+      {"hmtx shorter than the glyph count", [](auto& b) { setBe(b, record(b, "hmtx") + 12, 4, 8); }},
+      {"no long horizontal metrics", [](auto& b) { setBe(b, table(b, "hhea") + 34, 2, 0); }},
+      {"character maps placed past the end",
+       [](auto& b) {
+         const size_t cmap = table(b, "cmap");
+         for (uint32_t i = 0; i < be(b, cmap + 2, 2); ++i) setBe(b, cmap + 8 + 8 * i, 4, 0x7FFFFF00);
+       }},
+      {"character map counts damaged",
+       [](auto& b) {
+         const size_t cmap = table(b, "cmap");
+         for (uint32_t i = 0; i < be(b, cmap + 2, 2); ++i) {
+           const size_t sub = cmap + be(b, cmap + 8 + 8 * i, 4);
+           if (be(b, sub, 2) == 4) setBe(b, sub + 12, 2, 0x7FFE);     // search numbers
+           if (be(b, sub, 2) == 12) setBe(b, sub + 12, 4, 0xFFFFFF);  // groups
+         }
+       }},
+      {"ascender equal to descender",
+       [](auto& b) {
+         setBe(b, table(b, "hhea") + 4, 2, 0);
+         setBe(b, table(b, "hhea") + 6, 2, 0);
+       }},
+      {"advance out of proportion", [](auto& b) { setBe(b, table(b, "hmtx") + 4, 2, 0x7FFF); }},
+      {"unknown glyph location format", [](auto& b) { setBe(b, table(b, "head") + 50, 2, 7); }},
+      {"glyph outlines cut short", [](auto& b) { setBe(b, record(b, "glyf") + 12, 4, 16); }},
+      {"outlines only in CFF", [](auto& b) { std::memcpy(&b[record(b, "glyf")], "CFF ", 4); }},
+      {"GPOS cut short", [](auto& b) { setBe(b, record(b, "GPOS") + 12, 4, 12); }},
+      {"composite glyph made of itself",
+       [](auto& b) {
+         const bool longLoca = be(b, table(b, "head") + 50, 2) == 1;
+         const size_t loca = table(b, "loca"), glyf = table(b, "glyf");
+         for (uint32_t g = 0; g < be(b, table(b, "maxp") + 4, 2); ++g) {
+           const size_t at = glyf + (longLoca ? be(b, loca + 4 * g, 4) : 2 * be(b, loca + 2 * g, 2));
+           if (int16_t(be(b, at, 2)) < 0) {
+             setBe(b, at + 12, 2, g);  // the first component's glyph
+             return;
+           }
+         }
+         ADD_FAILURE() << "Roboto has no composite glyph";
+       }},
+  };
+  Editor e(120, 40, 1.f, 1.f, loadRoboto);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<uint8_t> bytes = robotoBytes();
+    c.damage(bytes);
+    EXPECT_FALSE(e.g->LoadFont("Damaged", bytes.data(), int(bytes.size())));
+    EXPECT_EQ(ICanvasNanoVG::sFontCache.Find("Damaged", 1.0), nullptr);
+    EXPECT_EQ(nvgFindFont(e.vg(), "Damaged"), -1);
+  }
+  EXPECT_EQ(e.g->cachedFonts, std::vector<std::string>{"Roboto-Regular"}) << "the platform hears of none of them";
+  // The editor still draws with its sound font.
+  e.draw([](ICanvas& g) { g.DrawText(style(ETextHAlign::Left, ETextVAlign::Top), "Tone", IRECT(0, 0, 120, 40)); });
+  EXPECT_FALSE(inkOf(e).empty());
 }
 
 TEST_F(FontRegistration, IDsTheFontStashWouldCutAreRefused) {

@@ -9,7 +9,7 @@
 #include <memory>
 #include <set>
 
-#include "platform/mac/FontInfo.h"
+#include "graphics/FontInfo.h"
 #include "tests/platform/mac/font_bytes.h"
 
 namespace {

@@ -1,11 +1,12 @@
 // Platform fonts: bundle resources (found by the framework's lookup; a full path works),
 // installed fonts by family and style through fontconfig, memory fonts (copied), faces of
 // a collection picked by style (a style no face has gives no data, never face -1), and the
-// descriptor cache (the first font cached under an ID stays; its em ratio).
+// descriptor cache (the first font cached under an ID stays; its em ratio); damaged fonts
+// answered by the system font.
 #include <gtest/gtest.h>
 
 #include "platform/mac/CoreTextHelpers.h"
-#include "platform/mac/FontInfo.h"
+#include "graphics/FontInfo.h"
 #include "shims/apple/corefoundation/CFRuntime.h"
 #include "tests/platform/mac/font_bytes.h"
 
@@ -78,6 +79,26 @@ TEST(PlatformFonts, MemoryFontsAreCopiesAndCollectionsPickTheirFaceByStyle) {
   EXPECT_FALSE(CoreTextHelpers::LoadPlatformFont("j", const_cast<char*>(junk), static_cast<int>(sizeof junk)));
   EXPECT_FALSE(CoreTextHelpers::LoadPlatformFont("j", nullptr, 10));
   EXPECT_FALSE(CoreTextHelpers::LoadPlatformFont("j", const_cast<char*>(junk), 0));
+}
+
+// A bundle or memory font whose bytes cannot be drawn with (here 14 bytes of Roboto, and
+// Roboto cut in half) is answered by the system's interface font, so its text still draws.
+TEST(PlatformFonts, DamagedFontsAreAnsweredByTheSystemFont) {
+  const Bytes roboto = readFile(robotoRegularPath());
+  for (size_t keep : {size_t{14}, roboto.size() / 2}) {
+    SCOPED_TRACE(keep);
+    Bytes damaged(roboto.begin(), roboto.begin() + static_cast<std::ptrdiff_t>(keep));
+    PlatformFontPtr font = CoreTextHelpers::LoadPlatformFont("d", damaged.data(), static_cast<int>(damaged.size()));
+    ASSERT_TRUE(font);
+    EXPECT_TRUE(font->IsSystem());
+    const std::unique_ptr<IFontData> data = font->GetFontData();
+    ASSERT_TRUE(data && data->IsValid());
+    EXPECT_NE(data->GetSize(), static_cast<int>(keep));
+    EXPECT_FALSE(CTFontDescriptorCopyAttribute(static_cast<CTFontDescriptorRef>(const_cast<void*>(font->GetDescriptor())),
+                                               kCTFontURLAttribute)
+                     .empty())
+        << "an installed file";
+  }
 }
 
 TEST(PlatformFonts, TheFirstDescriptorCachedUnderAnIdStays) {

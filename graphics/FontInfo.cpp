@@ -1,4 +1,4 @@
-#include "platform/mac/FontInfo.h"
+#include "graphics/FontInfo.h"
 
 #include <cstring>
 #include <string>
@@ -83,6 +83,18 @@ uint32_t IFontInfo::FindTable(const char tag[4], uint32_t* tableLength) const {
     return offset;
   }
   return 0;
+}
+
+bool IFontInfo::HasTable(const char tag[4]) const {
+  if (mData == nullptr) return false;
+  const uint32_t count = U16(mFaceOffset + 4);
+  for (uint32_t i = 0; i < count; ++i) {
+    const uint64_t record = static_cast<uint64_t>(mFaceOffset) + 12 + 16 * static_cast<uint64_t>(i);
+    if (!Has(record, 16)) return false;
+    const uint32_t r = static_cast<uint32_t>(record);
+    if (std::memcmp(mData + r, tag, 4) == 0) return U16(r + 8) != 0 || U16(r + 10) != 0;
+  }
+  return false;
 }
 
 double IFontInfo::EmRatio() const {

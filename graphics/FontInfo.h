@@ -1,9 +1,11 @@
 #pragma once
-// The few tables of a TrueType or OpenType font (a single font or one face of a font
-// collection) that the platform fonts need: the family and style names, the style bits,
-// the units per em and the vertical metrics. Every offset, count and length read from the
-// bytes is checked against their size: a font that fails a check is invalid (empty names,
-// zero metrics). Any thread; the bytes are not copied and must outlive the object.
+// The tables of a TrueType or OpenType font (a single font or one face of a font
+// collection): the family and style names, the style bits, the units per em and the
+// vertical metrics that the platform fonts need, and the check of every table the glyph
+// rasteriser will read before a font reaches the drawing backend. Every offset, count and
+// length read from the bytes is checked against their size: a font that fails a check is
+// invalid (empty names, zero metrics). Any thread; the bytes are not copied and must
+// outlive the object.
 #include <cstdint>
 
 #include "framework/StringBuf.h"
@@ -37,13 +39,19 @@ public:
   // string become U+FFFD.
   StringBuf GetFontString(int nameID, EStringID platform) const;
 
+  // The first directory record of the tag: its location (0 when absent or outside the
+  // bytes) and its length in tableLength.
+  uint32_t FindTable(const char tag[4], uint32_t* tableLength) const;
+  // A directory record of the tag points somewhere (offset not 0), inside the bytes or not.
+  bool HasTable(const char tag[4]) const;
+  // Where the face's table directory starts.
+  uint32_t FaceOffset() const { return mFaceOffset; }
+
 private:
   // Places the face's table directory: a single font is face 0 only; a collection's face
   // directory sits at the offset stored for it. Table offsets count from the start of the
   // bytes in both.
   bool FindFace(uint32_t faceIdx);
-  // The table's location, 0 when absent or outside the bytes; its length in tableLength.
-  uint32_t FindTable(const char tag[4], uint32_t* tableLength) const;
   bool Has(uint64_t offset, uint64_t length) const { return offset <= mSize && length <= mSize - offset; }
   uint16_t U16(uint32_t offset) const;
 
@@ -67,5 +75,17 @@ private:
 // The face of the font bytes whose style name equals styleName (an empty styleName takes
 // the first face with any style); -1 when no face has it.
 int GetFaceIdx(const void* data, int size, const char* styleName);
+
+// Why the glyph rasteriser could not use the face safely, or null when it can: the table
+// directory, head, hhea, maxp, hmtx, cmap, loca and glyf (simple and composite outlines),
+// kern and GPOS are each checked for every offset, count and value the rasteriser reads,
+// and the metrics for sizes that keep its fixed-point glyph records in range (advances,
+// boxes and kerning within kMaxMetricRatio line heights). Outlines in CFF are refused. The
+// work is bounded whatever the bytes hold; a font too large to check is refused too.
+const char* CheckFontForDrawing(const void* data, uint32_t size, uint32_t faceIdx);
+
+// Advances, glyph boxes and kerning of a font that passes the check stay within this many
+// line heights (ascender - descender): the drawing backend limits its glyph sizes to match.
+constexpr int kMaxMetricRatio = 4;
 
 }  // namespace plugkit::canvas
