@@ -234,11 +234,13 @@ IFPSDisplayControl::IFPSDisplayControl(const IRECT& bounds, EStyle style, const 
       mStyle(style),
       mLabel(label != nullptr ? label : "") {
   AttachIControl(this, "");
-  const IColor fg = GetColor(kForeground);
-  mAPIText = IText(14.f, fg, "Roboto-Regular", ETextHAlign::Left, ETextVAlign::Top);
-  mMainText = IText(18.f, fg, "Roboto-Regular", ETextHAlign::Right, ETextVAlign::Top);
-  mSecondText = IText(15.f, fg, "Roboto-Regular", ETextHAlign::Right, ETextVAlign::Bottom);
-  mText = IText(14.f, fg, "Roboto-Regular", ETextHAlign::Left, ETextVAlign::Bottom);
+  // The texts sit over the plot, which is filled in the foreground colour: they take the
+  // style's text colour, which stands out against it and against the white background.
+  const IColor ink = IVectorBase::GetStyle().valueText.color;
+  mAPIText = IText(14.f, ink, "Roboto-Regular", ETextHAlign::Left, ETextVAlign::Top);
+  mMainText = IText(18.f, ink, "Roboto-Regular", ETextHAlign::Right, ETextVAlign::Top);
+  mSecondText = IText(15.f, ink, "Roboto-Regular", ETextHAlign::Right, ETextVAlign::Bottom);
+  mText = IText(14.f, ink, "Roboto-Regular", ETextHAlign::Left, ETextVAlign::Bottom);
 }
 
 void IFPSDisplayControl::Update(float frameTimeSeconds) {

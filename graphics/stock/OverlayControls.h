@@ -2,8 +2,9 @@
 // Three special controls the graphics context holds above its control list:
 // IBubbleControl (a control's value beside the pointer while the control is dragged),
 // ICornerResizerControl (a triangle in the bottom-right corner that resizes the editor) and
-// IFPSDisplayControl (a plot of the last 100 frame times with a reading). Each comes with an
-// attach function; this product's panel attaches none of them.
+// IFPSDisplayControl (a plot of the last 100 frame times with a reading, its texts in the
+// style's text colour so they read over the plot). Each comes with an attach function; this
+// product's panel attaches none of them.
 //
 // The bubble fades in over 200 ms, then checks every 1000 ms whether its caller is still
 // held by a drag; once it is not, it fades out over 200 ms and hides. A caller removed from

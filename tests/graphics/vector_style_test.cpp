@@ -12,6 +12,7 @@
 #include "tests/graphics/fake_delegate.h"
 #include "tests/support/canvas/draw_ops.h"
 #include "tests/support/canvas/event_driver.h"
+#include "tests/support/canvas/path_box.h"
 #include "tests/support/canvas/test_clock.h"
 
 using namespace gfxtest;
@@ -55,37 +56,20 @@ protected:
   // box of the path it painted, in UI units.
   std::vector<std::string> paintSummary() const {
     std::vector<std::string> out;
-    bool any = false;
-    double minX = 0, minY = 0, maxX = 0, maxY = 0;
-    auto add = [&](const IMatrix& m, double x, double y) {
-      m.TransformPoint(x, y);
-      if (!any) {
-        minX = maxX = x;
-        minY = maxY = y;
-        any = true;
-      }
-      minX = std::min(minX, x), maxX = std::max(maxX, x);
-      minY = std::min(minY, y), maxY = std::max(maxY, y);
-    };
+    PathBox box;
     for (const DrawOp& op : g->drawOps()) {
-      const auto& a = op.args;
       switch (op.kind) {
-        case DrawOp::PathClear: any = false; break;
-        case DrawOp::PathMoveTo:
-        case DrawOp::PathLineTo: add(op.matrix, a[0], a[1]); break;
-        case DrawOp::PathArc:
-          add(op.matrix, a[0] - a[2], a[1] - a[2]);
-          add(op.matrix, a[0] + a[2], a[1] + a[2]);
-          break;
+        case DrawOp::PathClear: box.clear(); break;
         case DrawOp::PathFill:
         case DrawOp::PathStroke: {
           const IColor c = colorOf(op);
+          const IRECT r = box.rect();
           out.push_back(std::string(op.kind == DrawOp::PathFill ? "F" : "S") + " (" + num(c.A) + nums({double(c.R), double(c.G), double(c.B)}) +
-                        ")" + nums({minX, minY, maxX, maxY}) + (op.hasBlend ? " blend" : ""));
-          any = false;
+                        ")" + nums({r.L, r.T, r.R, r.B}) + (op.hasBlend ? " blend" : ""));
+          box.clear();
           break;
         }
-        default: break;
+        default: box.add(op); break;
       }
     }
     return out;

@@ -19,6 +19,7 @@
 #include "plugin/parameters.h"
 #include "tests/support/canvas/draw_ops.h"
 #include "tests/support/canvas/event_driver.h"
+#include "tests/support/canvas/path_box.h"
 #include "tests/support/canvas/test_canvas.h"
 #include "ui/palette.h"
 
@@ -83,29 +84,8 @@ struct Shape {
       if (op.kind == DrawOp::PathMoveTo || op.kind == DrawOp::PathLineTo) out.emplace_back(op.args[0], op.args[1]);
     return out;
   }
-  // The box around the path's points and its arcs' circles in panel units, through the
-  // transform each was added under (exact for rectangles, rounded rectangles and
-  // unrotated ellipses).
-  IRECT bounds() const {
-    bool first = true;
-    IRECT box;
-    auto add = [&](double l, double t, double r, double b) {
-      const IRECT e(static_cast<float>(l), static_cast<float>(t), static_cast<float>(r), static_cast<float>(b));
-      box = first ? e : IRECT(std::min(box.L, e.L), std::min(box.T, e.T), std::max(box.R, e.R), std::max(box.B, e.B));
-      first = false;
-    };
-    for (const DrawOp& op : path) {
-      double x = op.args.size() > 1 ? op.args[0] : 0.0, y = op.args.size() > 1 ? op.args[1] : 0.0;
-      op.matrix.TransformPoint(x, y);
-      if (op.kind == DrawOp::PathMoveTo || op.kind == DrawOp::PathLineTo) add(x, y, x, y);
-      if (op.kind == DrawOp::PathArc) {
-        const double rx = op.args[2] * std::hypot(op.matrix.xx, op.matrix.yx);
-        const double ry = op.args[2] * std::hypot(op.matrix.xy, op.matrix.yy);
-        add(x - rx, y - ry, x + rx, y + ry);
-      }
-    }
-    return box;
-  }
+  // The box around the path in panel units (sp::test::PathBox).
+  IRECT bounds() const { return sp::test::pathBox(path); }
 };
 
 inline std::vector<Shape> shapesOf(const sp::test::TestCanvas& g) {

@@ -2,7 +2,9 @@
 // how long it stays on the test clock while its caller is dragged and after, one bubble per
 // touch; the corner drag and double click; frame readings from the redraw's frame times,
 // whatever the locale.
+#include <algorithm>
 #include <clocale>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -310,6 +312,55 @@ TEST_F(FrameRateTest, ThePercentagePlotShowsTheShareOfTheFrameBudgetAsItsReading
   const std::vector<std::string> r = texts(*g);
   ASSERT_FALSE(r.empty());
   EXPECT_EQ(r.back(), "32.1 %");  // the mean: (98 x 5 + 12.5 + 32) ms / 100 of 16.7 ms
+}
+
+// The plot fills in as frames arrive and the texts lie over it: each must stand out
+// against the plot's fill and against the background around it.
+TEST_F(FrameRateTest, TheTextsStandOutAgainstAFullPlotInEveryStyle) {
+  // WCAG contrast ratio of two opaque colours (1 to 21).
+  auto luminance = [](const IColor& c) {
+    auto lin = [](int v) {
+      const double s = v / 255.0;
+      return s <= 0.04045 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * lin(c.R) + 0.7152 * lin(c.G) + 0.0722 * lin(c.B);
+  };
+  auto contrast = [&](const IColor& a, const IColor& b) {
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+  };
+  // Frame times that take each style's plot to the top.
+  const struct {
+    IFPSDisplayControl::EStyle style;
+    float frameTime;
+  } cases[] = {{IFPSDisplayControl::EStyle::Fps, 0.005f},
+               {IFPSDisplayControl::EStyle::Ms, 0.030f},
+               {IFPSDisplayControl::EStyle::Percentage, 0.030f}};
+  ShowFPSDisplay(*g, true);
+  auto* d = display();
+  for (const auto& c : cases) {
+    while (d->GetStyle() != c.style) mouse->click(100, 30);
+    for (int i = 0; i < IFPSDisplayControl::kNumSamples; ++i) d->Update(c.frameTime);
+    drawOnly(*d);
+    const std::vector<Fill> painted = fills(*g);
+    ASSERT_EQ(painted.size(), 2u);  // the background, then the plot
+    const IColor background = painted[0].color, plot = painted[1].color;
+    const IRECT r = d->GetRECT();
+    expectRect(painted[1].box, IRECT(r.L + 2.f, r.T + 2.f, r.R, r.B), "the plot reaches the top");
+    const std::vector<sp::test::DrawOp>& ops = g->drawOps();
+    size_t plotAt = 0;
+    for (size_t i = 0; i < ops.size(); ++i)
+      if (ops[i].kind == sp::test::DrawOp::PathFill) plotAt = i;
+    int shown = 0;
+    for (size_t i = 0; i < ops.size(); ++i) {
+      if (ops[i].kind != sp::test::DrawOp::DrawText) continue;
+      ++shown;
+      EXPECT_GT(i, plotAt) << ops[i].text << " drawn under the plot";
+      EXPECT_GE(contrast(ops[i].textStyle.color, plot), 4.5) << ops[i].text << " over the plot";
+      EXPECT_GE(contrast(ops[i].textStyle.color, background), 4.5) << ops[i].text << " over the background";
+    }
+    EXPECT_GE(shown, 2) << "the label and a reading";
+  }
 }
 
 TEST_F(FrameRateTest, HiddenTheDisplayIsGoneAndTheFrameAfterItsReturnIsNotMeasured) {

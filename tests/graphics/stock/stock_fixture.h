@@ -15,6 +15,7 @@
 #include "graphics/ICanvas.h"
 #include "tests/support/canvas/draw_ops.h"
 #include "tests/support/canvas/event_driver.h"
+#include "tests/support/canvas/path_box.h"
 #include "tests/support/canvas/test_canvas.h"
 #include "tests/support/canvas/test_clock.h"
 
@@ -115,43 +116,18 @@ struct Fill {
 // their whole circle, curves as their points), in UI units.
 inline std::vector<Fill> fills(const sp::test::TestCanvas& g) {
   std::vector<Fill> out;
-  bool any = false;
-  double minX = 0, minY = 0, maxX = 0, maxY = 0;
-  auto add = [&](const IMatrix& m, double x, double y) {
-    m.TransformPoint(x, y);
-    if (!any) {
-      minX = maxX = x;
-      minY = maxY = y;
-      any = true;
-    }
-    minX = std::min(minX, x), maxX = std::max(maxX, x);
-    minY = std::min(minY, y), maxY = std::max(maxY, y);
-  };
+  sp::test::PathBox box;
   for (const sp::test::DrawOp& op : g.drawOps()) {
-    const auto& a = op.args;
     switch (op.kind) {
-      case sp::test::DrawOp::PathClear: any = false; break;
-      case sp::test::DrawOp::PathMoveTo:
-      case sp::test::DrawOp::PathLineTo: add(op.matrix, a[0], a[1]); break;
-      case sp::test::DrawOp::PathQuadraticBezierTo:
-      case sp::test::DrawOp::PathCubicBezierTo:
-        for (size_t i = 0; i + 1 < a.size(); i += 2) add(op.matrix, a[i], a[i + 1]);
-        break;
-      case sp::test::DrawOp::PathArc:
-        add(op.matrix, a[0] - a[2], a[1] - a[2]);
-        add(op.matrix, a[0] + a[2], a[1] + a[2]);
-        break;
+      case sp::test::DrawOp::PathClear: box.clear(); break;
       case sp::test::DrawOp::PathFill:
-        out.push_back({sp::test::colorOf(op),
-                       IRECT(static_cast<float>(minX), static_cast<float>(minY), static_cast<float>(maxX),
-                             static_cast<float>(maxY)),
-                       op.hasBlend});
-        if (!op.fill.preserve) any = false;
+        out.push_back({sp::test::colorOf(op), box.rect(), op.hasBlend});
+        if (!op.fill.preserve) box.clear();
         break;
       case sp::test::DrawOp::PathStroke:
-        if (!op.stroke.preserve) any = false;
+        if (!op.stroke.preserve) box.clear();
         break;
-      default: break;
+      default: box.add(op); break;
     }
   }
   return out;
