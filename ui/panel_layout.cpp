@@ -32,6 +32,13 @@ using brightloom::controls::UpdatePillControl;
 
 namespace {
 
+// The panel's columns: the readouts over the tilt and band knobs share their centres; the
+// speed knob sits alone under the switches.
+constexpr std::array<float, 5> kColumnCentres{149.f, 223.f, 297.f, 371.f, 445.f};
+constexpr float kSpeedCentre = 66.f;
+// Half the width of a knob's caption.
+constexpr float kCaptionHalfWidth = 37.f;
+
 // The knob row: parameter, centre, suffix band (none for the speed), label prefix.
 struct KnobSpec {
   int param;
@@ -41,13 +48,19 @@ struct KnobSpec {
   const char* prefix;
 };
 constexpr std::array<KnobSpec, 6> kKnobs{{
-    {kCorrectSpeed, 66.f, false, 0, "Speed "},
-    {kCorrectTilt, 149.f, true, kTiltSuffix, ""},
-    {kCorrectLow, 223.f, true, 0, ""},
-    {kCorrectLoMid, 297.f, true, 1, ""},
-    {kCorrectHiMid, 371.f, true, 2, ""},
-    {kCorrectHigh, 445.f, true, 3, ""},
+    {kCorrectSpeed, kSpeedCentre, false, 0, "Speed "},
+    {kCorrectTilt, kColumnCentres[0], true, kTiltSuffix, ""},
+    {kCorrectLow, kColumnCentres[1], true, 0, ""},
+    {kCorrectLoMid, kColumnCentres[2], true, 1, ""},
+    {kCorrectHiMid, kColumnCentres[3], true, 2, ""},
+    {kCorrectHigh, kColumnCentres[4], true, 3, ""},
 }};
+
+// The shades over the knob row: the speed knob under the switches, and the columns.
+constexpr float kColumnsLeft = kColumnCentres.front() - kCaptionHalfWidth;
+constexpr float kColumnsRight = kColumnCentres.back() + kCaptionHalfWidth;
+constexpr IRECT kSpeedShade(20, 308, kColumnsLeft, 360);
+constexpr IRECT kColumnsShade(kColumnsLeft, 308, kColumnsRight, 360);
 
 // Attaches, or deletes the control when the context refuses it.
 template <class Control>
@@ -65,18 +78,18 @@ IPanelControl* shade(const IRECT& r) {
 
 PresetBarControl::Style presetBarStyle() {
   PresetBarControl::Style s;
-  s.buttonFill = IColor(255, 20, 20, 20);
-  s.buttonFrame = IColor(77, 250, 250, 250);
-  s.label = IColor(255, 250, 250, 250);
-  s.labelDim = IColor(107, 250, 250, 250);
-  s.hoverFill = IColor(20, 250, 250, 250);
-  s.confirm = IColor(255, 255, 157, 46);
-  s.labelText = IText(11.f, IColor(255, 250, 250, 250), "Roboto-Regular", ETextHAlign::Centre, ETextVAlign::Middle)
+  s.buttonFill = kPresetButtonFill;
+  s.buttonFrame = kPresetButtonFrame;
+  s.label = kPresetLabel;
+  s.labelDim = kPresetLabelDim;
+  s.hoverFill = kPresetButtonHover;
+  s.confirm = kPresetConfirm;
+  s.labelText = IText(11.f, kPresetLabel, "Roboto-Regular", ETextHAlign::Centre, ETextVAlign::Middle)
                     .WithEntryColors(kEntryBackground, kEntryForeground);
   s.scale = 1.f;
   s.title = "";
-  s.barFill = IColor(255, 17, 17, 17);
-  s.barLine = IColor(26, 250, 250, 250);
+  s.barFill = kPresetBarFill;
+  s.barLine = kPresetBarLine;
   s.insetLeft = 20.f;
   s.insetRight = 20.f;
   return s;
@@ -119,7 +132,7 @@ bool layOutPanel(ICanvas& g, EditorServices& plug, bool hostBypassed) {
   }
   {
     auto* legend = new LegendControl(IRECT(256, 80, 478, 104));
-    legend->text = texts.axis.WithColor(IColor(107, 250, 250, 250)).WithAlign(ETextHAlign::Left);
+    legend->text = texts.axis.WithColor(kLegendText).WithAlign(ETextHAlign::Left);
     legend->accent = palette.accent;
     legend->extraItems = legendExtraItems(plug);
     legend->SetIgnoreMouse(true);
@@ -133,7 +146,7 @@ bool layOutPanel(ICanvas& g, EditorServices& plug, bool hostBypassed) {
          kSpectrumTag);
   {
     auto* readouts = new ReadoutsControl(IRECT(110, 260, 482, 306));
-    readouts->columnCentres = {149.f, 223.f, 297.f, 371.f, 445.f};
+    readouts->columnCentres = kColumnCentres;
     readouts->palette = palette;
     readouts->labelText = IText(11.5f, palette.text, "Roboto-Regular", ETextHAlign::Centre, ETextVAlign::Middle);
     readouts->valueText = IText(15.f, palette.text, "Roboto-Regular", ETextHAlign::Centre, ETextVAlign::Middle);
@@ -154,7 +167,7 @@ bool layOutPanel(ICanvas& g, EditorServices& plug, bool hostBypassed) {
                                      -135.f, 135.f, -135.f, EDirection::Vertical, 4.0, 2.f);
     ring->ringColour = kKnobRing;
     attach(g, ring);
-    auto* caption = new AmountCaptionControl(IRECT(k.x - 37.f, 344, k.x + 37.f, 358), k.param);
+    auto* caption = new AmountCaptionControl(IRECT(k.x - kCaptionHalfWidth, 344, k.x + kCaptionHalfWidth, 358), k.param);
     caption->captionText = texts.knobLabel;
     caption->entryText = texts.knobEntry;
     if (k.suffix) caption->suffix = captionSuffix(plug, k.band);
@@ -165,9 +178,9 @@ bool layOutPanel(ICanvas& g, EditorServices& plug, bool hostBypassed) {
   // Shades over the knob row.
   const bool correctOn = plug.paramValue(kCorrect) >= 0.5;
   const bool freezeOn = plug.paramValue(kFreeze) >= 0.5;
-  for (const IRECT& r : {IRECT(20, 308, 112, 360), IRECT(112, 308, 482, 360)})
+  for (const IRECT& r : {kSpeedShade, kColumnsShade})
     if (IPanelControl* s = attach(g, shade(r), kNoTag, kCorrectShade)) s->Hide(correctOn);
-  if (IPanelControl* s = attach(g, shade(IRECT(20, 308, 112, 360)), kNoTag, kFreezeShade))
+  if (IPanelControl* s = attach(g, shade(kSpeedShade), kNoTag, kFreezeShade))
     s->Hide(!(correctOn && freezeOn));
 
   // The loudness column.
@@ -198,8 +211,8 @@ bool layOutPanel(ICanvas& g, EditorServices& plug, bool hostBypassed) {
                                   palette.accent, true));
   // The pill is made first so the settings menu can hold its update item; an untagged
   // control is never refused, so both stay attached together.
-  auto* pill = new UpdatePillControl(IRECT(364, 41, 524, 65), IColor(255, 252, 120, 92), IColor(255, 253, 146, 124),
-                                     IColor(255, 10, 10, 10), texts.pill, plug.updateCheck().get(), titleRelayout(g));
+  auto* pill = new UpdatePillControl(IRECT(364, 41, 524, 65), kUpdatePillFill, kUpdatePillHover, kUpdatePillText,
+                                     texts.pill, plug.updateCheck().get(), titleRelayout(g));
   SettingsMenuControl* settings =
       attach(g, new SettingsMenuControl(settingsActions(plug, pill), kVersion));
   attach(g, pill);
@@ -219,8 +232,7 @@ bool layOutPanel(ICanvas& g, EditorServices& plug, bool hostBypassed) {
   attach(g, new ITextControl(IRECT(300, 373, 620, 387), "", texts.footer, DEFAULT_BGCOLOR, false), kFooterTag);
   plug.forgetFooter();
 
-  attach(g, new CornerScaleControl(IRECT(626, 386, 638, 398), 640.f, 0.75f, 2.f, IColor(36, 250, 250, 250),
-                                   IColor(90, 250, 250, 250)));
+  attach(g, new CornerScaleControl(IRECT(626, 386, 638, 398), 640.f, 0.75f, 2.f, kCornerGrip, kCornerGripHover));
   return true;
 }
 

@@ -9,12 +9,10 @@ namespace spectrapoise::plugin {
 
 namespace {
 
-constexpr int kFallback[3] = {255, 157, 46};
-
 void fallback(int& r, int& g, int& b) {
-  r = kFallback[0];
-  g = kFallback[1];
-  b = kFallback[2];
+  r = balance_panel::kWarning.R;
+  g = balance_panel::kWarning.G;
+  b = balance_panel::kWarning.B;
 }
 
 }  // namespace
@@ -81,10 +79,6 @@ using plugkit::canvas::ETextVAlign;
 
 namespace {
 
-constexpr IColor kText{255, 250, 250, 250};
-constexpr IColor kTextMuted{107, 250, 250, 250};
-constexpr IColor kTextFaint{77, 250, 250, 250};
-
 IText style(const char* font, float size, const IColor& colour, ETextHAlign align) {
   return IText(size, colour, font, align, ETextVAlign::Middle);
 }
@@ -100,7 +94,7 @@ Palette makePalette(const IColor& accent) {
                  kTextMuted,
                  kTextFaint,
                  IColor(18, 250, 250, 250),
-                 IColor(255, 255, 157, 46),
+                 kWarning,
                  IColor(255, 255, 77, 94),
                  accent.WithAlpha(255),
                  IColor(255, 15, 15, 15),

@@ -1,7 +1,7 @@
 #pragma once
 // The panel's look as the layout builds it: the fixed colours, the palette around an accent
 // (with the hue opposite it), the text styles and the knob style. Plain values; nothing
-// here fails.
+// here fails. Any thread.
 #include "graphics/Style.h"
 #include "graphics/VectorStyle.h"
 #include "ui/palette.h"
@@ -26,6 +26,34 @@ inline constexpr IColor kDividerFill{18, 250, 250, 250};
 inline constexpr IColor kKnobRing{36, 250, 250, 250};
 inline constexpr IColor kEntryBackground{255, 30, 30, 30};
 inline constexpr IColor kEntryForeground{255, 250, 250, 250};
+
+// The palette's fixed text colours and its warning (the fallback of the opposite hue too).
+inline constexpr IColor kText{255, 250, 250, 250};
+inline constexpr IColor kTextMuted = kText.WithAlpha(107);
+inline constexpr IColor kTextFaint = kText.WithAlpha(77);
+inline constexpr IColor kWarning{255, 255, 157, 46};
+
+// The preset bar.
+inline constexpr IColor kPresetBarFill{255, 17, 17, 17};
+inline constexpr IColor kPresetBarLine = kText.WithAlpha(26);
+inline constexpr IColor kPresetButtonFill = kMainPanelFill;
+inline constexpr IColor kPresetButtonFrame = kTextFaint;
+inline constexpr IColor kPresetButtonHover = kText.WithAlpha(20);
+inline constexpr IColor kPresetLabel = kText;
+inline constexpr IColor kPresetLabelDim = kTextMuted;
+inline constexpr IColor kPresetConfirm = kWarning;
+
+// The legend's item names beside the target chip.
+inline constexpr IColor kLegendText = kTextMuted;
+
+// The update notice: the pill, the pill under the pointer, its text (the window's background).
+inline constexpr IColor kUpdatePillFill{255, 252, 120, 92};
+inline constexpr IColor kUpdatePillHover{255, 253, 146, 124};
+inline constexpr IColor kUpdatePillText = kWindowBackground;
+
+// The corner scale's triangle, and the triangle under the pointer.
+inline constexpr IColor kCornerGrip = kText.WithAlpha(36);
+inline constexpr IColor kCornerGripHover = kText.WithAlpha(90);
 
 // The palette around an accent (its alpha is ignored: the palette's accent is opaque).
 Palette makePalette(const IColor& accent);
