@@ -15,7 +15,7 @@
 #include "tests/support/canvas/image_fixture.h"
 #include "tests/support/nanovg/nanovg_canvas.h"
 #include "tests/support/temp_dir.h"
-#include "tools/stock_gallery/StockGallery.h"
+#include "tools/stock_gallery/stock_gallery.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 #include "tests/graphics/stock/stock_fixture.h"
 #include "tests/support/canvas/image_fixture.h"
 #include "tests/support/temp_dir.h"
-#include "tools/stock_gallery/StockGallery.h"
+#include "tools/stock_gallery/stock_gallery.h"
 
 using namespace stocktest;
 

@@ -1,4 +1,4 @@
-#include "tools/stock_gallery/StockGallery.h"
+#include "tools/stock_gallery/stock_gallery.h"
 
 #include <algorithm>
 #include <cmath>
