@@ -97,7 +97,6 @@ public:
 // their defaults, the window drawn at a draw scale.
 class PanelEditor {
 public:
-  // Pixels per panel unit: the window's draw scale times the screen's.
   explicit PanelEditor(float screenScale, float drawScale = 1.f)
       : panel(screenScale, SP_SOURCE_DIR,
               [this](const SpectraPoise::Options& options) {
@@ -110,10 +109,10 @@ public:
         readouts(plug.shownReadouts),
         meters(plug.meters),
         targetLabel(plug.targetLabel) {
-    panel.setParam(kCorrect, plug.GetParam(kCorrect)->GetDefault());
+    panel.setParam(kCorrect, plug.GetParam(kCorrect)->GetDefault());  // the fixture switched it on
     if (drawScale != 1.f) plug.applyEditorScale(drawScale);
     g = panel.g;
-    spectrum = g != nullptr ? dynamic_cast<SpectrumControl*>(g->GetControlWithTag(2)) : nullptr;
+    spectrum = g != nullptr ? dynamic_cast<SpectrumControl*>(g->GetControlWithTag(2)) : nullptr;  // tag 2
   }
   PanelEditor(const PanelEditor&) = delete;
   PanelEditor& operator=(const PanelEditor&) = delete;
@@ -150,7 +149,7 @@ private:
 
 public:
   SnapshotPlug& plug;
-  float scale;
+  float scale;  // pixels per panel unit: the window's draw scale times the screen's
   NanoVGTestCanvas* g = nullptr;
   std::vector<uint8_t> pixels;
   int w = 0, h = 0;
