@@ -6,10 +6,12 @@
 // on, fixed published gains, and a dull, boomy pink noise to play in 20 ms pieces, each
 // followed by the plug-in's idle tick (where the panel's analysis drains its rings).
 // For the pixel suite and the panel benchmark. Main thread; failures are gtest failures
-// where a test runs, none otherwise.
+// where a test runs, none otherwise. A suite may hand in a maker of the instance (a
+// subclass that feeds the panel a snapshot of its own).
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <string>
 
@@ -25,11 +27,15 @@ namespace uitest {
 
 class NanoVGPanel {
 public:
-  // sourceDir: the source tree, where resources/ holds the logo.
-  NanoVGPanel(float screenScale, const std::string& sourceDir) : screen(screenScale) {
+  // Makes the instance with the fixture's options.
+  using InstanceMaker = std::function<SpectraPoise*(const SpectraPoise::Options&)>;
+
+  // sourceDir: the source tree, where resources/ holds the logo; make: the instance's
+  // maker (none: the product's class).
+  NanoVGPanel(float screenScale, const std::string& sourceDir, const InstanceMaker& make = {}) : screen(screenScale) {
     SpectraPoise::Options options;
     options.startWorker = false;
-    plug = sp::test::PlugPtr(new SpectraPoise(plugkit::InstanceInfo{}, options));
+    plug = sp::test::PlugPtr(make ? make(options) : new SpectraPoise(plugkit::InstanceInfo{}, options));
     sp::test::clearUserFolders(*plug);
     plug->updateCheck()->setEnabled(true);
     offer("");

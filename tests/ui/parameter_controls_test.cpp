@@ -7,6 +7,7 @@
 #include <string>
 
 #include "tests/ui/panel_fixture.h"
+#include "ui/panel_style.h"
 #include "ui/panel_text.h"
 #include "ui/parameter_controls.h"
 
@@ -116,25 +117,13 @@ TEST_F(PillTest, AQuickSecondClickTogglesAgain) {
 
 namespace {
 
-// The layout's knob style: no label, value, frame or shadows; the widget 0.92 of the box.
-IVStyle knobStyle() {
-  IVStyle style = DEFAULT_STYLE;
-  style.hideCursor = style.showLabel = style.showValue = style.drawFrame = style.drawShadows = false;
-  style.widgetFrac = 0.92f;
-  style.colorSpec.SetColor(kBackground, IColor(0, 0, 0, 0));
-  style.colorSpec.SetColor(kForeground, IColor(255, 19, 19, 19));
-  style.colorSpec.SetColor(kPressed, IColor(255, 34, 34, 34));
-  style.colorSpec.SetColor(kFrame, IColor(255, 250, 250, 250));
-  style.colorSpec.SetColor(kExtra1, kPalette.accent);
-  return style;
-}
-
 class KnobTest : public PanelTest {
 protected:
   void SetUp() override {
     PanelTest::SetUp();
-    knob = attach(new RingKnobControl(IRECT(207, 310, 239, 342), kCorrectLow, "", knobStyle(), false, false, -135.f,
-                                      135.f, -135.f, EDirection::Vertical, 4.0, 2.0f));
+    knob = attach(new RingKnobControl(IRECT(207, 310, 239, 342), kCorrectLow, "",
+                                      balance_panel::knobStyle(kPalette.accent), false, false, -135.f, 135.f, -135.f,
+                                      EDirection::Vertical, 4.0, 2.0f));
     knob->ringColour = IColor(36, 250, 250, 250);
   }
   // The arcs drawn: centre, radius, start and end angle, colour and width.
