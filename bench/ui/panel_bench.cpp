@@ -13,14 +13,14 @@
 #include <vector>
 
 #include "plugin/panel_roles.h"
-#include "tests/ui/nanovg_panel.h"
+#include "tests/support/plugin/nanovg_panel.h"
 
 namespace {
 
 using spectrapoise::plugin::kLiveTags;
 
 void BM_FullRedraw(benchmark::State& state) {
-  uitest::NanoVGPanel panel(static_cast<float>(state.range(0)), SP_SOURCE_DIR);
+  sp::test::NanoVGPanel panel(static_cast<float>(state.range(0)), SP_SOURCE_DIR);
   panel.play(1.0);
   for (auto _ : state) panel.g->redrawAll();
   state.SetLabel("every control dirty, copy to the view included");
@@ -30,14 +30,14 @@ BENCHMARK(BM_FullRedraw)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 // The frame an idle tick asks for: the live controls marked dirty, as the tick marks them
 // (with audio playing, every tick marks controls 3, 4, 5, 6, 25 and the six amount captions
 // 10, 12, .., 20). Out of line, so that an instruction count can be limited to it.
-[[gnu::noinline]] void idleFrame(uitest::NanoVGPanel& panel) {
+[[gnu::noinline]] void idleFrame(sp::test::NanoVGPanel& panel) {
   for (const int tag : kLiveTags) panel.g->GetControlWithTag(tag)->SetDirty(false);
   for (int i = 10; i <= 20; i += 2) panel.g->GetControl(i)->SetDirty(false);
   panel.g->tick();
 }
 
 void BM_IdleFrame(benchmark::State& state) {
-  uitest::NanoVGPanel panel(static_cast<float>(state.range(0)), SP_SOURCE_DIR);
+  sp::test::NanoVGPanel panel(static_cast<float>(state.range(0)), SP_SOURCE_DIR);
   panel.play(1.0);
   panel.g->redrawAll();
   for (auto _ : state) idleFrame(panel);
@@ -50,7 +50,7 @@ BENCHMARK(BM_IdleFrame)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 // scale in hundredths, the screen scale.
 void BM_IdleFrameAtScales(benchmark::State& state) {
   const float window = static_cast<float>(state.range(0)) / 100.f;
-  uitest::NanoVGPanel panel(static_cast<float>(state.range(1)), SP_SOURCE_DIR);
+  sp::test::NanoVGPanel panel(static_cast<float>(state.range(1)), SP_SOURCE_DIR);
   panel.plug->applyEditorScale(window);
   panel.play(1.0);
   panel.g->redrawAll();
@@ -71,7 +71,7 @@ BENCHMARK(BM_IdleFrameAtScales)
 // The whole 20 ms step: the audio of one tick through the plug-in, the idle tick (the
 // panel's analysis included) and its frame.
 void BM_IdleTickWithAudio(benchmark::State& state) {
-  uitest::NanoVGPanel panel(static_cast<float>(state.range(0)), SP_SOURCE_DIR);
+  sp::test::NanoVGPanel panel(static_cast<float>(state.range(0)), SP_SOURCE_DIR);
   panel.play(1.0);
   panel.g->redrawAll();
   for (auto _ : state) {

@@ -15,7 +15,7 @@
 
 #include "graphics/ITextControl.h"
 #include "tests/render/metal/MetalTarget.h"
-#include "tests/ui/nanovg_panel.h"
+#include "tests/support/plugin/nanovg_panel.h"
 #include "tests/ui/product_panel.h"
 #include "ui/update_pill.h"
 
@@ -29,7 +29,7 @@ using sp::test::Rgba;
 class PanelPixels : public ::testing::TestWithParam<float> {
 protected:
   void SetUp() override {
-    panel = std::make_unique<uitest::NanoVGPanel>(GetParam(), SP_SOURCE_DIR);
+    panel = std::make_unique<sp::test::NanoVGPanel>(GetParam(), SP_SOURCE_DIR);
     screen = panel->screen;
     plug = panel->plug.get();
     g = panel->g;
@@ -71,7 +71,7 @@ protected:
   }
   std::string scaleTag() const { return screen > 1.f ? "2x" : "1x"; }
 
-  std::unique_ptr<uitest::NanoVGPanel> panel;
+  std::unique_ptr<sp::test::NanoVGPanel> panel;
   float screen = 1.f;
   SpectraPoise* plug = nullptr;
   NanoVGTestCanvas* g = nullptr;

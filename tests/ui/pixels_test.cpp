@@ -18,7 +18,7 @@
 
 #include "tests/render/metal/MetalTarget.h"
 #include "tests/support/nanovg/nanovg_canvas.h"
-#include "tests/ui/nanovg_panel.h"
+#include "tests/support/plugin/nanovg_panel.h"
 #include "tests/ui/panel_fixture.h"
 #include "ui/spectrum_control.h"
 
@@ -93,7 +93,7 @@ public:
   std::string targetLabel = "Pop " + kMiddleDot + " Modern Master";
 };
 
-// The product's 640 x 400 editor (nanovg_panel.h) on a SnapshotPlug, its parameters at
+// The product's 640 x 400 editor (tests/support/plugin/nanovg_panel.h) on a SnapshotPlug, its parameters at
 // their defaults, the window drawn at a draw scale.
 class PanelEditor {
 public:
@@ -145,7 +145,7 @@ public:
 
 private:
   SnapshotPlug* snapshot = nullptr;  // made by the panel, owned by it
-  NanoVGPanel panel;
+  sp::test::NanoVGPanel panel;
 
 public:
   SnapshotPlug& plug;

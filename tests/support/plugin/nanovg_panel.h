@@ -5,7 +5,8 @@
 // laid out by SpectraPoise::layout with the bundle's logo; stereo at 48 kHz with "Correct"
 // on, fixed published gains, and a dull, boomy pink noise to play in 20 ms pieces, each
 // followed by the plug-in's idle tick (where the panel's analysis drains its rings).
-// For the pixel suite and the panel benchmark. Main thread; failures are gtest failures
+// For the pixel suites and the panel benchmark (header only: they link sp_ui,
+// sp_plugin_test_support and sp_test_nanovg_canvas). Main thread; failures are gtest failures
 // where a test runs, none otherwise. A suite may hand in a maker of the instance (a
 // subclass that feeds the panel a snapshot of its own).
 #include <gtest/gtest.h>
@@ -23,7 +24,7 @@
 #include "tests/support/plugin/plugin_harness.h"
 #include "ui/panel_layout.h"
 
-namespace uitest {
+namespace sp::test {
 
 class NanoVGPanel {
 public:
@@ -97,4 +98,4 @@ public:
   std::size_t played = 0;
 };
 
-}  // namespace uitest
+}  // namespace sp::test
