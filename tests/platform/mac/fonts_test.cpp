@@ -8,7 +8,7 @@
 #include "platform/mac/CoreTextHelpers.h"
 #include "graphics/FontInfo.h"
 #include "shims/apple/corefoundation/CFRuntime.h"
-#include "tests/platform/mac/font_bytes.h"
+#include "tests/support/font_bytes.h"
 
 namespace {
 

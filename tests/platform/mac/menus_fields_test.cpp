@@ -4,7 +4,7 @@
 // its chosen item or 4 points below; the requesting control hears the answer; fields take
 // what their parameter's type allows, keep their length (also without a parameter), show
 // the registered font at its point size, centre their text, commit once.
-#include "tests/platform/mac/font_bytes.h"
+#include "tests/support/font_bytes.h"
 #include "tests/platform/mac/mac_editor.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <set>
 
 #include "graphics/FontInfo.h"
-#include "tests/platform/mac/font_bytes.h"
+#include "tests/support/font_bytes.h"
 
 namespace {
 
