@@ -19,7 +19,7 @@
 #include "graphics/IPanelControl.h"
 #include "graphics/ITextControl.h"
 #include "graphics/VectorStyle.h"
-#include "tests/render/metal/MetalTarget.h"
+#include "tests/support/render/metal_target.h"
 #include "tests/support/nanovg/nanovg_canvas.h"
 #include "tests/ui/panel_fixture.h"
 #include "ui/chips.h"
