@@ -12,7 +12,7 @@
 
 #include "render/metal/nanovg_mtl.h"
 #include "shims/apple/metal/Metal.h"
-#include "tests/render/metal/GlOracle.h"
+#include "tests/support/render/gl_oracle.h"
 #include "tools/gallery/Scenes.h"
 
 namespace {

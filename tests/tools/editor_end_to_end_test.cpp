@@ -22,7 +22,7 @@
 #include "shims/apple/appkit/AppKit.h"
 #include "shims/apple/appkit/AppKitTesting.h"
 #include "shims/vst3sdk/utf_convert.h"
-#include "tests/render/metal/MetalTarget.h"
+#include "tests/support/render/metal_target.h"
 #include "tests/support/signals/test_signals.h"
 #include "ui/preset_bar.h"
 #include "ui/update_pill.h"

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "graphics/ITextControl.h"
-#include "tests/render/metal/MetalTarget.h"
 #include "tests/support/plugin/nanovg_panel.h"
+#include "tests/support/render/metal_target.h"
 #include "tests/ui/product_panel.h"
 #include "ui/update_pill.h"
 

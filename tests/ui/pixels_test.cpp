@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/render/metal/MetalTarget.h"
+#include "tests/support/render/metal_target.h"
 #include "tests/support/nanovg/nanovg_canvas.h"
 #include "tests/support/plugin/nanovg_panel.h"
 #include "tests/ui/panel_fixture.h"

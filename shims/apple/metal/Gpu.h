@@ -2,6 +2,9 @@
 // Inside the software GPU: the recorded commands of encoders, the executor that runs committed
 // command buffers (inline or on its worker thread), and the interface between the rasteriser
 // and the compiled-in shader functions. Not part of what callers of the stand-in see.
+// The rasteriser's fast paths are specialised to the vector renderer's shader (the fragment
+// functions of render/metal): they prove, per run, that the general shading would give the
+// same bytes, and fall back to it otherwise.
 // Threads: the Executor may be called from any thread; a render pass runs on whichever thread
 // executes its command buffer and touches only the resources that buffer holds.
 #include <condition_variable>

@@ -10,7 +10,7 @@
 
 #include "graphics/Constants.h"
 #include "graphics/nanovg/ICanvasNanoVG.h"
-#include "tests/render/metal/MetalTarget.h"
+#include "tests/support/render/metal_target.h"
 #include "tests/support/nanovg/nanovg_canvas.h"
 
 namespace nanovgtest {

@@ -11,7 +11,7 @@
 #include "graphics/stock/PopupMenuControl.h"
 #include "graphics/stock/TextEntryControl.h"
 #include "tests/graphics/stock/stock_fixture.h"
-#include "tests/render/metal/MetalTarget.h"
+#include "tests/support/render/metal_target.h"
 #include "tests/support/canvas/image_fixture.h"
 #include "tests/support/nanovg/nanovg_canvas.h"
 #include "tests/support/temp_dir.h"

@@ -12,7 +12,7 @@
 
 #include "render/metal/MVGContext.h"
 #include "shims/apple/metal/MetalTesting.h"
-#include "tests/render/metal/MetalTarget.h"
+#include "tests/support/render/metal_target.h"
 #include "tools/gallery/Scenes.h"
 
 namespace sp::test {

@@ -8,8 +8,8 @@
 #include <memory>
 #include <string>
 
-#include "tests/render/metal/GlOracle.h"
-#include "tests/render/metal/MetalTarget.h"
+#include "tests/support/render/gl_oracle.h"
+#include "tests/support/render/metal_target.h"
 #include "tools/gallery/Scenes.h"
 
 namespace sp::test {

@@ -7,7 +7,7 @@
 #include <cstdlib>
 
 #include "render/metal/MVGContext.h"
-#include "tests/render/metal/MetalTarget.h"
+#include "tests/support/render/metal_target.h"
 #include "tools/gallery/Scenes.h"
 
 namespace sp::test {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "render/metal/MVGContext.h"
-#include "tests/render/metal/MetalTarget.h"
+#include "tests/support/render/metal_target.h"
 
 namespace sp::test {
 namespace {

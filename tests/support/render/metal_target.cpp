@@ -1,5 +1,5 @@
-// Offscreen NanoVG target on the Metal back end (see MetalTarget.h).
-#include "tests/render/metal/MetalTarget.h"
+// Offscreen NanoVG target on the Metal back end (see metal_target.h).
+#include "tests/support/render/metal_target.h"
 
 #include <cstdlib>
 #include <filesystem>

@@ -1,4 +1,4 @@
-// The GL reference back end (see GlOracle.h).
+// The GL reference back end (see gl_oracle.h).
 #define GL_GLEXT_PROTOTYPES 1
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
@@ -14,7 +14,7 @@
 #include "nanovg_gl.h"
 #pragma GCC diagnostic pop
 
-#include "tests/render/metal/GlOracle.h"
+#include "tests/support/render/gl_oracle.h"
 
 #include <algorithm>
 
