@@ -390,7 +390,9 @@ TEST(BadNumbers, AreDroppedOrClampedBeforeNanoVG) {
     SCOPED_TRACE(c.name);
     Editor e(200, 100, 1.f, 2.f, [](ICanvas* g) { g->LoadFont("Roboto-Regular", "Roboto-Regular.ttf"); });
     e.draw(c.draw);
-    if (c.x >= 0) EXPECT_GT(e.at(2 * c.x, 2 * c.y)[3], 0);
+    if (c.x >= 0) {
+      EXPECT_GT(e.at(2 * c.x, 2 * c.y)[3], 0);
+    }
   }
 }
 
