@@ -7,8 +7,8 @@
 // same bytes, and fall back to it otherwise.
 // Threads: the Executor may be called from any thread; a render pass runs on whichever thread
 // executes its command buffer and touches only the resources that buffer holds.
-// Failures: a command buffer that runs short of memory ends with the status Error (what it drew
-// so far stays) and still calls its handlers; nothing here throws to the committer.
+// Failures: a command buffer that runs short of memory while it executes ends with the status
+// Error (what it drew so far stays) and still calls its handlers.
 #include <condition_variable>
 #include <deque>
 #include <mutex>
