@@ -13,7 +13,7 @@
 #include "render/metal/nanovg_mtl.h"
 #include "shims/apple/metal/Metal.h"
 #include "tests/support/render/gl_oracle.h"
-#include "tools/gallery/Scenes.h"
+#include "tools/gallery/scenes.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "render/metal/nanovg_mtl.h"
 #include "shims/apple/metal/Metal.h"
 #include "tools/png/png_file.h"
-#include "tools/gallery/Scenes.h"
+#include "tools/gallery/scenes.h"
 
 namespace {
 

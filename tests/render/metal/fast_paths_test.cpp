@@ -18,7 +18,7 @@
 
 #include "shims/apple/metal/MetalTesting.h"
 #include "tests/support/render/metal_target.h"
-#include "tools/gallery/Scenes.h"
+#include "tools/gallery/scenes.h"
 
 namespace sp::test {
 namespace {

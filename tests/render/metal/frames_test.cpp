@@ -13,7 +13,7 @@
 #include "render/metal/MVGContext.h"
 #include "shims/apple/metal/MetalTesting.h"
 #include "tests/support/render/metal_target.h"
-#include "tools/gallery/Scenes.h"
+#include "tools/gallery/scenes.h"
 
 namespace sp::test {
 namespace {

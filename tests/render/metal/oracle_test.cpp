@@ -10,7 +10,7 @@
 
 #include "tests/support/render/gl_oracle.h"
 #include "tests/support/render/metal_target.h"
-#include "tools/gallery/Scenes.h"
+#include "tools/gallery/scenes.h"
 
 namespace sp::test {
 namespace {

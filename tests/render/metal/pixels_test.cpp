@@ -8,7 +8,7 @@
 
 #include "render/metal/MVGContext.h"
 #include "tests/support/render/metal_target.h"
-#include "tools/gallery/Scenes.h"
+#include "tools/gallery/scenes.h"
 
 namespace sp::test {
 namespace {

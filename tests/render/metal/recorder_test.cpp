@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "render/metal/Recorder.h"
-#include "tools/gallery/Scenes.h"
+#include "tools/gallery/scenes.h"
 
 namespace {
 

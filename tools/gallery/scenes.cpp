@@ -1,5 +1,5 @@
 // The test scenes (see Scenes.h). Coordinates are points of a 640 x 400 frame.
-#include "tools/gallery/Scenes.h"
+#include "tools/gallery/scenes.h"
 
 #include <cmath>
 #include <cstdint>
