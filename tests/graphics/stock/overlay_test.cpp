@@ -230,6 +230,18 @@ protected:
     drawOnly(*display());
     return texts(*g);
   }
+  // The line points of the plot drawn last in the box (0, 0, 102, 44): from its move to the
+  // plot's bottom-left (2, 42) up to its fill.
+  std::vector<sp::test::DrawOp> plotPoints() {
+    std::vector<sp::test::DrawOp> points;
+    bool inPlot = false;
+    for (const sp::test::DrawOp& op : g->drawOps()) {
+      if (op.kind == sp::test::DrawOp::PathMoveTo) inPlot = op.args[0] == 2.f && op.args[1] == 42.f;
+      if (inPlot && op.kind == sp::test::DrawOp::PathLineTo) points.push_back(op);
+      if (op.kind == sp::test::DrawOp::PathFill) inPlot = false;
+    }
+    return points;
+  }
 };
 
 }  // namespace
@@ -269,14 +281,7 @@ TEST_F(FrameRateTest, ThePlotRunsFromTheOldestFrameToTheNewest) {
   for (int i = 0; i < 99; ++i) d->Update(0.005f);
   d->Update(0.030f);  // the newest is slow
   drawOnly(*d);
-  // The plot's path: from its move to the plot's bottom-left up to its fill.
-  std::vector<sp::test::DrawOp> points;
-  bool inPlot = false;
-  for (const sp::test::DrawOp& op : g->drawOps()) {
-    if (op.kind == sp::test::DrawOp::PathMoveTo) inPlot = op.args[0] == 2.f && op.args[1] == 42.f;
-    if (inPlot && op.kind == sp::test::DrawOp::PathLineTo) points.push_back(op);
-    if (op.kind == sp::test::DrawOp::PathFill) inPlot = false;
-  }
+  const std::vector<sp::test::DrawOp> points = plotPoints();
   ASSERT_EQ(points.size(), 101u);
   // Plot area (2, 2, 100, 42): 5 ms at a quarter of the height, 30 ms (above 20) at the top.
   EXPECT_FLOAT_EQ(points[0].args[0], 2.f);
@@ -298,13 +303,7 @@ TEST_F(FrameRateTest, ThePercentagePlotShowsTheShareOfTheFrameBudgetAsItsReading
   d->Update(0.0125f);                             // 75 %
   d->Update(0.032f);                              // 192 %: at the top
   drawOnly(*d);
-  std::vector<sp::test::DrawOp> points;
-  bool inPlot = false;
-  for (const sp::test::DrawOp& op : g->drawOps()) {
-    if (op.kind == sp::test::DrawOp::PathMoveTo) inPlot = op.args[0] == 2.f && op.args[1] == 42.f;
-    if (inPlot && op.kind == sp::test::DrawOp::PathLineTo) points.push_back(op);
-    if (op.kind == sp::test::DrawOp::PathFill) inPlot = false;
-  }
+  const std::vector<sp::test::DrawOp> points = plotPoints();
   ASSERT_EQ(points.size(), 101u);
   EXPECT_NEAR(points[0].args[1], 42.f - 0.3f * 40.f, 1e-3);
   EXPECT_NEAR(points[98].args[1], 42.f - 0.75f * 40.f, 1e-3);
