@@ -85,7 +85,8 @@ void ICanvas::OnMouseDown(const std::vector<IMouseInfo>& points) {
       PopupHostContextMenuForParam(c, paramIdx, p.x, p.y);
       return;
     }
-    for (int v = 0; v < c->NVals() && c->GetPressBeginsEdit(); ++v) {
+    const int editsToBegin = c->GetPressBeginsEdit() ? c->NVals() : 0;
+    for (int v = 0; v < editsToBegin; ++v) {
       const int linked = c->GetParamIdx(v);
       if (linked >= 0) BeginParamGesture(c, linked);
       if (alive.expired()) return;
